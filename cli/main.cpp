@@ -1,0 +1,7 @@
+#include <iostream>
+
+#include "cli/cli.h"
+
+int main(int argc, char** argv) {
+  return tarnvex::cli::Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+// The export run behind "Start Exporting".
+
+#include <string>
+
+#include "export/export_view.h"
+#include "platform/file_system.h"
+#include "platform/message_boxes.h"
+#include "platform/outlook.h"
+#include "platform/sleeper.h"
+
+namespace tarnvex {
+
+struct ExportServices {
+  OutlookAutomation& outlook;
+  FileSystem& files;
+  MessageBoxes& boxes;
+  // The window pauses twice for Outlook; the command line passes NoSleep.
+  Sleeper& sleeper;
+  // Caption of the run's plain messages.
+  std::string appTitle;
+  ExportProgress* progress = nullptr;
+};
+
+struct ExportSummary {
+  // The run's one closing message: "Done.", "No contacts found.", "PST File not found.", ...
+  std::string closingMessage;
+  int cardsWritten = 0;
+  // Items that are not contacts (distribution lists, mail, ...).
+  int itemsPassedOver = 0;
+  // Error reports shown during the run.
+  int failures = 0;
+};
+
+inline constexpr std::string_view kMsgOutlookMissing =
+    "MS Outlook does not appear to be installed on this computer.";
+inline constexpr std::string_view kMsgFolderMissing =
+    "Folder does not exist. Please select another folder.";
+inline constexpr std::string_view kMsgForgotPst = "You forgot to input PST File.";
+inline constexpr std::string_view kMsgPstNotFound = "PST File not found.";
+inline constexpr std::string_view kMsgNoContacts = "No contacts found.";
+inline constexpr std::string_view kMsgDone = "Done.";
+
+ExportSummary PushButton3_Click(ExportView& view, const ExportServices& services);
+
+}  // namespace tarnvex

@@ -1,0 +1,34 @@
+#pragma once
+
+// File-system queries the core needs. Implementations: platform/posix (and later Win32).
+
+#include <cstdint>
+#include <string>
+
+namespace tarnvex {
+
+inline constexpr uint32_t kAttrReadOnly = 1;
+inline constexpr uint32_t kAttrHidden = 2;
+inline constexpr uint32_t kAttrSystem = 4;
+inline constexpr uint32_t kAttrDirectory = 16;
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // The separator between folder and name in paths of this platform.
+  virtual char PathSeparator() const = 0;
+  // Attribute bits of the path, exactly as passed; throws Failure when they cannot be read.
+  virtual uint32_t GetAttr(const std::string& path) = 0;
+  // Last modification time of the path in seconds since the epoch; throws Failure when it cannot
+  // be read.
+  virtual int64_t FileDateTime(const std::string& path) = 0;
+  // The first name that a listing of the pattern yields, counting only normal files (no folders,
+  // hidden or system files); wildcards in the last component act as patterns. Empty text when
+  // nothing matches; throws Failure when the pattern is malformed.
+  virtual std::string Dir(const std::string& pattern) = 0;
+  // True when both paths name the same existing file; paths that cannot be looked up are
+  // compared as text.
+  virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+};
+
+}  // namespace tarnvex
