@@ -64,7 +64,8 @@ class StepGuard {
 // The object a step works on; raises the usual failure when an earlier step left it empty.
 template <class T>
 T& Use(const std::shared_ptr<T>& object) {
-  if (!object) throw Failure(std::string(kObjectNotSet));
+  if (!object)
+    throw Failure(std::string(kObjectNotSet));
   return *object;
 }
 

@@ -1,7 +1,372 @@
 #include "export/export_run.h"
 
-namespace tarnvex {
+#include <locale>
+#include <memory>
+#include <optional>
+#include <unordered_set>
+#include <vector>
 
-ExportSummary PushButton3_Click(ExportView&, const ExportServices&) { return {}; }
+#include "dialogs/step_guard.h"
+#include "export/file_helpers.h"
+#include "export/is_installed.h"
+
+namespace tarnvex {
+namespace {
+
+constexpr int kOutlookPauseMs = 1000;
+
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos)
+    return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool IsContactsFolderClass(const std::string& containerClass) {
+  static constexpr std::string_view kContacts = "IPF.Contact";
+  return containerClass == kContacts ||
+         (containerClass.size() > kContacts.size() && containerClass.starts_with(kContacts) &&
+          containerClass[kContacts.size()] == '.');
+}
+
+// Case folding of UTF-8 text, code point by code point; bytes that are not UTF-8 stay as they are.
+class CaseFolder {
+ public:
+  CaseFolder() {
+    try {
+      locale_ = std::locale("C.UTF-8");
+    } catch (const std::runtime_error&) {
+      // Without a UTF-8 locale only ASCII letters are folded.
+    }
+  }
+
+  std::string Fold(std::string_view text) const {
+    std::string folded;
+    folded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+      const std::size_t length = SequenceLength(text, i);
+      if (length == 0) {
+        folded += text[i++];
+        continue;
+      }
+      AppendUtf8(folded,
+                 std::tolower(static_cast<wchar_t>(Decode(text.substr(i, length))), locale_));
+      i += length;
+    }
+    return folded;
+  }
+
+ private:
+  // Length of the well-formed UTF-8 sequence at i, or 0.
+  static std::size_t SequenceLength(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80         ? 1
+                               : lead >> 5 == 0x6  ? 2
+                               : lead >> 4 == 0xE  ? 3
+                               : lead >> 3 == 0x1E ? 4
+                                                   : 0;
+    if (length == 0 || i + length > text.size())
+      return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+        return 0;
+    }
+    return length;
+  }
+
+  static char32_t Decode(std::string_view sequence) {
+    static constexpr unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t code = static_cast<unsigned char>(sequence[0]) & kLeadMask[sequence.size()];
+    for (std::size_t k = 1; k < sequence.size(); ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(sequence[k]) & 0x3F);
+    }
+    return code;
+  }
+
+  static void AppendUtf8(std::string& out, wchar_t wide) {
+    const auto code = static_cast<char32_t>(wide);
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+
+  std::locale locale_ = std::locale::classic();
+};
+
+// The card paths of one run, compared as a case-insensitive file system compares them, so that
+// no card of the run replaces another one there either.
+class PathsOfRun {
+ public:
+  // The path itself when no card of this run was written there, otherwise the first free one of
+  // "name (2).vcf", "name (3).vcf", ...
+  std::string FreeVariant(const std::string& path) const {
+    if (!written_.contains(folder_.Fold(path)))
+      return path;
+    const std::string stem = path.substr(0, path.size() - kExtension.size());
+    for (int n = 2;; ++n) {
+      std::string candidate = stem + " (" + std::to_string(n) + ")" + std::string(kExtension);
+      if (!written_.contains(folder_.Fold(candidate)))
+        return candidate;
+    }
+  }
+
+  void Written(const std::string& path) { written_.insert(folder_.Fold(path)); }
+
+  static constexpr std::string_view kExtension = ".vcf";
+
+ private:
+  CaseFolder folder_;
+  std::unordered_set<std::string> written_;
+};
+
+// How a run that stops early ends: the step that shows its message, and the message.
+struct Closing {
+  int32_t line;
+  std::string_view message;
+};
+
+class ExportRun {
+ public:
+  ExportRun(ExportView& view, const ExportServices& services)
+      : view_(view), services_(services), guard_(services.boxes, "PushButton3_Click") {}
+
+  ExportSummary Run() {
+    if (!guard_.Test(100, [&] { return IsOutlookAvailable(services_.outlook); })) {
+      return End(188, kMsgOutlookMissing);
+    }
+    if (!guard_.Test(102, [&] { return FolderExists(services_.files, view_.Text3()); })) {
+      return End(186, kMsgFolderMissing);
+    }
+    SetPointer(104, PointerMode::kBusy);
+    Pause(106);
+    OpenOutlook();
+    if (std::optional<Closing> refusal = TakeSourceFolder()) {
+      return End(refusal->line, refusal->message);
+    }
+    CountItems();
+    if (count_ <= 0) {
+      SetPointer(178, PointerMode::kDefault);
+      if (guard_.Test(180, [&] { return view_.Option2(); }))
+        DetachStore(182);
+      return End(184, kMsgNoContacts);
+    }
+    ExportItems();
+    if (guard_.Test(162, [&] { return view_.Option2(); }))
+      DetachStore(164);
+    guard_.Run(166, [&] { namespace_.reset(); });
+    guard_.Run(168, [&] { application_.reset(); });
+    SetPointer(170, PointerMode::kDefault);
+    return End(176, kMsgDone);
+  }
+
+ private:
+  void SetPointer(int32_t line, PointerMode mode) {
+    guard_.Run(line, [&] { view_.SetPointer(mode); });
+  }
+
+  void Pause(int32_t line) {
+    guard_.Run(line, [&] { services_.sleeper.Sleep(kOutlookPauseMs); });
+  }
+
+  void OpenOutlook() {
+    guard_.Run(108, [&] { application_ = services_.outlook.CreateApplication(); });
+    guard_.Run(110, [&] { namespace_ = Use(application_).GetNamespace("MAPI"); });
+  }
+
+  // Takes the folder to export; gives how the run ends when the PST source is refused.
+  std::optional<Closing> TakeSourceFolder() {
+    if (guard_.Test(112, [&] { return view_.Option1(); })) {
+      guard_.Run(114, [&] { folder_ = Use(namespace_).GetDefaultFolder(kOlFolderContacts); });
+      return std::nullopt;
+    }
+    if (!guard_.Test(116, [&] { return view_.Option2(); }))
+      return std::nullopt;
+    if (guard_.Test(118, [&] { return Trimmed(view_.Text2()).empty(); })) {
+      SetPointer(120, PointerMode::kDefault);
+      return Closing{122, kMsgForgotPst};
+    }
+    if (guard_.Test(124, [&] { return services_.files.Dir(view_.Text2()).empty(); })) {
+      SetPointer(126, PointerMode::kDefault);
+      return Closing{128, kMsgPstNotFound};
+    }
+    TakePstFolder();
+    pstSource_ = true;
+    return std::nullopt;
+  }
+
+  // A store already open for the file is exported as it is and stays open; otherwise the file
+  // is attached for this run, and its own store is taken, not merely the last one opened.
+  void TakePstFolder() {
+    const std::string path = view_.Text2();
+    std::shared_ptr<OutlookFolder> openRoot;
+    bool attached = false;
+    guard_.Run(130, [&] {
+      openRoot = RootOfStoreFor(path);
+      if (!openRoot) {
+        Use(namespace_).AddStore(path);
+        attached = true;
+      }
+    });
+    if (openRoot)
+      folder_ = openRoot;
+    if (!attached)
+      return;
+    Pause(132);
+    guard_.Run(134, [&] {
+      std::shared_ptr<OutlookFolder> root = RootOfStoreFor(path);
+      if (!root) {
+        throw Failure("The PST file \"" + path +
+                      "\" was attached, but Outlook lists no store for it.");
+      }
+      folder_ = root;
+      attachedRoot_ = root;
+    });
+  }
+
+  std::shared_ptr<OutlookFolder> RootOfStoreFor(const std::string& path) {
+    for (const std::shared_ptr<OutlookStore>& store : Use(namespace_).Stores()) {
+      if (services_.files.SameFile(store->FilePath(), path))
+        return store->GetRootFolder();
+    }
+    return nullptr;
+  }
+
+  // The source folder's items; for a PST also those of every contacts folder below its
+  // top-level folder, depth first in stored order. Hidden folders are left out.
+  void CountItems() {
+    guard_.Run(136, [&] {
+      std::shared_ptr<OutlookItems> items = Use(folder_).Items();
+      const int32_t count = items->Count();
+      sources_.push_back(items);
+      count_ = count;
+    });
+    if (pstSource_ && !sources_.empty())
+      AddContactSubfolders(*folder_);
+  }
+
+  void AddContactSubfolders(OutlookFolder& parent) {
+    std::shared_ptr<OutlookFolders> subfolders;
+    if (!guard_.Run(136, [&] { subfolders = parent.Folders(); }))
+      return;
+    int32_t total = 0;
+    guard_.Run(136, [&] { total = subfolders->Count(); });
+    for (int32_t i = 1; i <= total; ++i) {
+      std::shared_ptr<OutlookFolder> subfolder;
+      bool visit = false;
+      guard_.Run(136, [&] {
+        std::shared_ptr<OutlookFolder> candidate = subfolders->Item(i);
+        if (Use(candidate).Hidden())
+          return;
+        if (IsContactsFolderClass(candidate->ContainerClass())) {
+          std::shared_ptr<OutlookItems> items = candidate->Items();
+          const int32_t count = items->Count();
+          sources_.push_back(items);
+          count_ += count;
+        }
+        subfolder = candidate;
+        visit = true;
+      });
+      if (visit)
+        AddContactSubfolders(*subfolder);
+    }
+  }
+
+  void ExportItems() {
+    if (services_.progress)
+      services_.progress->Started(count_);
+    for (const std::shared_ptr<OutlookItems>& items : sources_) {
+      std::shared_ptr<OutlookItem> item;
+      // A failed fetch ends this folder's enumeration; the other folders still follow.
+      bool fetched = guard_.Run(148, [&] { item = items->Next(); });
+      while (fetched && item) {
+        ExportItem(item);
+        if (services_.progress)
+          services_.progress->ItemDone();
+        std::shared_ptr<OutlookItem> next;
+        fetched = guard_.Run(160, [&] { next = items->Next(); });
+        item = next;
+      }
+    }
+  }
+
+  void ExportItem(const std::shared_ptr<OutlookItem>& item) {
+    if (!guard_.Test(150, [&] { return item->IsContact(); })) {
+      ++summary_.itemsPassedOver;
+      return;
+    }
+    std::shared_ptr<OutlookItem> contact;
+    guard_.Run(154, [&] { contact = item; });
+    std::string path;
+    // Without its file-as text a contact has no path of its own: it is reported, never saved
+    // under the path of the contact before it.
+    const bool named = guard_.Run(156, [&] {
+      const char separator = services_.files.PathSeparator();
+      path = paths_.FreeVariant(CollapseBackslashes(view_.Text3() + separator +
+                                                        SafeFileName(Use(contact).FileAs()) +
+                                                        std::string(PathsOfRun::kExtension),
+                                                    separator));
+    });
+    if (!named)
+      return;
+    guard_.Run(158, [&] {
+      Use(contact).SaveAs(path, kOlVCard);
+      paths_.Written(path);
+      ++summary_.cardsWritten;
+    });
+  }
+
+  // Detaches the PST only when this run attached it.
+  void DetachStore(int32_t line) {
+    if (!attachedRoot_)
+      return;
+    guard_.Run(line, [&] { Use(namespace_).RemoveStore(*attachedRoot_); });
+    attachedRoot_.reset();
+  }
+
+  void Show(int32_t line, std::string_view message) {
+    guard_.Run(line, [&] {
+      services_.boxes.Show(std::string(message), services_.appTitle, MessageIcon::kNone);
+    });
+  }
+
+  ExportSummary End(int32_t line, std::string_view message) {
+    Show(line, message);
+    summary_.closingMessage = message;
+    summary_.failures = guard_.reports();
+    return summary_;
+  }
+
+  ExportView& view_;
+  const ExportServices& services_;
+  StepGuard guard_;
+  std::shared_ptr<OutlookApplication> application_;
+  std::shared_ptr<OutlookNamespace> namespace_;
+  std::shared_ptr<OutlookFolder> folder_;
+  std::vector<std::shared_ptr<OutlookItems>> sources_;
+  int32_t count_ = 0;
+  bool pstSource_ = false;
+  // The top-level folder of the store this run attached, while it is attached.
+  std::shared_ptr<OutlookFolder> attachedRoot_;
+  PathsOfRun paths_;
+  ExportSummary summary_;
+};
+
+}  // namespace
+
+ExportSummary PushButton3_Click(ExportView& view, const ExportServices& services) {
+  return ExportRun(view, services).Run();
+}
 
 }  // namespace tarnvex

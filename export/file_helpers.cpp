@@ -9,7 +9,8 @@ std::string SafeFileName(std::string_view text) {
   std::string name;
   name.reserve(text.size());
   for (char c : text) {
-    if (kRemoved.find(c) == std::string_view::npos) name += c;
+    if (kRemoved.find(c) == std::string_view::npos)
+      name += c;
   }
   return name;
 }
@@ -19,12 +20,14 @@ std::string CollapseBackslashes(std::string_view path, char separator) {
   result.reserve(path.size() + 1);
   std::size_t i = 0;
   if (!path.empty() && path[0] == separator) {
-    while (i < path.size() && path[i] == separator) ++i;
+    while (i < path.size() && path[i] == separator)
+      ++i;
     result.append(2, separator);
   }
   while (i < path.size()) {
     result += path[i];
-    if (path[i] == separator && i + 1 < path.size() && path[i + 1] == separator) ++i;
+    if (path[i] == separator && i + 1 < path.size() && path[i + 1] == separator)
+      ++i;
     ++i;
   }
   return result;
@@ -47,11 +50,14 @@ bool FileExists(FileSystem& files, const std::string& path) {
   }
 }
 
-std::string GetSpecialFolder(Shell& shell, int32_t id) { return shell.SpecialFolderPath(id); }
+std::string GetSpecialFolder(Shell& shell, int32_t id) {
+  return shell.SpecialFolderPath(id);
+}
 
 std::string GetDesktopFolder(Shell& shell, char separator) {
   std::string desktop = GetSpecialFolder(shell, kCsidlDesktop);
-  if (desktop.empty()) throw Failure("Invalid procedure call or argument");
+  if (desktop.empty())
+    throw Failure("Invalid procedure call or argument");
   return desktop + separator;
 }
 

@@ -15,7 +15,9 @@ bool CanCreateApplication(OutlookAutomation& outlook) {
 
 }  // namespace
 
-bool IsOutlookAvailable(OutlookAutomation& outlook) { return CanCreateApplication(outlook); }
+bool IsOutlookAvailable(OutlookAutomation& outlook) {
+  return CanCreateApplication(outlook);
+}
 
 std::string OutlookMissingText() {
   const std::string separator = "\r\n\r\n";
@@ -33,7 +35,8 @@ std::string OutlookMissingText() {
 
 void CheckOutlookInstalled(OutlookAutomation& outlook, MessageBoxes& boxes,
                            const std::string& appTitle, Program& program) {
-  if (CanCreateApplication(outlook)) return;
+  if (CanCreateApplication(outlook))
+    return;
   boxes.Show(OutlookMissingText(), appTitle, MessageIcon::kNone);
   program.End();
 }

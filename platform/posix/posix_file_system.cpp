@@ -24,7 +24,8 @@ void CheckWellFormed(const std::string& path) {
 struct stat StatOrThrow(const std::string& path) {
   CheckWellFormed(path);
   struct stat info {};
-  if (path.empty()) throw Failure("File not found: the path is empty.");
+  if (path.empty())
+    throw Failure("File not found: the path is empty.");
   if (::stat(path.c_str(), &info) != 0) {
     throw Failure("Cannot read \"" + path + "\": " + std::strerror(errno) + ".");
   }
@@ -36,12 +37,13 @@ std::string_view BaseName(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+bool IsHiddenName(std::string_view name) {
+  return !name.empty() && name.front() == '.';
+}
 
 bool IsNormalFile(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         !IsHiddenName(BaseName(path));
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && !IsHiddenName(BaseName(path));
 }
 
 }  // namespace
@@ -63,17 +65,22 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
       return false;
     }
   }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
+  while (p < pattern.size() && pattern[p] == '*')
+    ++p;
   return p == pattern.size();
 }
 
 uint32_t PosixFileSystem::GetAttr(const std::string& path) {
   const struct stat info = StatOrThrow(path);
   uint32_t attributes = 0;
-  if (S_ISDIR(info.st_mode)) attributes |= kAttrDirectory;
-  if (IsHiddenName(BaseName(path))) attributes |= kAttrHidden;
-  if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) attributes |= kAttrSystem;
-  if (::access(path.c_str(), W_OK) != 0) attributes |= kAttrReadOnly;
+  if (S_ISDIR(info.st_mode))
+    attributes |= kAttrDirectory;
+  if (IsHiddenName(BaseName(path)))
+    attributes |= kAttrHidden;
+  if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode))
+    attributes |= kAttrSystem;
+  if (::access(path.c_str(), W_OK) != 0)
+    attributes |= kAttrReadOnly;
   return attributes;
 }
 
@@ -86,12 +93,14 @@ std::string PosixFileSystem::Dir(const std::string& pattern) {
   const auto slash = pattern.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
   const std::string namePattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-  if (namePattern.empty()) return {};
+  if (namePattern.empty())
+    return {};
   if (namePattern.find_first_of("*?") == std::string::npos) {
     return IsNormalFile(pattern) ? namePattern : std::string();
   }
   DIR* listing = ::opendir(folder.c_str());
-  if (!listing) return {};
+  if (!listing)
+    return {};
   std::vector<std::string> matches;
   while (const dirent* entry = ::readdir(listing)) {
     const std::string name = entry->d_name;
@@ -101,12 +110,14 @@ std::string PosixFileSystem::Dir(const std::string& pattern) {
     }
   }
   ::closedir(listing);
-  if (matches.empty()) return {};
+  if (matches.empty())
+    return {};
   return *std::min_element(matches.begin(), matches.end());
 }
 
 bool PosixFileSystem::SameFile(const std::string& a, const std::string& b) {
-  struct stat infoA {}, infoB {};
+  struct stat infoA {
+  }, infoB{};
   if (a.find('\0') == std::string::npos && b.find('\0') == std::string::npos &&
       ::stat(a.c_str(), &infoA) == 0 && ::stat(b.c_str(), &infoB) == 0) {
     return infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;

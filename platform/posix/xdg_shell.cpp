@@ -11,18 +11,22 @@ namespace tarnvex {
 namespace {
 
 std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir) return user->pw_dir;
+  if (const char* home = std::getenv("HOME"); home && *home)
+    return home;
+  if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir)
+    return user->pw_dir;
   return {};
 }
 
 std::string ConfigFolder(const std::string& home) {
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) return config;
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+    return config;
   return home.empty() ? std::string() : home + "/.config";
 }
 
 std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  while (path.size() > 1 && path.back() == '/')
+    path.pop_back();
   return path;
 }
 
@@ -35,9 +39,11 @@ std::string DesktopFromUserDirs(const std::string& userDirsText, const std::stri
   while (std::getline(lines, line)) {
     static constexpr std::string_view kKey = "XDG_DESKTOP_DIR=";
     const auto start = line.find_first_not_of(" \t");
-    if (start == std::string::npos || line.compare(start, kKey.size(), kKey) != 0) continue;
+    if (start == std::string::npos || line.compare(start, kKey.size(), kKey) != 0)
+      continue;
     std::string value = line.substr(start + kKey.size());
-    while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+    while (!value.empty() && (value.back() == '\r' || value.back() == ' '))
+      value.pop_back();
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
       value = value.substr(1, value.size() - 2);
     }
@@ -52,7 +58,8 @@ std::string DesktopFromUserDirs(const std::string& userDirsText, const std::stri
 }
 
 std::string XdgShell::SpecialFolderPath(int32_t id) {
-  if (id != kCsidlDesktop) return {};
+  if (id != kCsidlDesktop)
+    return {};
   const std::string home = HomeFolder();
   const std::string config = ConfigFolder(home);
   if (!config.empty()) {
