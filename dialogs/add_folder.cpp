@@ -11,12 +11,13 @@ std::string BrowseForFolder(FolderBrowser& browser, int32_t owner, const std::st
   request.owner = owner;
   request.title = prompt;
   request.flags = kBifReturnOnlyFsDirs;
-  const std::optional<std::string> chosen = browser.Browse(
-      request, [&initialSelection](BrowserDialog& dialog, uint32_t message,
-                                   const std::optional<std::string>& selectedPath) {
+  const std::optional<std::string> chosen =
+      browser.Browse(request, [&initialSelection](BrowserDialog& dialog, uint32_t message,
+                                                  const std::optional<std::string>& selectedPath) {
         return BrowseCallback(dialog, message, selectedPath, initialSelection);
       });
-  if (!chosen) return {};
+  if (!chosen)
+    return {};
   // A path is taken up to its first NUL, as from the shell's path buffer.
   return chosen->substr(0, chosen->find('\0'));
 }

@@ -1,0 +1,23 @@
+#pragma once
+
+// The controls of the main window as its handlers see them. The window implements it; setting a
+// text or selecting an option raises the control's own change or click event, as a user's edit
+// or click would.
+
+#include <string>
+
+#include "export/export_view.h"
+
+namespace tarnvex {
+
+class Form1View : public ExportView {
+ public:
+  // Selecting an option clears the other one of the group; clearing one leaves the other as
+  // it is, so neither may be selected. Only selecting raises the click event.
+  virtual void SetOption1(bool selected) = 0;
+  virtual void SetOption2(bool selected) = 0;
+  virtual void SetText2(const std::string& text) = 0;
+  virtual void SetText3(const std::string& text) = 0;
+};
+
+}  // namespace tarnvex
