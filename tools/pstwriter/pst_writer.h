@@ -1,0 +1,26 @@
+#pragma once
+
+// Writes a Store (store_model.h) as a Unicode PST file (file format version 23, no encryption)
+// that Outlook's data-file readers open: libpff, libpst and Outlook itself.
+
+#include <cstdint>
+#include <string>
+
+#include "tools/pstwriter/store_model.h"
+
+namespace tarnvex::pstwriter {
+
+struct WriteStats {
+  std::uint64_t fileSize = 0;
+  std::uint64_t folders = 0;   // folders written, the root and the IPM subtree included
+  std::uint64_t messages = 0;  // messages written, associated ones included
+  std::uint64_t blocks = 0;    // data blocks in the block B-tree
+  std::uint64_t nodes = 0;     // nodes in the node B-tree
+};
+
+// Writes the store to path, replacing any file there. Throws Failure (platform/failure.h) when
+// the file cannot be written or the model cannot be stored (for example a property value too
+// large for the format). A failed write leaves no file at path.
+WriteStats WritePst(const Store& store, const std::string& path);
+
+}  // namespace tarnvex::pstwriter
