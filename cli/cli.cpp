@@ -1,7 +1,248 @@
 #include "cli/cli.h"
 
-namespace tarnvex::cli {
+#include <unistd.h>
 
-int Run(const std::vector<std::string>&, std::ostream&, std::ostream&) { return 2; }
+#include <optional>
+#include <utility>
+
+#include "cli/console.h"
+#include "dialogs/product.h"
+#include "export/export_run.h"
+#include "platform/failure.h"
+#include "platform/posix/posix_file_system.h"
+
+namespace tarnvex::cli {
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitDoneWithFailures = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNotExported = 3;
+
+constexpr std::string_view kUsage =
+    "Usage: tarnvex-export (--pst FILE | --default-contacts) --out DIR [options]\n"
+    "       tarnvex-export --set-default-store FILE\n"
+    "\n"
+    "Exports Outlook contacts into vCard files: one .vcf file per contact, named after\n"
+    "its file-as text, written into DIR.\n"
+    "\n"
+    "  --pst FILE               export the contacts of this PST or OST file\n"
+    "  --default-contacts       export the Contacts folder of the default store\n"
+    "  --out DIR                write the cards into this existing folder\n"
+    "  --vcard-version V        2.1 (default, as Outlook writes it), 3.0 or 4.0\n"
+    "  --pst-password PASSWORD  the password of a protected PST file\n"
+    "  --quiet                  show no progress bar\n"
+    "  --set-default-store FILE make FILE the default store of the profile\n"
+    "                           ($TARNVEX_OUTLOOK_PROFILE, else ~/.config/tarnvex/profile.ini)\n"
+    "  --help                   show this help and exit\n"
+    "  --version                show the version and exit\n"
+    "\n"
+    "Exit status: 0 every card written; 1 done, with failures reported; 2 bad usage;\n"
+    "3 nothing exported (the message says why).\n";
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  bool quiet = false;
+  bool defaultContacts = false;
+  std::optional<std::string> pstFile;
+  std::optional<std::string> outFolder;
+  std::optional<std::string> defaultStore;
+  pst::PstOutlookOptions outlook;
+};
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::optional<pst::VCardVersion> ParseVCardVersion(const std::string& text) {
+  if (text == "2.1")
+    return pst::VCardVersion::k21;
+  if (text == "3.0")
+    return pst::VCardVersion::k30;
+  if (text == "4.0")
+    return pst::VCardVersion::k40;
+  return std::nullopt;
+}
+
+// Takes "--name value" and "--name=value".
+class ArgumentReader {
+ public:
+  explicit ArgumentReader(const std::vector<std::string>& args) : args_(args) {}
+
+  bool Done() const { return next_ >= args_.size(); }
+
+  // The option name of the next argument, with any "=value" split off.
+  std::string NextName() {
+    const std::string& arg = args_[next_++];
+    const auto equals = arg.find('=');
+    if (arg.starts_with("--") && equals != std::string::npos) {
+      inlineValue_ = arg.substr(equals + 1);
+      return arg.substr(0, equals);
+    }
+    inlineValue_.reset();
+    return arg;
+  }
+
+  std::string Value(const std::string& name) {
+    if (inlineValue_)
+      return *std::exchange(inlineValue_, std::nullopt);
+    if (Done())
+      throw UsageError(name + " needs a value");
+    return args_[next_++];
+  }
+
+  void NoValue(const std::string& name) const {
+    if (inlineValue_)
+      throw UsageError(name + " takes no value");
+  }
+
+ private:
+  const std::vector<std::string>& args_;
+  std::size_t next_ = 0;
+  std::optional<std::string> inlineValue_;
+};
+
+void SetOnce(std::optional<std::string>& option, const std::string& name, std::string value) {
+  if (option)
+    throw UsageError(name + " is given twice");
+  option = std::move(value);
+}
+
+Options Parse(const std::vector<std::string>& args) {
+  Options options;
+  ArgumentReader reader(args);
+  while (!reader.Done()) {
+    const std::string name = reader.NextName();
+    if (name == "--pst") {
+      SetOnce(options.pstFile, name, reader.Value(name));
+    } else if (name == "--out") {
+      SetOnce(options.outFolder, name, reader.Value(name));
+    } else if (name == "--set-default-store") {
+      SetOnce(options.defaultStore, name, reader.Value(name));
+    } else if (name == "--pst-password") {
+      options.outlook.password = reader.Value(name);
+    } else if (name == "--vcard-version") {
+      const std::string value = reader.Value(name);
+      const auto version = ParseVCardVersion(value);
+      if (!version)
+        throw UsageError("unknown vCard version \"" + value + "\" (2.1, 3.0 or 4.0)");
+      options.outlook.vcardVersion = *version;
+    } else {
+      reader.NoValue(name);
+      if (name == "--default-contacts") {
+        options.defaultContacts = true;
+      } else if (name == "--quiet") {
+        options.quiet = true;
+      } else if (name == "--help" || name == "-h") {
+        options.help = true;
+      } else if (name == "--version") {
+        options.version = true;
+      } else {
+        throw UsageError("unknown argument \"" + name + "\"");
+      }
+    }
+  }
+  return options;
+}
+
+void CheckExportOptions(const Options& options) {
+  if (options.pstFile && options.defaultContacts) {
+    throw UsageError("give either --pst or --default-contacts, not both");
+  }
+  if (!options.pstFile && !options.defaultContacts) {
+    throw UsageError("give --pst FILE or --default-contacts");
+  }
+  if (!options.outFolder)
+    throw UsageError("give the output folder with --out DIR");
+}
+
+int SetDefaultStore(Environment& environment, const std::string& store, std::ostream& out,
+                    std::ostream& err) {
+  try {
+    const std::string profile = environment.SetDefaultStore(store);
+    out << "Default store: " << store << " (profile " << profile << ")\n";
+    return kExitDone;
+  } catch (const std::exception& failure) {
+    err << "tarnvex-export: " << failure.what() << "\n";
+    return kExitNotExported;
+  }
+}
+
+int Export(const Options& options, Environment& environment, std::ostream& out, std::ostream& err) {
+  const std::unique_ptr<OutlookAutomation> outlook = environment.MakeOutlook(options.outlook);
+  ConsoleView view(options.defaultContacts, options.pstFile.value_or(""), *options.outFolder);
+  const bool showProgress = !options.quiet && environment.ErrorIsTerminal();
+  ConsoleProgress progress(err);
+  ConsoleMessageBoxes boxes(out, err, showProgress ? &progress : nullptr);
+  NoSleep noPauses;
+  const ExportServices services{
+      *outlook, environment.Files(),         boxes,
+      noPauses, std::string(product::kName), showProgress ? &progress : nullptr};
+
+  const ExportSummary summary = PushButton3_Click(view, services);
+
+  if (summary.closingMessage != kMsgDone)
+    return kExitNotExported;
+  out << summary.cardsWritten << (summary.cardsWritten == 1 ? " card" : " cards") << " written, "
+      << summary.itemsPassedOver << (summary.itemsPassedOver == 1 ? " item" : " items")
+      << " passed over, " << summary.failures << (summary.failures == 1 ? " failure" : " failures")
+      << "\n";
+  return summary.failures == 0 ? kExitDone : kExitDoneWithFailures;
+}
+
+class Machine : public Environment {
+ public:
+  std::unique_ptr<OutlookAutomation> MakeOutlook(const pst::PstOutlookOptions& options) override {
+    return pst::MakePstOutlook(options);
+  }
+  FileSystem& Files() override { return files_; }
+  std::string SetDefaultStore(const std::string& storePath) override {
+    const std::string profile = pst::DefaultProfilePath();
+    pst::SetDefaultStore(profile, storePath);
+    return profile;
+  }
+  bool ErrorIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
+
+ private:
+  PosixFileSystem files_;
+};
+
+}  // namespace
+
+std::unique_ptr<Environment> MachineEnvironment() {
+  return std::make_unique<Machine>();
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        Environment& environment) {
+  try {
+    const Options options = Parse(args);
+    if (options.help) {
+      out << kUsage;
+      return kExitDone;
+    }
+    if (options.version) {
+      out << "tarnvex-export " << product::kVersion << "\n";
+      return kExitDone;
+    }
+    if (options.defaultStore) {
+      if (options.pstFile || options.defaultContacts || options.outFolder) {
+        throw UsageError("--set-default-store goes alone");
+      }
+      return SetDefaultStore(environment, *options.defaultStore, out, err);
+    }
+    CheckExportOptions(options);
+    return Export(options, environment, out, err);
+  } catch (const UsageError& error) {
+    err << "tarnvex-export: " << error.what() << "\n\n" << kUsage;
+    return kExitUsage;
+  }
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return Run(args, out, err, *MachineEnvironment());
+}
 
 }  // namespace tarnvex::cli

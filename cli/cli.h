@@ -1,12 +1,35 @@
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+#include "platform/outlook.h"
+#include "platform/pst/pst_outlook.h"
+
 namespace tarnvex::cli {
 
-// tarnvex-export: the export run driven from the command line. Returns the exit status.
+// What the command line needs of the machine; tests pass their own.
+class Environment {
+ public:
+  virtual ~Environment() = default;
+  virtual std::unique_ptr<OutlookAutomation> MakeOutlook(const pst::PstOutlookOptions& options) = 0;
+  virtual FileSystem& Files() = 0;
+  // Makes the file the default store of the profile; gives the profile's path.
+  virtual std::string SetDefaultStore(const std::string& storePath) = 0;
+  virtual bool ErrorIsTerminal() = 0;
+};
+
+// The machine itself: the PST stand-in, the POSIX file system, standard error's terminal.
+std::unique_ptr<Environment> MachineEnvironment();
+
+// tarnvex-export: the export run driven from the command line. Plain messages go to `out`, error
+// reports and the progress bar to `err`. Returns the exit status: 0 after "Done." with no error
+// report, 1 after "Done." with reports, 2 for bad usage, 3 after any other closing message.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        Environment& environment);
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace tarnvex::cli

@@ -1,0 +1,184 @@
+#include "cli/cli.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/console.h"
+#include "platform/failure.h"
+#include "tests/fakes/fake_file_system.h"
+#include "tests/fakes/fake_outlook.h"
+
+namespace tarnvex::cli {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+// Lends the fake Outlook to a run, so that the test can look at it afterwards.
+class BorrowedOutlook : public OutlookAutomation {
+ public:
+  explicit BorrowedOutlook(OutlookAutomation& outlook) : outlook_(outlook) {}
+  std::shared_ptr<OutlookApplication> CreateApplication() override {
+    return outlook_.CreateApplication();
+  }
+
+ private:
+  OutlookAutomation& outlook_;
+};
+
+// Hands out one fake Outlook and records what the command line asked of the machine.
+class FakeEnvironment : public Environment {
+ public:
+  std::unique_ptr<OutlookAutomation> MakeOutlook(const pst::PstOutlookOptions& options) override {
+    outlookOptions = options;
+    return std::make_unique<BorrowedOutlook>(outlook);
+  }
+  FileSystem& Files() override { return files; }
+  std::string SetDefaultStore(const std::string& storePath) override {
+    if (storePath == "/unreadable.pst")
+      throw Failure("Cannot read /unreadable.pst");
+    defaultStore = storePath;
+    return "/profile.ini";
+  }
+  bool ErrorIsTerminal() override { return terminal; }
+
+  fakes::FakeOutlook outlook;
+  fakes::FakeFileSystem files;
+  std::optional<pst::PstOutlookOptions> outlookOptions;
+  std::string defaultStore;
+  bool terminal = false;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest() {
+    environment.files.folders = {"/out"};
+    environment.files.files = {"/in.pst"};
+    fakes::FakeFolderSpec root{"Top"};
+    root.items = {fakes::Contact("Anna"), fakes::DistList("Team"), fakes::Contact("Boris")};
+    environment.outlook.pstFiles["/in.pst"] = {"/in.pst", root};
+    outlook = &environment.outlook;
+  }
+
+  int Run(std::vector<std::string> args) { return cli::Run(args, out, err, environment); }
+
+  FakeEnvironment environment;
+  fakes::FakeOutlook* outlook;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_THAT(out.str(), StartsWith("Usage: tarnvex-export (--pst FILE | --default-contacts)"));
+  EXPECT_EQ(err.str(), "");
+  out.str("");
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(out.str(), "tarnvex-export 0.1.0\n");
+}
+
+TEST_F(CliTest, BadUsageGivesReasonUsageAndStatusTwo) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--pst", "/in.pst"}, "give the output folder with --out DIR"},
+      {{"--out", "/out"}, "give --pst FILE or --default-contacts"},
+      {{"--pst", "/in.pst", "--default-contacts", "--out", "/out"}, "not both"},
+      {{"--pst", "/in.pst", "--out", "/out", "--vcard-version", "5"}, "unknown vCard version"},
+      {{"--pst"}, "--pst needs a value"},
+      {{"--frobnicate"}, "unknown argument \"--frobnicate\""},
+      {{"--quiet=yes", "--default-contacts", "--out", "/out"}, "--quiet takes no value"},
+      {{"--out", "/a", "--out", "/b", "--default-contacts"}, "--out is given twice"},
+      {{"--set-default-store", "/in.pst", "--out", "/out"}, "goes alone"},
+  };
+  for (const auto& [args, reason] : cases) {
+    err.str("");
+    EXPECT_EQ(Run(args), 2) << reason;
+    EXPECT_THAT(err.str(), HasSubstr(reason));
+    EXPECT_THAT(err.str(), HasSubstr("Usage: tarnvex-export"));
+  }
+  EXPECT_EQ(out.str(), "");
+  EXPECT_THAT(outlook->calls, ::testing::IsEmpty());
+}
+
+TEST_F(CliTest, CleanExportPrintsDoneAndSummaryAndExitsZero) {
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out"}), 0);
+  EXPECT_EQ(out.str(), "Done.\n2 cards written, 1 item passed over, 0 failures\n");
+  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(outlook->saved.size(), 2u);
+  EXPECT_THAT(outlook->OpenStorePaths(), ::testing::ElementsAre("/profile/outlook.pst"));
+}
+
+TEST_F(CliTest, ReportsGoToStandardErrorInFullAndExitOne) {
+  environment.outlook.pstFiles["/in.pst"].root.items[0].failSaveAs = true;
+  EXPECT_EQ(Run({"--pst=/in.pst", "--out=/out"}), 1);
+  EXPECT_EQ(err.str(),
+            "Cannot save //out/Anna.vcf\n"
+            "in Brismolt2021/08/31.Form1.PushButton3_Click at line 158\n\n"
+            "Please email screenshot of this message to support@tarnvex.example\n");
+  EXPECT_EQ(out.str(), "Done.\n1 card written, 1 item passed over, 1 failure\n");
+}
+
+TEST_F(CliTest, OtherClosingMessagesExitThree) {
+  EXPECT_EQ(Run({"--pst", "/no/such.pst", "--out", "/out"}), 3);
+  EXPECT_EQ(out.str(), "PST File not found.\n");
+  out.str("");
+  // The folder is used as given, blanks included.
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out "}), 3);
+  EXPECT_EQ(out.str(), "Folder does not exist. Please select another folder.\n");
+}
+
+TEST_F(CliTest, OptionsReachTheStandIn) {
+  Run({"--default-contacts", "--out", "/out", "--vcard-version", "4.0", "--pst-password", "pw"});
+  ASSERT_TRUE(environment.outlookOptions);
+  EXPECT_EQ(environment.outlookOptions->vcardVersion, pst::VCardVersion::k40);
+  EXPECT_EQ(environment.outlookOptions->password, "pw");
+}
+
+TEST_F(CliTest, ProgressBarWithCountOnATerminal) {
+  environment.terminal = true;
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out"}), 0);
+  EXPECT_THAT(err.str(), HasSubstr("] 3/3"));
+  EXPECT_THAT(err.str(), HasSubstr("[##############################] 3/3\n"));
+}
+
+TEST_F(CliTest, NoProgressBarWhenQuietOrOffATerminal) {
+  environment.terminal = true;
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out", "--quiet"}), 0);
+  environment.terminal = false;
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out"}), 0);
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(CliTest, SetDefaultStoreWritesTheProfile) {
+  EXPECT_EQ(Run({"--set-default-store", "/in.pst"}), 0);
+  EXPECT_EQ(environment.defaultStore, "/in.pst");
+  EXPECT_EQ(out.str(), "Default store: /in.pst (profile /profile.ini)\n");
+  EXPECT_EQ(Run({"--set-default-store", "/unreadable.pst"}), 3);
+  EXPECT_EQ(err.str(), "tarnvex-export: Cannot read /unreadable.pst\n");
+}
+
+TEST(ConsoleLineEnds, CarriageReturnsBecomeLineFeeds) {
+  EXPECT_EQ(WithConsoleLineEnds("a\r\nb\r\rc\r"), "a\nb\n\nc\n");
+  EXPECT_EQ(WithConsoleLineEnds(""), "");
+}
+
+TEST(ConsoleProgress, ErrorReportClearsTheBarWhichComesBack) {
+  std::ostringstream out, err;
+  ConsoleProgress progress(err);
+  ConsoleMessageBoxes boxes(out, err, &progress);
+  progress.Started(2);
+  progress.ItemDone();
+  boxes.Show("Broken", "Application Error", MessageIcon::kWarning);
+  progress.ItemDone();
+  boxes.Show("Done.", "Tarnvex Card", MessageIcon::kNone);
+  EXPECT_EQ(err.str(),
+            "\r[------------------------------] 0/2\r[###############---------------] 1/2"
+            "\r\033[KBroken\n\r[##############################] 2/2"
+            "\r[##############################] 2/2\n");
+  EXPECT_EQ(out.str(), "Done.\n");
+}
+
+}  // namespace
+}  // namespace tarnvex::cli
