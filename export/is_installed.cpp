@@ -37,7 +37,11 @@ void CheckOutlookInstalled(OutlookAutomation& outlook, MessageBoxes& boxes,
                            const std::string& appTitle, Program& program) {
   if (CanCreateApplication(outlook))
     return;
-  boxes.Show(OutlookMissingText(), appTitle, MessageIcon::kNone);
+  try {
+    boxes.Show(OutlookMissingText(), appTitle, MessageIcon::kNone);
+  } catch (const std::exception&) {
+    // The program ends all the same.
+  }
   program.End();
 }
 
