@@ -1,24 +1,467 @@
 #include "platform/pst/pst_outlook.h"
 
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "platform/failure.h"
+#include "platform/pst/contact_reader.h"
+#include "platform/pst/pff.h"
+#include "platform/pst/profile.h"
+#include "platform/pst/safe_write.h"
+#include "platform/pst/vcard.h"
 
 namespace tarnvex::pst {
 namespace {
 
-// Placeholder until the libpff reader lands: Outlook cannot be started.
-class UnavailableOutlook : public OutlookAutomation {
- public:
-  std::shared_ptr<OutlookApplication> CreateApplication() override {
-    throw Failure("The Outlook stand-in over PST files is not available in this build.");
+constexpr uint32_t kTagContainerClass = 0x3613;
+constexpr uint32_t kTagAttributeHidden = 0x10F4;
+constexpr uint32_t kTagIpmSubtreeEntryId = 0x35E0;
+constexpr uint32_t kTagIpmContactEntryId = 0x36D1;
+constexpr uint32_t kTagPstPassword = 0x67FF;
+
+bool StartsWithNoCase(const std::string& s, std::string_view prefix) {
+  if (s.size() < prefix.size())
+    return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(s[i]) != lower(prefix[i]))
+      return false;
   }
+  return true;
+}
+
+// MS-OXOCNTC: a contact's message class is "IPM.Contact" or a custom form's "IPM.Contact.*".
+bool IsContactClass(const std::string& cls) {
+  return (cls.size() == 11 && StartsWithNoCase(cls, "IPM.Contact")) ||
+         StartsWithNoCase(cls, "IPM.Contact.");
+}
+
+bool IsContactsFolderClass(const std::string& cls) {
+  return (cls.size() == 11 && StartsWithNoCase(cls, "IPF.Contact")) ||
+         StartsWithNoCase(cls, "IPF.Contact.");
+}
+
+// The NID an entry id (MS-OXCDATA section 2.2.4.1, as a PST keeps it: 4 flag bytes, the 16-byte
+// provider UID, then the NID) points at; empty when the value is not one.
+std::optional<uint32_t> EntryIdNid(const std::string& bytes) {
+  if (bytes.size() < 24)
+    return std::nullopt;
+  uint32_t nid = 0;
+  for (int i = 3; i >= 0; --i)
+    nid = (nid << 8) | static_cast<unsigned char>(bytes[20 + i]);
+  if (nid == 0)
+    return std::nullopt;
+  return nid;
+}
+
+std::optional<uint32_t> Int32Of(const pff::Item& item, uint32_t tag) {
+  auto e = item.Find(tag, pff::kTypeInt32);
+  if (!e)
+    return std::nullopt;
+  return e->Int32();
+}
+
+std::optional<uint32_t> EntryIdOf(const pff::Item& item, uint32_t tag) {
+  auto e = item.Find(tag, pff::kTypeBinary);
+  if (!e)
+    return std::nullopt;
+  return EntryIdNid(e->Bytes());
+}
+
+std::string ContainerClassOf(const pff::Item& folder) {
+  if (auto e = folder.Find(kTagContainerClass, pff::kTypeUnicode))
+    return e->Text();
+  if (auto e = folder.Find(kTagContainerClass, pff::kTypeString8))
+    return e->Text();
+  return {};
+}
+
+bool IsFolder(const pff::Item& item) {
+  uint8_t type = 0;
+  return libpff_item_get_type(item.get(), &type, nullptr) == 1 && type == LIBPFF_ITEM_TYPE_FOLDER;
+}
+
+// An open data file and its place among the namespace's stores.
+struct StoreState {
+  std::string path;  // as it was named
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::shared_ptr<pff::File> file;
+  std::shared_ptr<OutlookFolder> root;
+  VCardVersion version = VCardVersion::k21;
 };
+
+class PstItem : public OutlookItem {
+ public:
+  PstItem(std::unique_ptr<pff::Item> message, VCardVersion version)
+      : message_(std::move(message)), version_(version) {}
+
+  bool IsContact() override {
+    if (!cls_)
+      cls_ = message_->MessageClass();
+    return IsContactClass(*cls_);
+  }
+
+  std::string FileAs() override { return ReadFileAs(*message_); }
+
+  void SaveAs(const std::string& path, int32_t type) override {
+    if (type != kOlVCard) {
+      throw Failure("Cannot save the item as \"" + path + "\": save type " + std::to_string(type) +
+                    " is not supported; only vCard (6) is.");
+    }
+    if (!IsContact()) {
+      throw Failure("Cannot save the item as \"" + path + "\": it is not a contact (" + *cls_ +
+                    ").");
+    }
+    const Contact contact = ReadContact(*message_);
+    WriteFileReplacing(path, WriteVCard(contact, version_));
+  }
+
+ private:
+  std::unique_ptr<pff::Item> message_;
+  VCardVersion version_;
+  std::optional<std::string> cls_;
+};
+
+class PstItems : public OutlookItems {
+ public:
+  PstItems(std::shared_ptr<pff::Item> folder, VCardVersion version)
+      : folder_(std::move(folder)), version_(version), count_(folder_->MessageCount()) {}
+
+  int32_t Count() override { return count_; }
+
+  std::shared_ptr<OutlookItem> Next() override {
+    if (next_ >= count_)
+      return nullptr;
+    const int index = next_++;
+    return std::make_shared<PstItem>(folder_->Message(index), version_);
+  }
+
+ private:
+  std::shared_ptr<pff::Item> folder_;
+  VCardVersion version_;
+  int count_;
+  int next_ = 0;
+};
+
+class PstFolders : public OutlookFolders {
+ public:
+  explicit PstFolders(std::vector<std::shared_ptr<OutlookFolder>> folders)
+      : folders_(std::move(folders)) {}
+  int32_t Count() override { return static_cast<int32_t>(folders_.size()); }
+  std::shared_ptr<OutlookFolder> Item(int32_t index) override {
+    if (index < 1 || index > Count()) {
+      throw Failure("There is no folder number " + std::to_string(index) + "; the collection has " +
+                    std::to_string(Count()) + ".");
+    }
+    return folders_[static_cast<size_t>(index - 1)];
+  }
+  std::shared_ptr<OutlookFolder> GetLast() override {
+    if (folders_.empty())
+      throw Failure("The folder collection is empty.");
+    return folders_.back();
+  }
+
+ private:
+  std::vector<std::shared_ptr<OutlookFolder>> folders_;
+};
+
+class PstFolder : public OutlookFolder {
+ public:
+  PstFolder(std::shared_ptr<pff::Item> folder, VCardVersion version,
+            std::weak_ptr<StoreState> store = {})
+      : folder_(std::move(folder)), version_(version), store_(std::move(store)) {}
+
+  std::string Name() override { return folder_->FolderName(); }
+
+  std::string ContainerClass() override { return ContainerClassOf(*folder_); }
+
+  bool Hidden() override {
+    auto e = folder_->Find(kTagAttributeHidden, pff::kTypeBoolean);
+    return e && e->Boolean();
+  }
+
+  std::shared_ptr<OutlookItems> Items() override {
+    return std::make_shared<PstItems>(folder_, version_);
+  }
+
+  std::shared_ptr<OutlookFolders> Folders() override {
+    std::vector<std::shared_ptr<OutlookFolder>> subs;
+    const int n = folder_->SubFolderCount();
+    for (int i = 0; i < n; ++i) {
+      subs.push_back(
+          std::make_shared<PstFolder>(std::shared_ptr<pff::Item>(folder_->SubFolder(i)), version_));
+    }
+    return std::make_shared<PstFolders>(std::move(subs));
+  }
+
+  // The store whose top-level folder this is; null for every other folder.
+  std::shared_ptr<StoreState> storeOfRoot() const { return store_.lock(); }
+  const std::shared_ptr<pff::Item>& item() const { return folder_; }
+
+ private:
+  std::shared_ptr<pff::Item> folder_;
+  VCardVersion version_;
+  std::weak_ptr<StoreState> store_;
+};
+
+// PidTagPstPassword: a protected file is opened only with the password whose CRC it keeps.
+void CheckPassword(const pff::File& file, const pff::Item* messageStore,
+                   const std::optional<std::string>& password) {
+  if (!messageStore)
+    return;
+  const auto kept = Int32Of(*messageStore, kTagPstPassword);
+  if (!kept || *kept == 0)
+    return;
+  if (!password) {
+    throw Failure("The Outlook data file \"" + file.path() +
+                  "\" is protected by a password and cannot be opened without it.");
+  }
+  if (PstPasswordCrc(*password) != *kept) {
+    throw Failure("The password given for the Outlook data file \"" + file.path() +
+                  "\" is not its password.");
+  }
+}
+
+// The IPM subtree: through the store's entry id, else the root folder's "Top of ..." folder.
+std::shared_ptr<pff::Item> TopLevelFolder(const std::shared_ptr<pff::File>& file,
+                                          const pff::Item* messageStore) {
+  if (messageStore) {
+    if (auto nid = EntryIdOf(*messageStore, kTagIpmSubtreeEntryId)) {
+      if (auto item = pff::ItemByIdentifier(file, *nid); item && IsFolder(*item)) {
+        return item;
+      }
+    }
+  }
+  std::shared_ptr<pff::Item> root = pff::RootFolder(file);
+  const int n = root->SubFolderCount();
+  for (int i = 0; i < n; ++i) {
+    std::shared_ptr<pff::Item> sub = root->SubFolder(i);
+    if (sub->FolderName().rfind("Top of ", 0) == 0)
+      return sub;
+  }
+  return root;
+}
+
+std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookOptions& options) {
+  auto state = std::make_shared<StoreState>();
+  state->path = path;
+  state->version = options.vcardVersion;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
+                  ".");
+  }
+  if (!S_ISREG(st.st_mode)) {
+    throw Failure("Cannot open the Outlook data file \"" + path + "\": it is not a file.");
+  }
+  state->device = st.st_dev;
+  state->inode = st.st_ino;
+  state->file = pff::File::Open(path);
+  const auto store = pff::MessageStore(state->file);
+  CheckPassword(*state->file, store.get(), options.password);
+  state->root = std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
+                                            options.vcardVersion, state);
+  return state;
+}
+
+// Depth first, in stored order: the first contacts folder at or below the folder.
+std::shared_ptr<pff::Item> FirstContactsFolder(const std::shared_ptr<pff::Item>& folder,
+                                               int depth) {
+  if (depth > 64)
+    return nullptr;  // deeper than any real folder tree: a loop in a damaged file
+  const int n = folder->SubFolderCount();
+  for (int i = 0; i < n; ++i) {
+    std::shared_ptr<pff::Item> sub = folder->SubFolder(i);
+    if (IsContactsFolderClass(ContainerClassOf(*sub)))
+      return sub;
+    if (auto found = FirstContactsFolder(sub, depth + 1))
+      return found;
+  }
+  return nullptr;
+}
+
+class PstNamespace : public OutlookNamespace {
+ public:
+  PstNamespace(PstOutlookOptions options, std::optional<std::string> defaultStore)
+      : options_(std::move(options)), defaultPath_(std::move(defaultStore)) {}
+
+  std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t kind) override {
+    if (kind != kOlFolderContacts) {
+      throw Failure("The default folder of kind " + std::to_string(kind) +
+                    " is not available; only the Contacts folder (10) is.");
+    }
+    if (!defaultPath_) {
+      throw Failure(
+          "No default Outlook data file is set, so there is no default Contacts folder. Name one "
+          "with: tarnvex-export --set-default-store FILE");
+    }
+    OpenDefault(/*quiet=*/false);
+    const StoreState& state = *stores_.front();
+    const auto& file = state.file;
+
+    // The contact folder entry id, as Outlook finds it: on the message store, the root folder or
+    // the Inbox.
+    std::vector<std::shared_ptr<pff::Item>> holders;
+    if (auto store = pff::MessageStore(file))
+      holders.push_back(std::move(store));
+    holders.push_back(pff::RootFolder(file));
+    auto top = std::static_pointer_cast<PstFolder>(state.root)->item();
+    const int n = top->SubFolderCount();
+    for (int i = 0; i < n; ++i) {
+      std::shared_ptr<pff::Item> sub = top->SubFolder(i);
+      if (sub->FolderName() == "Inbox") {
+        holders.push_back(sub);
+        break;
+      }
+    }
+    for (const auto& holder : holders) {
+      if (auto nid = EntryIdOf(*holder, kTagIpmContactEntryId)) {
+        if (auto item = pff::ItemByIdentifier(file, *nid); item && IsFolder(*item)) {
+          return std::make_shared<PstFolder>(std::shared_ptr<pff::Item>(std::move(item)),
+                                             options_.vcardVersion);
+        }
+      }
+    }
+    if (auto found = FirstContactsFolder(top, 0)) {
+      return std::make_shared<PstFolder>(found, options_.vcardVersion);
+    }
+    throw Failure("The Outlook data file \"" + state.path + "\" has no Contacts folder.");
+  }
+
+  void AddStore(const std::string& path) override {
+    OpenDefault(/*quiet=*/true);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+      for (const auto& s : stores_) {
+        if (s->device == st.st_dev && s->inode == st.st_ino)
+          return;  // already open
+      }
+    }
+    stores_.push_back(OpenStore(path, options_));
+  }
+
+  void RemoveStore(OutlookFolder& rootFolder) override {
+    const auto* folder = dynamic_cast<PstFolder*>(&rootFolder);
+    const std::shared_ptr<StoreState> state = folder ? folder->storeOfRoot() : nullptr;
+    auto it =
+        std::find_if(stores_.begin(), stores_.end(), [&](const auto& s) { return s == state; });
+    if (!state || it == stores_.end()) {
+      throw Failure("The folder \"" + rootFolder.Name() +
+                    "\" is not the top-level folder of an open store.");
+    }
+    if (defaultOpen_ && it == stores_.begin()) {
+      throw Failure("The default store \"" + state->path + "\" cannot be removed.");
+    }
+    stores_.erase(it);
+  }
+
+  std::shared_ptr<OutlookFolders> Folders() override {
+    OpenDefault(/*quiet=*/true);
+    std::vector<std::shared_ptr<OutlookFolder>> roots;
+    for (const auto& s : stores_)
+      roots.push_back(s->root);
+    return std::make_shared<PstFolders>(std::move(roots));
+  }
+
+  std::vector<std::shared_ptr<OutlookStore>> Stores() override;
+
+ private:
+  // Opens the default store once, first among the stores. Quietly: a default store that cannot
+  // be opened is simply not among them (GetDefaultFolder reports why).
+  void OpenDefault(bool quiet) {
+    if (defaultOpen_ || !defaultPath_)
+      return;
+    try {
+      stores_.insert(stores_.begin(), OpenStore(*defaultPath_, options_));
+      defaultOpen_ = true;
+    } catch (const Failure&) {
+      if (!quiet)
+        throw;
+    }
+  }
+
+  PstOutlookOptions options_;
+  std::optional<std::string> defaultPath_;
+  bool defaultOpen_ = false;
+  std::vector<std::shared_ptr<StoreState>> stores_;
+};
+
+class PstStore : public OutlookStore {
+ public:
+  explicit PstStore(std::shared_ptr<StoreState> state) : state_(std::move(state)) {}
+  std::string FilePath() override { return state_->path; }
+  std::shared_ptr<OutlookFolder> GetRootFolder() override { return state_->root; }
+
+ private:
+  std::shared_ptr<StoreState> state_;
+};
+
+std::vector<std::shared_ptr<OutlookStore>> PstNamespace::Stores() {
+  OpenDefault(/*quiet=*/true);
+  std::vector<std::shared_ptr<OutlookStore>> out;
+  for (const auto& s : stores_)
+    out.push_back(std::make_shared<PstStore>(s));
+  return out;
+}
+
+class PstApplication : public OutlookApplication {
+ public:
+  PstApplication(PstOutlookOptions options, std::optional<std::string> defaultStore)
+      : options_(std::move(options)), defaultStore_(std::move(defaultStore)) {}
+
+  std::shared_ptr<OutlookNamespace> GetNamespace(const std::string& type) override {
+    if (!StartsWithNoCase(type, "MAPI") || type.size() != 4) {
+      throw Failure("The namespace \"" + type + "\" is not available; only \"MAPI\" is.");
+    }
+    if (!ns_)
+      ns_ = std::make_shared<PstNamespace>(options_, defaultStore_);
+    return ns_;
+  }
+
+ private:
+  PstOutlookOptions options_;
+  std::optional<std::string> defaultStore_;
+  std::shared_ptr<PstNamespace> ns_;
+};
+
+class PstAutomation : public OutlookAutomation {
+ public:
+  explicit PstAutomation(PstOutlookOptions options) : options_(std::move(options)) {
+    if (options_.profilePath.empty())
+      options_.profilePath = DefaultProfilePath();
+  }
+
+  std::shared_ptr<OutlookApplication> CreateApplication() override {
+    return std::make_shared<PstApplication>(options_, ReadDefaultStore(options_.profilePath));
+  }
+
+ private:
+  PstOutlookOptions options_;
+};
+
+std::string AbsolutePath(const std::string& path) {
+  if (!path.empty() && path[0] == '/')
+    return path;
+  char buf[PATH_MAX];
+  if (!::getcwd(buf, sizeof buf)) {
+    throw Failure("Cannot find the full path of \"" + path + "\": " + std::strerror(errno) + ".");
+  }
+  return std::string(buf) + "/" + path;
+}
 
 }  // namespace
 
 std::string DefaultProfilePath() {
-  if (const char* path = std::getenv("TARNVEX_OUTLOOK_PROFILE"); path && *path) return path;
+  if (const char* path = std::getenv("TARNVEX_OUTLOOK_PROFILE"); path && *path)
+    return path;
   std::string config;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
     config = xdg;
@@ -28,12 +471,41 @@ std::string DefaultProfilePath() {
   return config + "/tarnvex/profile.ini";
 }
 
-void SetDefaultStore(const std::string&, const std::string&) {
-  throw Failure("Setting the default store is not available in this build.");
+void SetDefaultStore(const std::string& profilePath, const std::string& storePath) {
+  const std::string absolute = AbsolutePath(storePath);
+  // Opening it now tells the user at once when the file is not a usable store. The password is
+  // not known here, so a protected file is accepted as it is.
+  PstOutlookOptions check;
+  try {
+    OpenStore(absolute, check);
+  } catch (const Failure& f) {
+    if (std::string(f.what()).find("protected by a password") == std::string::npos)
+      throw;
+  }
+  WriteDefaultStore(profilePath, absolute);
 }
 
-std::unique_ptr<OutlookAutomation> MakePstOutlook(PstOutlookOptions) {
-  return std::make_unique<UnavailableOutlook>();
+std::unique_ptr<OutlookAutomation> MakePstOutlook(PstOutlookOptions options) {
+  return std::make_unique<PstAutomation>(std::move(options));
+}
+
+// MS-PST section 5.3: the CRC of data blocks (reflected polynomial 0xEDB88320, initial value 0,
+// no final inversion).
+uint32_t PstPasswordCrc(const std::string& password) {
+  static const auto table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k)
+        c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  uint32_t crc = 0;
+  for (unsigned char b : password)
+    crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+  return crc;
 }
 
 }  // namespace tarnvex::pst

@@ -1,0 +1,111 @@
+#pragma once
+
+// A contact as the vCard writer sees it: plain UTF-8 texts, dates and bytes, read from a contact
+// item by contact_reader.h. Empty text means "absent" throughout.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnvex::pst {
+
+// The telephone fields of a contact item, in the order the writer emits them.
+enum class PhoneKind {
+  kPrimary,
+  kBusiness,
+  kBusiness2,
+  kHome,
+  kHome2,
+  kMobile,
+  kPager,
+  kCar,
+  kIsdn,
+  kBusinessFax,
+  kHomeFax,
+  kOtherFax,
+  kOther,
+  kAssistant,
+  kCallback,
+  kCompanyMain,
+  kRadio,
+  kTelex,
+  kTty,
+};
+
+struct Phone {
+  PhoneKind kind;
+  std::string number;
+};
+
+struct PostalAddress {
+  std::string poBox;
+  std::string street;
+  std::string city;
+  std::string region;
+  std::string postalCode;
+  std::string country;
+  // The address as one block of text, lines separated by line breaks.
+  std::string label;
+
+  bool Empty() const {
+    return poBox.empty() && street.empty() && city.empty() && region.empty() &&
+           postalCode.empty() && country.empty() && label.empty();
+  }
+};
+
+// A calendar date with no time of day and no time zone.
+struct Date {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  bool operator==(const Date&) const = default;
+};
+
+// Which of the three postal addresses is the mailing address (PidLidPostalAddressId).
+enum class MailingAddress { kNone = 0, kHome = 1, kWork = 2, kOther = 3 };
+
+struct Contact {
+  std::string fileAs;
+  std::string displayName;
+  std::string subject;  // normalized subject: the display-name fall-back
+  std::string givenName;
+  std::string middleName;
+  std::string surname;
+  std::string prefix;
+  std::string suffix;
+  std::string nickname;
+  std::string company;
+  std::string department;
+  std::string jobTitle;
+  std::string profession;
+
+  std::vector<Phone> phones;
+
+  PostalAddress work;
+  PostalAddress home;
+  PostalAddress other;
+  MailingAddress mailing = MailingAddress::kNone;
+
+  // E-mail 1 to 3 (SMTP forms only); empty slots are absent.
+  std::array<std::string, 3> emails;
+  std::string imAddress;
+
+  std::string businessHomePage;
+  std::string personalHomePage;
+
+  std::optional<Date> birthday;
+  std::optional<Date> anniversary;
+
+  std::string notes;
+  std::vector<std::string> categories;
+
+  // The contact picture's bytes as stored (normally JPEG).
+  std::string photo;
+
+  // Last modification, seconds since 1970-01-01 UTC.
+  std::optional<int64_t> lastModified;
+};
+
+}  // namespace tarnvex::pst
