@@ -53,26 +53,26 @@ struct Form1Services {
   Sleeper& sleeper;
 };
 
-class Form1 {
+class Form1 : public Form1Events {
  public:
   explicit Form1(const Form1Services& services);
 
   // The start-up sequence, run once before the window is first shown.
   void Form_Load();
 
-  void Option1_Click();
-  void Option2_Click();
-  void Text2_Change();
-  void Text3_Change();
+  void Option1_Click() override;
+  void Option2_Click() override;
+  void Text2_Change() override;
+  void Text3_Change() override;
 
-  void PushButton2_Click();  // output folder browser
-  void PushButton3_Click();  // Start Exporting
-  void PushButton7_Click();  // Help
-  void PushButton8_Click();  // PST file picker
+  void PushButton2_Click() override;  // output folder browser
+  void PushButton3_Click() override;  // Start Exporting
+  void PushButton7_Click() override;  // Help
+  void PushButton8_Click() override;  // PST file picker
 
   // Mouse moves over any push button, and over the window's background or a frame.
-  void PushButton_MouseMove();
-  void Background_MouseMove();
+  void PushButton_MouseMove() override;
+  void Background_MouseMove() override;
 
   // The folder last chosen in the browser during this run.
   const std::string& RememberedFolder() const { return rememberedFolder_; }

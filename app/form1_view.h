@@ -20,4 +20,21 @@ class Form1View : public ExportView {
   virtual void SetText3(const std::string& text) = 0;
 };
 
+// The window's events, as the window reports them to its handlers.
+class Form1Events {
+ public:
+  virtual ~Form1Events() = default;
+  virtual void Option1_Click() = 0;
+  virtual void Option2_Click() = 0;
+  virtual void Text2_Change() = 0;
+  virtual void Text3_Change() = 0;
+  virtual void PushButton2_Click() = 0;
+  virtual void PushButton3_Click() = 0;
+  virtual void PushButton7_Click() = 0;
+  virtual void PushButton8_Click() = 0;
+  // Mouse moves over any push button, and over the window's background or a frame.
+  virtual void PushButton_MouseMove() = 0;
+  virtual void Background_MouseMove() = 0;
+};
+
 }  // namespace tarnvex
