@@ -112,8 +112,10 @@ std::string QuotedPrintable(const std::string& value, size_t used) {
   std::string out;
   out.reserve(value.size() * 3);
   size_t width = used;
-  auto put = [&](std::string_view token) {
-    if (width + token.size() + 1 > kMax) {  // keep room for the soft break's "="
+  // A token may fill the line to the last column only when nothing follows it; otherwise room
+  // is kept for the soft break's "=".
+  auto put = [&](std::string_view token, bool last) {
+    if (width + token.size() + (last ? 0 : 1) > kMax) {
       out += "=\r\n";
       width = 0;
     }
@@ -123,17 +125,17 @@ std::string QuotedPrintable(const std::string& value, size_t used) {
   for (size_t i = 0; i < value.size(); ++i) {
     const auto c = static_cast<unsigned char>(value[i]);
     if (c == '\n') {
-      put("=0D=0A");
+      put("=0D=0A", i + 1 == value.size());
       continue;
     }
     const bool last = i + 1 == value.size() || value[i + 1] == '\n';
     const bool literal = (c >= 33 && c <= 126 && c != '=') || (c == ' ' && !last);
     if (literal) {
       const char ch = static_cast<char>(c);
-      put(std::string_view(&ch, 1));
+      put(std::string_view(&ch, 1), i + 1 == value.size());
     } else {
       const char enc[3] = {'=', kHex[c >> 4], kHex[c & 0xF]};
-      put(std::string_view(enc, 3));
+      put(std::string_view(enc, 3), i + 1 == value.size());
     }
   }
   out += "\r\n";
@@ -187,8 +189,9 @@ bool IsAscii(std::string_view s) {
 // and semicolon are escaped, a line break becomes "\n". vCard 2.1 (section 2.1.3) escapes only
 // the semicolon, but readers of today apply the 3.0 rules to 2.1 cards as well and cut a value
 // at a bare comma, so 2.1 escapes the same characters; its line breaks are carried by
-// quoted-printable instead of "\n".
-std::string Escape(std::string_view text, bool lineBreaksAsBackslashN) {
+// quoted-printable instead of "\n". In 4.0 a semicolon is escaped only inside the components
+// of a structured value (RFC 6350 section 3.3, "component"); elsewhere "\;" is not allowed.
+std::string Escape(std::string_view text, bool lineBreaksAsBackslashN, bool semicolon) {
   std::string out;
   out.reserve(text.size() + 8);
   for (char c : text) {
@@ -200,7 +203,7 @@ std::string Escape(std::string_view text, bool lineBreaksAsBackslashN) {
         out += "\\,";
         break;
       case ';':
-        out += "\\;";
+        out += semicolon ? "\\;" : ";";
         break;
       case '\n':
         out += lineBreaksAsBackslashN ? "\\n" : "\n";
@@ -222,6 +225,7 @@ class CardWriter {
 
   VCardVersion version() const { return version_; }
   bool v21() const { return version_ == VCardVersion::k21; }
+  bool v40() const { return version_ == VCardVersion::k40; }
 
   // A property whose value is already in its written form (escaped, URI, date, ...). In 2.1
   // a value with line breaks, non-ASCII text or too long for one line is written as
@@ -257,7 +261,7 @@ class CardWriter {
     const std::string text = CleanText(raw);
     if (text.empty())
       return;
-    Line(name, params, Escape(text, !v21()));
+    Line(name, params, Escape(text, !v21(), !v40()));
   }
 
   // A structured value (N, ADR, ORG): components escaped and joined with ";". With dropTrailing,
@@ -269,7 +273,7 @@ class CardWriter {
     std::vector<std::string> cleaned;
     bool any = false;
     for (const auto* p : parts) {
-      cleaned.push_back(Escape(CleanText(*p), !v21()));
+      cleaned.push_back(Escape(CleanText(*p), !v21(), true));
       any = any || !cleaned.back().empty();
     }
     if (!any && !required)
@@ -420,7 +424,7 @@ void WritePhones(CardWriter& w, const Contact& c) {
       // The TTY/TDD number in 2.1 has no standard type: write it as X-MS-TEL like the others.
       const std::string_view name =
           (form.kind == PhoneKind::kTty && w.v21()) ? std::string_view("X-MS-TEL") : form.name;
-      w.Line(name, params, Escape(number, !w.v21()));
+      w.Line(name, params, Escape(number, !w.v21(), !w.v40()));
     }
   }
 }
@@ -556,8 +560,8 @@ std::string WriteVCard(const Contact& c, VCardVersion v) {
   } else {
     w.Text("FN", {}, fn);
   }
-  // NICKNAME: RFC 2426 section 3.1.3 / RFC 6350 section 6.2.3; 2.1 has none of its own.
-  w.Text(v == VCardVersion::k21 ? "X-MS-NICKNAME" : "NICKNAME", {}, c.nickname);
+  // NICKNAME: RFC 2426 section 3.1.3 / RFC 6350 section 6.2.3 (2.1 readers take it as well).
+  w.Text("NICKNAME", {}, c.nickname);
 
   // ORG: organisation name; unit (RFC 2426 section 3.5.5).
   w.Structured("ORG", {}, {&c.company, &c.department}, /*dropTrailing=*/true);
@@ -602,7 +606,7 @@ std::string WriteVCard(const Contact& c, VCardVersion v) {
       continue;
     std::vector<std::string> params =
         v == VCardVersion::k40 ? Types(v, {}, first) : Types(v, {"internet"}, first);
-    w.Line("EMAIL", params, Escape(addr, !w.v21()));
+    w.Line("EMAIL", params, Escape(addr, !w.v21(), !w.v40()));
     first = false;
   }
 
@@ -633,7 +637,7 @@ std::string WriteVCard(const Contact& c, VCardVersion v) {
       continue;
     if (!categories.empty())
       categories += ',';
-    std::string escaped = Escape(clean, !w.v21());
+    std::string escaped = Escape(clean, !w.v21(), !w.v40());
     categories += escaped;
   }
   if (!categories.empty())
