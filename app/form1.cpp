@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include <array>
+#include <optional>
 
 #include "app/appearance.h"
 #include "app/security_advice.h"
@@ -52,8 +53,18 @@ void Form1::Form_Load() {
     const std::string desktop = GetDesktopFolder(s_.shell, s_.files.PathSeparator());
     s_.view.SetText3(Get(kKeyOutputFolder, desktop));
   });
+  // Selecting Option1 stores both options at once, so the stored Option2 is taken before that,
+  // or a stored choice of Option2 would be overwritten before it is read.
+  std::optional<std::string> storedOption2;
+  try {
+    storedOption2 = Get(kKeyOption2, "0");
+  } catch (const std::exception&) {
+    // Read again, and reported, at its own step.
+  }
   guard.Run(132, [&] { s_.view.SetOption1(ReadTruthValue(Get(kKeyOption1, "1"))); });
-  guard.Run(134, [&] { s_.view.SetOption2(ReadTruthValue(Get(kKeyOption2, "0"))); });
+  guard.Run(134, [&] {
+    s_.view.SetOption2(ReadTruthValue(storedOption2 ? *storedOption2 : Get(kKeyOption2, "0")));
+  });
   guard.Run(134,
             [&] { CheckOutlookInstalled(s_.outlook, s_.boxes, s_.window.AppTitle(), s_.program); });
 }

@@ -26,6 +26,20 @@ QRadioButton {
   color: #10394a;
 }
 
+QRadioButton::indicator {
+  width: 10px;
+  height: 10px;
+  border: 1px solid #5d8597;
+  border-radius: 6px;
+  background-color: #ffffff;
+}
+
+QRadioButton::indicator:checked {
+  background-color: qradialgradient(cx: 0.5, cy: 0.5, radius: 0.5, fx: 0.5, fy: 0.5,
+                                    stop: 0 #164f66, stop: 0.5 #164f66, stop: 0.6 #ffffff,
+                                    stop: 1 #ffffff);
+}
+
 QLineEdit {
   background-color: #ffffff;
   border: 1px solid #8aa4b1;
