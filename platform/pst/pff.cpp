@@ -33,6 +33,46 @@ std::string ErrorText(libpff_error_t* error) {
   return first.empty() ? "unknown error" : first;
 }
 
+// UTF-16LE to UTF-8. libpff's own conversion of this release breaks surrogate pairs (characters
+// beyond U+FFFF such as emoji), so PT_UNICODE values are converted here. An unpaired surrogate
+// becomes U+FFFD; a terminating NUL ends the text.
+std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
+  std::string out;
+  out.reserve(size);
+  auto put = [&](uint32_t cp) {
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  };
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    const uint32_t u = data[i] | (data[i + 1] << 8);
+    if (u == 0)
+      break;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < size) {
+      const uint32_t low = data[i + 2] | (data[i + 3] << 8);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    put(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+  }
+  return out;
+}
+
 [[noreturn]] void FailPath(const std::string& path, std::string_view what, libpff_error_t* error) {
   throw Failure(std::string(what) + " in the Outlook data file \"" + path +
                 "\": " + ErrorText(error) + ".");
@@ -123,6 +163,10 @@ Entry::~Entry() {
 
 std::string Entry::Text() const {
   libpff_error_t* error = nullptr;
+  if (valueType_ == kTypeUnicode) {
+    const std::string raw = Bytes();
+    return Utf16ToUtf8(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
+  }
   size_t size = 0;
   const int rc = libpff_record_entry_get_data_as_utf8_string_size(entry_, &size, &error);
   if (rc == 0)
@@ -140,35 +184,39 @@ std::string Entry::Text() const {
   return s;
 }
 
+// MS-PST section 2.3.3.4.2, multi-valued variable-size properties: a 32-bit count, that many
+// 32-bit offsets into the data, then the values one after the other. libpff's own multi-value
+// access of this release gives no values for them, so the data is read here.
 std::vector<std::string> Entry::Texts() const {
-  libpff_error_t* error = nullptr;
-  libpff_multi_value_t* multi = nullptr;
-  const int rc = libpff_record_entry_get_multi_value(entry_, &multi, &error);
-  if (rc == 0)
-    return {};
-  if (rc != 1)
-    file_->Fail("Cannot read a multi-valued property", error);
-  struct Guard {
-    libpff_multi_value_t* m;
-    ~Guard() { libpff_multi_value_free(&m, nullptr); }
-  } guard{multi};
-  int count = 0;
-  if (libpff_multi_value_get_number_of_values(multi, &count, &error) != 1) {
-    file_->Fail("Cannot read a multi-valued property", error);
-  }
+  const std::string raw = Bytes();
+  const auto* d = reinterpret_cast<const uint8_t*>(raw.data());
+  auto u32 = [&](size_t at) {
+    return static_cast<uint32_t>(d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) |
+                                 (static_cast<uint32_t>(d[at + 3]) << 24));
+  };
+  auto damaged = [&] {
+    throw Failure("A list property in the Outlook data file \"" + file_->path() +
+                  "\" is damaged: its value table does not fit its data.");
+  };
   std::vector<std::string> out;
-  for (int i = 0; i < count; ++i) {
-    size_t size = 0;
-    if (libpff_multi_value_get_value_utf8_string_size(multi, i, &size, &error) != 1) {
-      file_->Fail("Cannot read a multi-valued property", error);
+  if (raw.size() < 4)
+    return out;
+  const uint32_t count = u32(0);
+  if (count > (raw.size() - 4) / 4)
+    damaged();
+  const size_t dataStart = 4 + static_cast<size_t>(count) * 4;
+  for (uint32_t k = 0; k < count; ++k) {
+    const size_t begin = u32(4 + k * 4);
+    const size_t end = k + 1 < count ? u32(4 + (k + 1) * 4) : raw.size();
+    if (begin < dataStart || begin > end || end > raw.size())
+      damaged();
+    if (valueType_ == kTypeMultiUnicode) {
+      out.push_back(Utf16ToUtf8(d + begin, end - begin));
+    } else {
+      std::string s(raw, begin, end - begin);
+      s.resize(strnlen(s.c_str(), s.size()));
+      out.push_back(std::move(s));
     }
-    std::string s(size, '\0');
-    if (size > 0 && libpff_multi_value_get_value_utf8_string(
-                        multi, i, reinterpret_cast<uint8_t*>(s.data()), size, &error) != 1) {
-      file_->Fail("Cannot read a multi-valued property", error);
-    }
-    s.resize(strnlen(s.c_str(), size));
-    out.push_back(std::move(s));
   }
   return out;
 }
@@ -282,6 +330,8 @@ std::optional<Entry> Item::Find(uint32_t tag, uint32_t valueType) const {
 }
 
 std::string Item::FolderName() const {
+  if (auto name = Find(0x3001, kTypeUnicode))
+    return name->Text();  // PidTagDisplayName
   libpff_error_t* error = nullptr;
   size_t size = 0;
   const int rc = libpff_folder_get_utf8_name_size(item_, &size, &error);
