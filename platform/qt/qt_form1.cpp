@@ -268,7 +268,14 @@ std::string QtForm1::Text3() {
 
 void QtForm1::SetOption(QRadioButton* option, bool selected) {
   if (selected) {
-    option->setChecked(true);
+    if (!option->isChecked()) {
+      option->setChecked(true);  // raises the click through the group's toggle
+    } else if (handlers_) {
+      // Selecting the selected option is a click all the same.
+      Dispatch([this, option] {
+        option == option1_ ? handlers_->Option1_Click() : handlers_->Option2_Click();
+      });
+    }
     return;
   }
   // The group refuses to clear its selected button; clearing it leaves none selected.
