@@ -1,6 +1,8 @@
 #include "platform/pst/pff.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "platform/failure.h"
@@ -81,18 +83,31 @@ std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
 }  // namespace
 
 std::shared_ptr<File> File::Open(const std::string& path) {
+  // The signature first, so that a file of another kind is named as such rather than as damage.
+  {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+      throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
+                    ".");
+    }
+    char magic[4] = {};
+    in.read(magic, sizeof magic);
+    if (in.gcount() == 0) {
+      throw Failure("The file \"" + path +
+                    "\" is empty; it is not an Outlook data file (PST/OST).");
+    }
+    if (in.gcount() < 4 || std::memcmp(magic, "!BDN", 4) != 0) {
+      throw Failure("The file \"" + path + "\" is not an Outlook data file (PST/OST).");
+    }
+  }
   libpff_error_t* error = nullptr;
   libpff_file_t* file = nullptr;
   if (libpff_file_initialize(&file, &error) != 1)
     FailPath(path, "Cannot open", error);
   if (libpff_file_open(file, path.c_str(), LIBPFF_OPEN_READ, &error) != 1) {
     libpff_file_free(&file, nullptr);
-    std::string reason = ErrorText(error);
-    if (reason.find("signature") != std::string::npos) {
-      throw Failure("The file \"" + path + "\" is not an Outlook data file (PST/OST): " + reason +
-                    ".");
-    }
-    throw Failure("Cannot open the Outlook data file \"" + path + "\": " + reason + ".");
+    throw Failure("The Outlook data file \"" + path +
+                  "\" is damaged or truncated: " + ErrorText(error) + ".");
   }
   return std::shared_ptr<File>(new File(path, file));
 }
@@ -471,7 +486,8 @@ std::unique_ptr<Item> RootFolder(const std::shared_ptr<File>& file) {
   libpff_item_t* item = nullptr;
   const int rc = libpff_file_get_root_folder(file->get(), &item, &error);
   if (rc == 0) {
-    throw Failure("The Outlook data file \"" + file->path() + "\" has no folders.");
+    throw Failure("The Outlook data file \"" + file->path() +
+                  "\" is damaged or truncated: its folder tree cannot be found.");
   }
   if (rc != 1)
     file->Fail("Cannot read the root folder", error);
