@@ -1,0 +1,277 @@
+// The Qt services behind the window: settings file, folder browser, file-open dialog, message
+// boxes and process start.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeView>
+
+#include "dialogs/add_folder.h"
+#include "platform/failure.h"
+#include "platform/qt/qt_file_open_dialog.h"
+#include "platform/qt/qt_folder_browser.h"
+#include "platform/qt/qt_message_boxes.h"
+#include "platform/qt/qt_services.h"
+#include "platform/qt/qt_settings_store.h"
+#include "tests/qt/modal.h"
+
+namespace tarnvex {
+namespace {
+
+using tarnvex::testing::WhenModal;
+
+constexpr const char* kApp = "Dravelkin";
+constexpr const char* kSection = "Tarnvex Card Exporter";
+
+// --- settings store -------------------------------------------------------------------------
+
+class SettingsValues : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(SettingsValues, ComeBackExactlyFromTheFile) {
+  QTemporaryDir config;
+  QtSettingsStore(config.path()).Save(kApp, kSection, "PST File", GetParam());
+  // A store made afresh reads the file, not a copy in memory.
+  EXPECT_EQ(QtSettingsStore(config.path()).Get(kApp, kSection, "PST File", "default"), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(QtSettingsStore, SettingsValues,
+                         ::testing::Values("", "True", "  blanks around  ", "/a,b/c.pst", "a;b=c#d",
+                                           "\"quoted\"", "C:\\Mail\\old.pst", "@Invalid()", "@@",
+                                           "Müller Çağ ☎", "tab\there", "line\nbreak", "[section]",
+                                           "%20"));
+
+TEST(QtSettingsStore, AbsentKeysGiveTheDefaultAndEmptyValuesStayEmpty) {
+  QTemporaryDir config;
+  QtSettingsStore store(config.path());
+  EXPECT_EQ(store.Get(kApp, kSection, "Option1", "1"), "1");
+  store.Save(kApp, kSection, "Output Folder", "");
+  EXPECT_EQ(store.Get(kApp, kSection, "Output Folder", "/home/ann/Desktop/"), "");
+  EXPECT_EQ(store.Get(kApp, "Another Section", "Output Folder", "x"), "x");
+}
+
+TEST(QtSettingsStore, KeepsOneFilePerApplicationInTheConfigurationFolder) {
+  QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+  QtSettingsStore store;
+  store.Save(kApp, kSection, "Option1", "True");
+  const QString file = config.filePath("Dravelkin.ini");
+  EXPECT_EQ(store.FileFor(kApp), file);
+  // Written through at once.
+  QFile ini(file);
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly | QIODevice::Text));
+  const QString text = QString::fromUtf8(ini.readAll());
+  EXPECT_TRUE(text.contains("[Tarnvex%20Card%20Exporter]")) << text.toStdString();
+  EXPECT_TRUE(text.contains("Option1=True")) << text.toStdString();
+  qunsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(ConfigFolder(), QDir::homePath() + "/.config");
+  qputenv("XDG_CONFIG_HOME", "relative/path");
+  EXPECT_EQ(ConfigFolder(), QDir::homePath() + "/.config");
+  qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(QtSettingsStore, CreatesTheConfigurationFolder) {
+  QTemporaryDir config;
+  QtSettingsStore store(config.filePath("deeper/still"));
+  store.Save(kApp, kSection, "LastFolderDot", "/srv");
+  EXPECT_TRUE(QFile::exists(config.filePath("deeper/still/Dravelkin.ini")));
+}
+
+TEST(QtSettingsStore, AWriteThatFailsRaisesAFailureNamingTheFile) {
+  QTemporaryDir config;
+  // The configuration folder is a file.
+  QFile blocker(config.filePath("file"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  QtSettingsStore underFile(config.filePath("file"));
+  try {
+    underFile.Save(kApp, kSection, "PST File", "x");
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_THAT(failure.what(), ::testing::HasSubstr("\"PST File\""));
+    EXPECT_THAT(failure.what(), ::testing::HasSubstr(config.filePath("file").toStdString()));
+  }
+  // The settings file itself is a folder.
+  ASSERT_TRUE(QDir(config.path()).mkpath("other/Dravelkin.ini"));
+  QtSettingsStore underFolder(config.filePath("other"));
+  EXPECT_THROW(underFolder.Save(kApp, kSection, "PST File", "x"), Failure);
+}
+
+// --- folder browser ---------------------------------------------------------------------------
+
+class FolderBrowser : public ::testing::Test {
+ protected:
+  FolderBrowser() {
+    QDir(folders.path()).mkpath("cards/2024");
+    QFile(folders.filePath("a-file")).open(QIODevice::WriteOnly);
+  }
+  QString Path(const char* name) const { return folders.filePath(name); }
+  QTemporaryDir folders;
+  QtFolderBrowser browser;
+};
+
+TEST_F(FolderBrowser, OpensAtTheInitialFolderAndShowsItsPath) {
+  WhenModal<FolderBrowserWindow>([this](FolderBrowserWindow& window) {
+    EXPECT_EQ(window.Prompt(), "Please select folder:");
+    EXPECT_EQ(window.SelectedPath(), Path("cards").toStdString());
+    EXPECT_EQ(window.StatusText(), Path("cards"));
+    EXPECT_TRUE(window.isModal());
+    window.accept();
+  });
+  EXPECT_EQ(BrowseForFolder(browser, 0, kBrowsePrompt, Path("cards").toStdString()),
+            Path("cards").toStdString());
+}
+
+TEST_F(FolderBrowser, FallsBackToItsDefaultWhenTheFolderIsMissing) {
+  for (const QString& initial : {Path("gone"), QString(), Path("a-file")}) {
+    WhenModal<FolderBrowserWindow>([](FolderBrowserWindow& window) {
+      EXPECT_EQ(window.SelectedPath(), QDir::homePath().toStdString());
+      window.reject();
+    });
+    EXPECT_EQ(BrowseForFolder(browser, 0, kBrowsePrompt, initial.toStdString()), "");
+  }
+}
+
+TEST_F(FolderBrowser, TheStatusLineFollowsTheSelection) {
+  WhenModal<FolderBrowserWindow>([this](FolderBrowserWindow& window) {
+    window.SendMessage(kBffmSetSelection, 1, Path("cards/2024").toStdString());
+    EXPECT_EQ(window.StatusText(), Path("cards/2024"));
+    window.accept();
+  });
+  EXPECT_EQ(BrowseForFolder(browser, 0, kBrowsePrompt, Path("cards").toStdString()),
+            Path("cards/2024").toStdString());
+}
+
+TEST_F(FolderBrowser, TheRootStaysASingleSlash) {
+  WhenModal<FolderBrowserWindow>([](FolderBrowserWindow& window) {
+    window.SendMessage(kBffmSetSelection, 1, "/");
+    window.accept();
+  });
+  EXPECT_EQ(BrowseForFolder(browser, 0, kBrowsePrompt, ""), "/");
+}
+
+TEST_F(FolderBrowser, OkNeedsASelectedFolder) {
+  BrowseRequest request;
+  request.title = kBrowsePrompt;
+  FolderBrowserWindow window(request, {});
+  auto* ok = window.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+  EXPECT_FALSE(ok->isEnabled());
+  window.Start();
+  EXPECT_TRUE(ok->isEnabled());
+  // Files are not shown, so they cannot be selected.
+  window.SendMessage(kBffmSetSelection, 1, Path("a-file").toStdString());
+  EXPECT_EQ(window.SelectedPath(), QDir::homePath().toStdString());
+}
+
+// --- file-open dialog -------------------------------------------------------------------------
+
+TEST(QtNameFilters, TurnsBarListsIntoQtFilters) {
+  EXPECT_EQ(QtNameFilters("All PST Files (*.pst)|*.pst|"), "All PST Files (*.pst)");
+  EXPECT_EQ(QtNameFilters("Outlook data|*.pst;*.ost"), "Outlook data (*.pst *.ost)");
+  EXPECT_EQ(QtNameFilters("PST (*.pst)|*.pst|All files (*.*)|*.*|"),
+            "PST (*.pst);;All files (*.*)");
+  EXPECT_EQ(QtNameFilters(""), "");
+  EXPECT_THROW(QtNameFilters("Only a description"), Failure);
+}
+
+TEST(QtFileOpenDialog, ShowsTitleAndFilterAndGivesThePickedPath) {
+  QTemporaryDir folder;
+  const QString pst = folder.filePath("mail.pst");
+  QFile(pst).open(QIODevice::WriteOnly);
+  QtFileOpenDialog dialog;
+  dialog.SetFileName("");
+  dialog.SetDialogTitle("Select PST File");
+  dialog.SetFilter("All PST Files (*.pst)|*.pst|");
+  WhenModal<QFileDialog>([&pst](QFileDialog& window) {
+    EXPECT_EQ(window.windowTitle(), "Select PST File");
+    EXPECT_EQ(window.nameFilters(), QStringList{"All PST Files (*.pst)"});
+    EXPECT_EQ(window.fileMode(), QFileDialog::ExistingFile);
+    window.selectFile(pst);
+    static_cast<QDialog&>(window).accept();
+  });
+  dialog.ShowOpen();
+  EXPECT_EQ(dialog.FileName(), pst.toStdString());
+}
+
+TEST(QtFileOpenDialog, CancelLeavesTheFileName) {
+  QtFileOpenDialog dialog;
+  dialog.SetFileName("");
+  WhenModal<QFileDialog>([](QFileDialog& window) { window.reject(); });
+  dialog.ShowOpen();
+  EXPECT_EQ(dialog.FileName(), "");
+}
+
+// --- message boxes ----------------------------------------------------------------------------
+
+TEST(QtMessageBoxes, ShowCaptionIconAndOneOkButton) {
+  QtMessageBoxes boxes;
+  WhenModal<QMessageBox>([](QMessageBox& box) {
+    EXPECT_EQ(box.windowTitle(), "Application Error");
+    EXPECT_EQ(box.icon(), QMessageBox::Warning);
+    EXPECT_EQ(box.text(), "Disk full\nin tag at line 104\n\nPlease email");
+    EXPECT_EQ(box.buttons().size(), 1);
+    EXPECT_EQ(box.standardButton(box.defaultButton()), QMessageBox::Ok);
+    box.defaultButton()->click();
+  });
+  boxes.Show("Disk full\r\nin tag at line 104\r\rPlease email", "Application Error",
+             MessageIcon::kWarning);
+  WhenModal<QMessageBox>([](QMessageBox& box) {
+    EXPECT_EQ(box.windowTitle(), "Tarnvex Card");
+    EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
+    EXPECT_EQ(box.textFormat(), Qt::PlainText);
+    box.accept();
+  });
+  boxes.Show("<b>Done.</b>", "Tarnvex Card", MessageIcon::kNone);
+}
+
+TEST(MessageBoxText, TurnsCrLfAndLoneCrIntoLineBreaks) {
+  EXPECT_EQ(MessageBoxText("a\r\n\r\nb"), "a\n\nb");
+  EXPECT_EQ(MessageBoxText("a\r\rb"), "a\n\nb");
+  EXPECT_EQ(MessageBoxText("a\nb"), "a\nb");
+}
+
+// --- process start, clock and random ----------------------------------------------------------
+
+TEST(SplitCommandLine, QuotesGroupWordsAndAreDropped) {
+  EXPECT_EQ(SplitCommandLine("explorer \"https://tarnvex.example/\""),
+            (QStringList{"explorer", "https://tarnvex.example/"}));
+  EXPECT_EQ(SplitCommandLine("  a  \"b c\"d \"\" "), (QStringList{"a", "b cd", ""}));
+  EXPECT_TRUE(SplitCommandLine("   ").isEmpty());
+}
+
+TEST(QtProcessStarter, FailsClearlyWhenTheProgramCannotStart) {
+  QtProcessStarter starter;
+  EXPECT_THROW(starter.Start("", WindowState::kMinimizedFocus), Failure);
+  try {
+    starter.Start("/no/such/program \"x\"", WindowState::kNormalFocus);
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_THAT(failure.what(), ::testing::HasSubstr("/no/such/program"));
+  }
+}
+
+TEST(MersenneRandom, DrawsInTheUnitIntervalAndRepeatsForASeed) {
+  MersenneRandom random;
+  random.Seed(45296.25);
+  std::vector<double> first;
+  for (int i = 0; i < 1000; ++i) {
+    const double r = random.Next();
+    ASSERT_GE(r, 0.0);
+    ASSERT_LT(r, 1.0);
+    first.push_back(r);
+  }
+  random.Seed(45296.25);
+  EXPECT_EQ(random.Next(), first[0]);
+  QtClock clock;
+  const double now = clock.SecondsSinceMidnight();
+  EXPECT_GE(now, 0.0);
+  EXPECT_LT(now, 86400.0);
+}
+
+}  // namespace
+}  // namespace tarnvex
