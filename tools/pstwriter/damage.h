@@ -11,9 +11,8 @@ namespace tarnvex::pstwriter {
 void WriteTruncatedCopy(const std::string& source, const std::string& target, std::uint64_t length);
 
 // Copies source to target with `count` bytes at positions chosen from seed replaced by other
-// values (each byte XORed with a non-zero value). Positions are drawn from [from, file size);
-// from defaults past the file header so the header stays intact unless asked for. Throws
-// Failure.
+// values (each byte XORed with a non-zero value). Positions are drawn from [from, file size):
+// pass from = 564 to keep the file header intact. Throws Failure.
 void WriteFlippedCopy(const std::string& source, const std::string& target, std::uint64_t count,
                       std::uint64_t seed, std::uint64_t from = 0);
 
