@@ -2,10 +2,10 @@
 
 namespace tarnvex::pst::testing {
 
-const std::string kJpeg(
+constexpr char kJpegBytes[] =
     "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x02\x00\x00\x01\x00\x01\x00\x00"
-    "\xFF\xD9",
-    24);
+    "\xFF\xD9";
+const std::string kJpeg(kJpegBytes, sizeof kJpegBytes - 1);
 
 Contact FullContact() {
   Contact c;
