@@ -103,7 +103,7 @@ void Form1::PushButton2_Click() {
                      std::string(product::kSettingsSection), kKeyLastFolder, result);
   });
   const char separator = s_.files.PathSeparator();
-  if (guard.Test(104, [&] { return result.back() != separator; })) {
+  if (guard.Test(104, [&] { return result.empty() || result.back() != separator; })) {
     guard.Run(106, [&] { s_.view.SetText3(result + separator); });
   } else {
     guard.Run(108, [&] { s_.view.SetText3(result); });

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QWindow>
 #include <cmath>
 #include <limits>
 
@@ -221,7 +222,10 @@ void QtForm1::Dispatch(const std::function<void()>& handler) {
 
 void QtForm1::ShowCentred() {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect placed(QPoint(0, 0), size());
+    // The frame counts as far as the platform knows it before the window is mapped.
+    winId();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    QRect placed(QPoint(0, 0), size().grownBy(frame));
     placed.moveCenter(screen->availableGeometry().center());
     move(placed.topLeft());
   }

@@ -174,5 +174,24 @@ TEST_F(EndToEnd, ExportsANamedPstFileAndRemembersTheChoices) {
   EXPECT_TRUE(shown.empty());
 }
 
+// The executable itself, started as a person starts it: the first start stores the defaults.
+TEST_F(EndToEnd, TheExecutableStoresTheDefaultsAtItsFirstStart) {
+  QProcess program;
+  program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+  program.start(TARNVEX_CARD_EXPORTER, {});
+  ASSERT_TRUE(program.waitForStarted(-1));
+  // Start-up has run once the last option is stored; the program then waits in its window.
+  for (int i = 0; i < 600 && Stored("Option2") == "(absent)"; ++i) {
+    ASSERT_FALSE(program.waitForFinished(100)) << program.readAllStandardError().toStdString();
+  }
+  EXPECT_EQ(program.state(), QProcess::Running);
+  program.kill();
+  program.waitForFinished(-1);
+  EXPECT_EQ(Stored("Output Folder"), Path("home/Desktop") + "/");
+  EXPECT_EQ(Stored("Option1"), "True");
+  EXPECT_EQ(Stored("Option2"), "False");
+  EXPECT_EQ(Stored("PST File"), "(absent)");
+}
+
 }  // namespace
 }  // namespace tarnvex

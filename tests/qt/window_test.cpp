@@ -114,6 +114,15 @@ TEST(Form1Window, HasAFixedSizeAndNoMaximiseButton) {
   EXPECT_EQ(window.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
 }
 
+TEST(Form1Window, IsShownCentredOnTheScreen) {
+  QtForm1 window;
+  window.ShowCentred();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const QPoint centre = window.screen()->availableGeometry().center();
+  EXPECT_LE((window.frameGeometry().center() - centre).manhattanLength(), 2);
+  EXPECT_TRUE(window.isVisible());
+}
+
 TEST(Form1Window, FontsColoursAndInitialState) {
   QtForm1 window;
   EXPECT_TRUE(IsArialOrItsSubstitute(window.font()));
