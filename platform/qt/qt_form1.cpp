@@ -342,6 +342,9 @@ void QtForm1::ShowPointer() {
   switch (pointer_) {
     case PointerMode::kBusy:
       setCursor(Qt::WaitCursor);
+      // The run that follows keeps the event loop waiting: hand the new pointer to the display
+      // now, or the hourglass would show only once the run is over.
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
       break;
     case PointerMode::kCustom:
       setCursor(customPointer_ ? *customPointer_ : QCursor(Qt::ArrowCursor));
