@@ -10,7 +10,7 @@ namespace tarnvex {
 
 QString ConfigFolder() {
   const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
-  // The base directory specification ignores relative paths.
+  // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG base directories rule.
   if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
     return xdg;
   return QDir::homePath() + QStringLiteral("/.config");
