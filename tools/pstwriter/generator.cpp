@@ -189,6 +189,23 @@ void DcCode(int category, std::uint32_t& code, int& length) {
   length = lengths[category];
 }
 
+// A one-off entry id (an address not in any address book): flags, the one-off provider UID,
+// version, Unicode flag, then display name, address type and address as UTF-16LE with
+// terminators.
+Bytes OneOffEntryId(const std::string& name, const std::string& address) {
+  Bytes id = {0,    0,    0,    0,    0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
+              0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0x00, 0x00, 0x01, 0x90};
+  for (const std::string& part : {name, std::string("SMTP"), address}) {
+    for (unsigned char c : part) {  // the parts used here are ASCII
+      id.push_back(c);
+      id.push_back(0);
+    }
+    id.push_back(0);
+    id.push_back(0);
+  }
+  return id;
+}
+
 }  // namespace
 
 Bytes TinyJpeg(std::uint32_t seed) {
@@ -279,6 +296,13 @@ Store GenerateStore(const GeneratorOptions& options) {
     dl.props.SetString("PidTagSubject", name);
     dl.props.SetString("PidLidDistributionListName", name);
     dl.props.SetString("PidLidFileUnder", name);
+    std::vector<Bytes> members;
+    for (int k = 0; k < 2 + i; ++k) {
+      const std::string who = "Member " + std::to_string(k + 1);
+      members.push_back(OneOffEntryId(who, "member" + std::to_string(k + 1) + "@example.com"));
+    }
+    dl.props.Set("PidLidDistributionListMembers", Value::MultiBinary(members));
+    dl.props.Set("PidLidDistributionListOneOffMembers", Value::MultiBinary(members));
   }
   Folder& inbox = *store.ipmSubtree.FindRole(FolderRole::kInbox);
   Folder& notes = *store.ipmSubtree.FindRole(FolderRole::kNotes);

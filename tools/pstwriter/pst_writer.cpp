@@ -94,19 +94,32 @@ std::uint64_t ValueSize(const Value& v) {
 // Assigns property ids 0x8000 and up to named properties, in the order they are first used.
 class NameMap {
  public:
+  // Readers expect a map with entries: it starts with the contact properties every store has.
+  NameMap() {
+    for (std::uint32_t lid : {0x8005u, 0x8083u, 0x8015u})
+      Add(PropName{kPsetidAddress, lid});
+    Add(PropName{kPsPublicStrings, std::string("Keywords")});
+  }
+
   void Collect(const PropertyBag& bag) {
     for (const Property& p : bag.all()) {
-      if (!p.key.IsNamed())
-        continue;
-      const PropName& name = std::get<PropName>(p.key.key);
-      if (ids_.count(name))
-        continue;
-      if (order_.size() >= 0x7FFF)
-        throw Failure("The store uses too many named properties.");
-      ids_.emplace(name, static_cast<std::uint16_t>(0x8000 + order_.size()));
-      order_.push_back(name);
+      if (p.key.IsNamed()) {
+        Add(std::get<PropName>(p.key.key));
+      }
     }
   }
+
+  void Add(const PropName& name) {
+    if (ids_.count(name)) {
+      return;
+    }
+    if (order_.size() >= 0x7FFF) {
+      throw Failure("The store uses too many named properties.");
+    }
+    ids_.emplace(name, static_cast<std::uint16_t>(0x8000 + order_.size()));
+    order_.push_back(name);
+  }
+
   std::uint16_t Id(const PropKey& key) const {
     if (!key.IsNamed())
       return std::get<std::uint16_t>(key.key);
@@ -374,12 +387,13 @@ class StoreWriter {
     TcBuilder table(tableSink, kContentsColumns);
     for (const Message& m : messages) {
       const std::uint32_t nid = NewNid(nidType);
-      WriteMessage(m, nid, folderNid, table);
+      WriteMessage(m, nid, folderNid, nidType == kNidTypeAssocMessage, table);
     }
     WriteTable(tableNid, table, tableSink);
   }
 
-  void WriteMessage(const Message& m, std::uint32_t nid, std::uint32_t parent, TcBuilder& table) {
+  void WriteMessage(const Message& m, std::uint32_t nid, std::uint32_t parent, bool associated,
+                    TcBuilder& table) {
     ++messages_;
     SubnodeSink sink(ndb_);
     PcBuilder pc(sink);
@@ -387,7 +401,9 @@ class StoreWriter {
     const Value defaultTime = Value::Time(FileTime::FromUnix(1704067200));  // 2024-01-01 UTC
     const Value one = Value::Int32(1);
     const Value zero = Value::Int32(0);
-    const Value flags = Value::Int32(m.attachments.empty() ? 0x01 : 0x11);  // READ, HASATTACH
+    // MSGFLAG_READ, MSGFLAG_HASATTACH, MSGFLAG_ASSOCIATED
+    const Value flags =
+        Value::Int32(0x01 | (m.attachments.empty() ? 0 : 0x10) | (associated ? 0x40 : 0));
     std::uint64_t size = 0;
     std::unordered_map<std::uint16_t, const Value*> byId;
     for (const Property& p : m.props.all()) {

@@ -211,7 +211,6 @@ Attachment Attachment::File(const std::string& fileName, Bytes data) {
   a.props.Set("PidTagAttachMethod", Value::Int32(1));
   a.props.SetString("PidTagAttachFilename", fileName);
   a.props.SetString("PidTagAttachLongFilename", fileName);
-  a.props.SetString("PidTagDisplayName", fileName);
   a.props.SetString("PidTagAttachExtension", extension);
   a.props.Set("PidTagAttachSize", Value::Int32(static_cast<std::int32_t>(data.size())));
   a.props.Set("PidTagAttachDataBinary", Value::Binary(std::move(data)));
