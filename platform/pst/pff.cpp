@@ -403,6 +403,33 @@ std::unique_ptr<Item> Item::Message(int index) const {
   return std::make_unique<Item>(file_, sub);
 }
 
+std::vector<Item::Child> Item::NormalMessages() const {
+  constexpr uint32_t kNidTypeMask = 0x1F;
+  constexpr uint32_t kNidTypeNormalMessage = 0x04;  // MS-PST section 2.2.2.1
+  libpff_error_t* error = nullptr;
+  int n = 0;
+  if (libpff_item_get_number_of_sub_items(item_, &n, &error) != 1) {
+    file_->Fail("Cannot read the items of folder \"" + FolderName() + "\"", error);
+  }
+  std::vector<Child> out;
+  for (int i = 0; i < n; ++i) {
+    libpff_item_t* sub = nullptr;
+    if (libpff_item_get_sub_item(item_, i, &sub, &error) != 1) {
+      out.push_back({nullptr, "Cannot read item " + std::to_string(i + 1) + " of folder \"" +
+                                  FolderName() + "\" in the Outlook data file \"" + file_->path() +
+                                  "\": " + ErrorText(error) + "."});
+      continue;
+    }
+    auto child = std::make_unique<Item>(file_, sub);
+    uint32_t id = 0;
+    if (libpff_item_get_identifier(sub, &id, nullptr) == 1 &&
+        (id & kNidTypeMask) == kNidTypeNormalMessage) {
+      out.push_back({std::move(child), {}});
+    }
+  }
+  return out;
+}
+
 std::string Item::MessageClass() const {
   libpff_error_t* error = nullptr;
   size_t size = 0;

@@ -130,25 +130,28 @@ class PstItem : public OutlookItem {
   std::optional<std::string> cls_;
 };
 
+// A folder's normal contents, taken in one pass when the collection is made and handed out one
+// by one; each item is released by its taker.
 class PstItems : public OutlookItems {
  public:
-  PstItems(std::shared_ptr<pff::Item> folder, VCardVersion version)
-      : folder_(std::move(folder)), version_(version), count_(folder_->MessageCount()) {}
+  PstItems(const pff::Item& folder, VCardVersion version)
+      : children_(folder.NormalMessages()), version_(version) {}
 
-  int32_t Count() override { return count_; }
+  int32_t Count() override { return static_cast<int32_t>(children_.size()); }
 
   std::shared_ptr<OutlookItem> Next() override {
-    if (next_ >= count_)
+    if (next_ >= children_.size())
       return nullptr;
-    const int index = next_++;
-    return std::make_shared<PstItem>(folder_->Message(index), version_);
+    pff::Item::Child child = std::move(children_[next_++]);
+    if (!child.item)
+      throw Failure(child.failure);
+    return std::make_shared<PstItem>(std::move(child.item), version_);
   }
 
  private:
-  std::shared_ptr<pff::Item> folder_;
+  std::vector<pff::Item::Child> children_;
   VCardVersion version_;
-  int count_;
-  int next_ = 0;
+  size_t next_ = 0;
 };
 
 class PstFolders : public OutlookFolders {
@@ -189,7 +192,7 @@ class PstFolder : public OutlookFolder {
   }
 
   std::shared_ptr<OutlookItems> Items() override {
-    return std::make_shared<PstItems>(folder_, version_);
+    return std::make_shared<PstItems>(*folder_, version_);
   }
 
   std::shared_ptr<OutlookFolders> Folders() override {

@@ -1,0 +1,89 @@
+// Writes a PST with the given number of contacts for the export benchmark: the kind of contact
+// an address book holds (names, company, phones, a postal address, e-mail, a short note), one in
+// ten with a photo, one in twenty-five with a long note.
+//
+// Usage: tarnvex-bench-pst FILE COUNT
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "tools/pstwriter/pst_writer.h"
+#include "tools/pstwriter/store_model.h"
+
+using namespace tarnvex::pstwriter;
+
+namespace {
+
+const char* const kGiven[] = {"Anna",    "Björn",  "Chloé", "Dmitri", "Elena", "Farid",  "Grace",
+                              "Hiroshi", "Ingrid", "José",  "Kofi",   "Lena",  "Miguel", "Nadia"};
+const char* const kSurname[] = {"Andersson", "Brown",  "Castillo", "Dubois", "Eriksen",  "Fischer",
+                                "García",    "Hansen", "Ivanova",  "Jensen", "Kowalski", "López"};
+const char* const kCompany[] = {"Acme Ltd",          "Globex", "Initech",  "Umbrella", "Stark & Co",
+                                "Wayne Enterprises", "Tyrell", "Cyberdyne"};
+
+Bytes Photo(unsigned seed) {
+  Bytes b = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00};
+  unsigned x = seed * 2654435761u + 1;
+  while (b.size() < 3000) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b.push_back(static_cast<uint8_t>(x));
+  }
+  b.push_back(0xFF);
+  b.push_back(0xD9);
+  return b;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s FILE COUNT\n", argv[0]);
+    return 2;
+  }
+  try {
+    const long count = std::stol(argv[2]);
+    Store store = Store::WithStandardFolders();
+    Folder& contacts = *store.Contacts();
+    for (long i = 0; i < count; ++i) {
+      Message& m = contacts.AddMessage("IPM.Contact");
+      const std::string given = kGiven[i % 14];
+      const std::string surname = std::string(kSurname[(i / 14) % 12]) + " " + std::to_string(i);
+      const std::string company = kCompany[i % 8];
+      auto& p = m.props;
+      p.SetString("PidLidFileUnder", surname + ", " + given);
+      p.SetString("PidTagDisplayName", given + " " + surname);
+      p.SetString("PidTagGivenName", given);
+      p.SetString("PidTagSurname", surname);
+      p.SetString("PidTagCompanyName", company);
+      p.SetString("PidTagTitle", "Account Manager");
+      p.SetString("PidTagBusinessTelephoneNumber",
+                  "+44 20 7946 " + std::to_string(1000 + i % 9000));
+      p.SetString("PidTagMobileTelephoneNumber", "+44 7700 " + std::to_string(900000 + i % 99999));
+      p.SetString("PidTagHomeTelephoneNumber", "+44 161 496 " + std::to_string(1000 + i % 9000));
+      p.SetString("PidLidWorkAddressStreet", std::to_string(1 + i % 200) + " High Street");
+      p.SetString("PidLidWorkAddressCity", "London");
+      p.SetString("PidLidWorkAddressPostalCode", "EC1A 1BB");
+      p.SetString("PidLidWorkAddressCountry", "United Kingdom");
+      p.Set("PidLidPostalAddressId", Value::Int32(2));
+      p.SetString("PidLidEmail1EmailAddress", "contact" + std::to_string(i) + "@example.com");
+      p.SetString("PidLidEmail1AddressType", "SMTP");
+      p.SetString("PidTagBusinessHomePage", "https://www.example.com/");
+      p.SetString("PidTagBody", i % 25 == 0 ? std::string(10000, 'n') + "\r\nend"
+                                            : "Met at the trade fair.\r\nCall in spring.");
+      p.Set("PidNameKeywords", Value::MultiString({"Business", "Customers"}));
+      p.Set("PidTagLastModificationTime", Value::Time(FileTime::FromUnix(1700000000 + i)));
+      if (i % 10 == 0)
+        m.SetContactPhoto(Photo(static_cast<unsigned>(i)));
+    }
+    const WriteStats stats = WritePst(store, argv[1]);
+    std::printf("%s: %ld contacts, %llu bytes\n", argv[1], count,
+                static_cast<unsigned long long>(stats.fileSize));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
