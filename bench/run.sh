@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Export benchmark: generated PSTs of 1,000, 10,000 and 100,000 contacts; wall time and peak
+# memory of tarnvex-export against readpst -S -cv on the same file and against the floor (the
+# same number of files of the same sizes, written with nothing else to do). Writes
+# bench/RESULTS.md. Not part of ./scripts/test.
+#
+# Usage: bench/run.sh [SIZES...]   (default: 1000 10000 100000)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${BENCH_BUILD:-$root/build-bench}
+work=${BENCH_WORK:-/tmp/tarnvex-bench}
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(1000 10000 100000)
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNVEX_GUI=OFF -DTARNVEX_TESTS=OFF >/dev/null
+cmake --build "$build" --target tarnvex-export tarnvex-bench-pst tarnvex-bench-floor -j2 >/dev/null
+mkdir -p "$work"
+
+# measure NAME COMMAND...: runs the command under /usr/bin/time -v; sets WALL (s) and PEAK (KiB).
+measure() {
+  local log="$work/time.log"
+  /usr/bin/time -v -o "$log" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  local elapsed
+  elapsed=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$log")
+  WALL=$(awk -F: '{ if (NF == 3) print $1 * 3600 + $2 * 60 + $3; else print $1 * 60 + $2 }' <<<"$elapsed")
+  PEAK=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$log")
+}
+
+# Output folders are removed only at the very end: on ext4 a folder full of files just deleted
+# slows the creation of new files, which would punish whichever run came next.
+rows=()
+for n in "${sizes[@]}"; do
+  pst="$work/contacts-$n.pst"
+  [ -f "$pst" ] || "$build/bin/tarnvex-bench-pst" "$pst" "$n" >/dev/null
+  sync
+
+  ours="$work/ours-$n.$$"; mkdir -p "$ours"
+  measure "$build/bin/tarnvex-export" --pst "$pst" --out "$ours" --quiet
+  ours_wall=$WALL ours_peak=$PEAK
+  cards=$(find "$ours" -name '*.vcf' | wc -l)
+
+  theirs="$work/readpst-$n.$$"; mkdir -p "$theirs"
+  measure readpst -S -cv -q -o "$theirs" "$pst"
+  rp_wall=$WALL rp_peak=$PEAK
+
+  find "$ours" -name '*.vcf' -printf '%s\n' >"$work/sizes-$n.txt"
+  floor="$work/floor-$n.$$"; mkdir -p "$floor"
+  measure "$build/bin/tarnvex-bench-floor" "$work/sizes-$n.txt" "$floor"
+  fl_wall=$WALL fl_peak=$PEAK
+
+  rows+=("$n $cards $ours_wall $ours_peak $rp_wall $rp_peak $fl_wall $fl_peak")
+  echo "$n contacts: ours ${ours_wall}s ${ours_peak}KiB, readpst ${rp_wall}s ${rp_peak}KiB, floor ${fl_wall}s" >&2
+done
+rm -rf "$work"/ours-* "$work"/readpst-* "$work"/floor-*
+
+{
+  echo "# Export benchmark"
+  echo
+  echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') by \`bench/run.sh\` on $(uname -srm),"
+  echo "$(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores,"
+  echo "$(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo) memory; libpff $(pkg-config --modversion libpff),"
+  echo "$(readpst -V 2>&1 | head -1). Stores written by \`tarnvex-bench-pst\` (one contact in"
+  echo "ten with a photo, one in twenty-five with a 10 KB note); each run into a fresh folder."
+  echo
+  echo "| contacts | cards | tarnvex-export | peak | readpst -S -cv | peak | floor | ours / readpst | ours / floor | ms per contact |"
+  echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+  for row in "${rows[@]}"; do
+    read -r n cards ow op rw rpk fw fp <<<"$row"
+    awk -v n="$n" -v c="$cards" -v ow="$ow" -v op="$op" -v rw="$rw" -v rp="$rpk" -v fw="$fw" \
+      'BEGIN { printf "| %d | %d | %.2f s | %.1f MiB | %.2f s | %.1f MiB | %.2f s | %.2f | %.1f | %.3f |\n",
+               n, c, ow, op / 1024, rw, rp / 1024, fw, ow / (rw > 0 ? rw : 0.01), ow / (fw > 0 ? fw : 0.01), ow * 1000 / n }'
+  done
+} >"$root/bench/RESULTS.md.new"
+mv "$root/bench/RESULTS.md.new" "$root/bench/RESULTS.md"
+echo "wrote bench/RESULTS.md" >&2
