@@ -118,6 +118,10 @@ struct BadInput {
   const char* wantInMessage;
 };
 
+void PrintTo(const BadInput& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class PstgenBadJson : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(PstgenBadJson, FailsNamingTheFileAndThePlace) {
@@ -196,6 +200,10 @@ struct DamageCase {
   bool keepsHeader;               // no byte of the 564-byte header changes
   bool unreadable;                // both readers must refuse the result
 };
+
+void PrintTo(const DamageCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class Damage : public ::testing::TestWithParam<DamageCase> {};
 

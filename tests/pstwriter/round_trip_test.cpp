@@ -135,6 +135,10 @@ struct GeneratedCase {
   bool libpff;  // libpff's item tree is quadratic in the folder size: only moderate sizes
 };
 
+void PrintTo(const GeneratedCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class Generated : public ::testing::TestWithParam<GeneratedCase> {};
 
 TEST_P(Generated, ReadsBackThroughBothReaders) {

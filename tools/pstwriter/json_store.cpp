@@ -355,7 +355,7 @@ Store StoreFromJson(const std::string& jsonText, const std::string& baseDir,
                     const std::string& source) {
   json doc;
   try {
-    doc = json::parse(jsonText);
+    doc = json::parse(jsonText, nullptr, true, /*ignore_comments=*/true);
   } catch (const json::parse_error& e) {
     throw Failure("\"" + source + "\" is not valid JSON: " + e.what());
   }

@@ -170,12 +170,14 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
 }
 
 Bytes Utf16Le(const std::string& s) {
-  Bytes out;
-  out.reserve(s.size() * 2);
-  auto put = [&](std::uint32_t u) {
-    out.push_back(u & 0xFF);
-    out.push_back((u >> 8) & 0xFF);
+  // UTF-16 never needs more code units than the UTF-8 string has bytes.
+  Bytes out(s.size() * 2);
+  std::uint8_t* o = out.data();
+  auto put = [&o](std::uint32_t u) {
+    *o++ = static_cast<std::uint8_t>(u & 0xFF);
+    *o++ = static_cast<std::uint8_t>((u >> 8) & 0xFF);
   };
+  static const std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
   for (std::size_t i = 0; i < s.size();) {
     const auto c = static_cast<std::uint8_t>(s[i]);
     std::uint32_t cp = 0xFFFD;
@@ -201,7 +203,7 @@ Bytes Utf16Le(const std::string& s) {
             ok = false;
           cp = (cp << 6) | (cc & 0x3F);
         }
-        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        if (!ok || cp < kMinimum[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
           cp = 0xFFFD;
           len = 1;
         }
@@ -216,6 +218,7 @@ Bytes Utf16Le(const std::string& s) {
       put(cp);
     }
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 

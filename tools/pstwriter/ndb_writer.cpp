@@ -78,7 +78,8 @@ void NdbWriter::Emit(std::uint64_t ib, const std::uint8_t* data, std::size_t siz
   if (ib < end)
     throw Failure("Internal error writing \"" + path_ + "\": blocks out of order.");
   buffer_.insert(buffer_.end(), ib - end, 0);
-  buffer_.insert(buffer_.end(), data, data + size);
+  if (size)
+    buffer_.insert(buffer_.end(), data, data + size);
   if (buffer_.size() >= kFlushSize)
     Flush();
 }
@@ -104,13 +105,13 @@ std::uint64_t NdbWriter::AddBlock(const std::uint8_t* data, std::size_t size, bo
   const std::uint64_t bid = (nextBid_++ << 2) | (internal ? 2 : 0);
   const std::uint64_t total = AlignUp(size + sizeof(BlockTrailer), kBlockAlign);
   const std::uint64_t ib = Allocate(total, kBlockAlign);
-  std::uint8_t block[kMaxBlockSize] = {};
-  if (size)
-    std::memcpy(block, data, size);
-  BlockTrailer trailer{static_cast<std::uint16_t>(size), ComputeSig(ib, bid),
-                       ComputeCrc(0, data, size), bid};
-  std::memcpy(block + total - sizeof trailer, &trailer, sizeof trailer);
-  Emit(ib, block, total);
+  const BlockTrailer trailer{static_cast<std::uint16_t>(size), ComputeSig(ib, bid),
+                             ComputeCrc(0, data, size), bid};
+  // Data, zero padding, then the trailer at the end of the block.
+  Emit(ib, data, size);
+  buffer_.insert(buffer_.end(), total - size - sizeof trailer, 0);
+  const auto* raw = reinterpret_cast<const std::uint8_t*>(&trailer);
+  buffer_.insert(buffer_.end(), raw, raw + sizeof trailer);
   blocks_.push_back(BlockRef{bid, ib, static_cast<std::uint16_t>(size)});
   return bid;
 }

@@ -156,6 +156,8 @@ const std::vector<std::int32_t>& Value::AsMultiInt32() const {
 }
 
 void PropertyBag::Set(const PropKey& key, Value value) {
+  if (props_.empty())
+    props_.reserve(24);
   for (auto& p : props_) {
     if (p.key == key) {
       p.value = std::move(value);
