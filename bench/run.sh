@@ -71,6 +71,22 @@ rm -rf "$work"/ours-* "$work"/readpst-* "$work"/floor-*
       'BEGIN { printf "| %d | %d | %.2f s | %.1f MiB | %.2f s | %.1f MiB | %.2f s | %.2f | %.1f | %.3f |\n",
                n, c, ow, op / 1024, rw, rp / 1024, fw, ow / (rw > 0 ? rw : 0.01), ow / (fw > 0 ? fw : 0.01), ow * 1000 / n }'
   done
+  echo
+  echo "## Targets"
+  echo
+  first=(${rows[0]}) last=(${rows[${#rows[@]}-1]})
+  awk -v rows="$(printf '%s;' "${rows[@]}")" -v n1="${first[0]}" -v w1="${first[2]}" \
+      -v n2="${last[0]}" -v w2="${last[2]}" -v p2="${last[3]}" -v f2="${last[6]}" 'BEGIN {
+    k = split(rows, r, ";"); faster = "yes"
+    for (i = 1; i <= k; i++) { if (r[i] == "") continue; split(r[i], v, " "); if (v[3] >= v[5]) faster = "no" }
+    printf "- faster than readpst at every size: %s\n", faster
+    printf "- within 2x of the floor at %d: %s (%.1fx)\n", n2, (w2 <= 2 * f2 ? "yes" : "no"), w2 / (f2 > 0 ? f2 : 0.01)
+    printf "- peak memory under 100 MiB at %d: %s (%.1f MiB)\n", n2, (p2 < 102400 ? "yes" : "no"), p2 / 1024
+    printf "- time per contact at %d no more than 1.3x that at %d: %s (%.1fx)\n", n2, n1,
+           ((w2 / n2) <= 1.3 * (w1 / n1) ? "yes" : "no"), (w2 / n2) / ((w1 > 0 ? w1 : 0.01) / n1)
+  }'
+  echo
+  echo "Why the targets are missed and what would meet them: bench/README.md."
 } >"$root/bench/RESULTS.md.new"
 mv "$root/bench/RESULTS.md.new" "$root/bench/RESULTS.md"
 echo "wrote bench/RESULTS.md" >&2

@@ -1,5 +1,6 @@
 #include "platform/pst/pff.h"
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -82,8 +83,15 @@ std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-std::shared_ptr<File> File::Open(const std::string& path) {
-  // The signature first, so that a file of another kind is named as such rather than as damage.
+void File::CheckSignature(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
+                  ".");
+  }
+  if (!S_ISREG(st.st_mode)) {
+    throw Failure("Cannot open the Outlook data file \"" + path + "\": it is not a file.");
+  }
   {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -100,6 +108,11 @@ std::shared_ptr<File> File::Open(const std::string& path) {
       throw Failure("The file \"" + path + "\" is not an Outlook data file (PST/OST).");
     }
   }
+}
+
+std::shared_ptr<File> File::Open(const std::string& path) {
+  // The signature first, so that a file of another kind is named as such rather than as damage.
+  CheckSignature(path);
   libpff_error_t* error = nullptr;
   libpff_file_t* file = nullptr;
   if (libpff_file_initialize(&file, &error) != 1)

@@ -32,6 +32,8 @@ class File {
   // Opens the file for reading; throws Failure naming the file when it is missing, unreadable,
   // not a PST/OST file or damaged beyond opening.
   static std::shared_ptr<File> Open(const std::string& path);
+  // The quick check of Open alone: an existing regular file that starts with the PST signature.
+  static void CheckSignature(const std::string& path);
   ~File();
   File(const File&) = delete;
   File& operator=(const File&) = delete;

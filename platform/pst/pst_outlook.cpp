@@ -12,6 +12,7 @@
 
 #include "platform/failure.h"
 #include "platform/pst/contact_reader.h"
+#include "platform/pst/password.h"
 #include "platform/pst/pff.h"
 #include "platform/pst/profile.h"
 #include "platform/pst/safe_write.h"
@@ -215,24 +216,6 @@ class PstFolder : public OutlookFolder {
   std::weak_ptr<StoreState> store_;
 };
 
-// PidTagPstPassword: a protected file is opened only with the password whose CRC it keeps.
-void CheckPassword(const pff::File& file, const pff::Item* messageStore,
-                   const std::optional<std::string>& password) {
-  if (!messageStore)
-    return;
-  const auto kept = Int32Of(*messageStore, kTagPstPassword);
-  if (!kept || *kept == 0)
-    return;
-  if (!password) {
-    throw Failure("The Outlook data file \"" + file.path() +
-                  "\" is protected by a password and cannot be opened without it.");
-  }
-  if (PstPasswordCrc(*password) != *kept) {
-    throw Failure("The password given for the Outlook data file \"" + file.path() +
-                  "\" is not its password.");
-  }
-}
-
 // The IPM subtree: through the store's entry id, else the root folder's "Top of ..." folder.
 std::shared_ptr<pff::Item> TopLevelFolder(const std::shared_ptr<pff::File>& file,
                                           const pff::Item* messageStore) {
@@ -257,19 +240,18 @@ std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookO
   auto state = std::make_shared<StoreState>();
   state->path = path;
   state->version = options.vcardVersion;
+  pff::File::CheckSignature(path);
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
                   ".");
   }
-  if (!S_ISREG(st.st_mode)) {
-    throw Failure("Cannot open the Outlook data file \"" + path + "\": it is not a file.");
-  }
   state->device = st.st_dev;
   state->inode = st.st_ino;
   state->file = pff::File::Open(path);
   const auto store = pff::MessageStore(state->file);
-  CheckPassword(*state->file, store.get(), options.password);
+  CheckStorePassword(path, store ? Int32Of(*store, kTagPstPassword) : std::nullopt,
+                     options.password);
   state->root = std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
                                             options.vcardVersion, state);
   return state;
@@ -476,20 +458,28 @@ std::string DefaultProfilePath() {
 
 void SetDefaultStore(const std::string& profilePath, const std::string& storePath) {
   const std::string absolute = AbsolutePath(storePath);
-  // Opening it now tells the user at once when the file is not a usable store. The password is
-  // not known here, so a protected file is accepted as it is.
-  PstOutlookOptions check;
-  try {
-    OpenStore(absolute, check);
-  } catch (const Failure& f) {
-    if (std::string(f.what()).find("protected by a password") == std::string::npos)
-      throw;
-  }
+  // A quick look now tells the user at once when the file is no store at all; reading it whole
+  // would take long for a big file and needs its password.
+  pff::File::CheckSignature(absolute);
   WriteDefaultStore(profilePath, absolute);
 }
 
 std::unique_ptr<OutlookAutomation> MakePstOutlook(PstOutlookOptions options) {
   return std::make_unique<PstAutomation>(std::move(options));
+}
+
+void CheckStorePassword(const std::string& path, std::optional<uint32_t> kept,
+                        const std::optional<std::string>& password) {
+  if (!kept || *kept == 0)
+    return;
+  if (!password) {
+    throw Failure("The Outlook data file \"" + path +
+                  "\" is protected by a password and cannot be opened without it.");
+  }
+  if (PstPasswordCrc(*password) != *kept) {
+    throw Failure("The password given for the Outlook data file \"" + path +
+                  "\" is not its password.");
+  }
 }
 
 // MS-PST section 5.3: the CRC of data blocks (reflected polynomial 0xEDB88320, initial value 0,
