@@ -41,6 +41,7 @@ std::string ReadBytes(const std::string& path) {
 
 const char kDescription[] = R"({
   "store": "Fixture Store",
+  "password": "s3cret",
   "ipmSubtree": "Top of Personal Folders",
   "folders": [
     {"name": "Contacts",
@@ -90,6 +91,9 @@ TEST(Pstgen, JsonDescriptionBecomesThePstItDescribes) {
 
   // Values as the JSON gave them, seen through libpff.
   EXPECT_EQ(pff.defaultContactsPath, "Archive");
+  EXPECT_EQ(pff.passwordChecksum,
+            std::to_string(static_cast<std::int32_t>(PstPasswordChecksum("s3cret"))));
+  EXPECT_NE(PstPasswordChecksum("s3cret"), PstPasswordChecksum("s3cret "));
   EXPECT_TRUE(pff.folders.at("Archive").hidden);
   const SeenItem& jane = pff.folders.at("Contacts").items.at(0);
   const std::string address = kPsetidAddress.ToString();
@@ -110,6 +114,18 @@ TEST(Pstgen, JsonDescriptionBecomesThePstItDescribes) {
   EXPECT_EQ(pff.folders.at("Contacts/Work").items.at(0).messageClass, "IPM.Contact");
   EXPECT_EQ(pff.folders.at("Inbox").items.at(0).recipients,
             std::vector<std::string>{"Jane <jane@example.com>"});
+}
+
+TEST(Pstgen, TheExampleDescriptionWorks) {
+  TempDir dir;
+  const PstgenResult run = Pstgen({"--json", PSTGEN_EXAMPLE, "--out", dir.File("example.pst")});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const SeenStore pff = ReadWithLibpff(dir.File("example.pst"));
+  EXPECT_EQ(pff.storeName, "Example Store");
+  ASSERT_EQ(pff.folders.at("Contacts").items.size(), 3u);
+  EXPECT_EQ(pff.folders.at("Contacts").items[0].attachments.size(), 1u);
+  EXPECT_TRUE(pff.folders.at("Contacts/Old Contacts").hidden);
+  EXPECT_EQ(ReadWithLibpst(dir.File("example.pst")).folders.at("Inbox").items.size(), 1u);
 }
 
 struct BadInput {

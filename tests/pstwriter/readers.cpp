@@ -1,5 +1,7 @@
 #include "tests/pstwriter/readers.h"
 
+#include "tools/pstwriter/pst_writer.h"
+
 #include <libpff.h>
 #include <libpst/libpst.h>
 
@@ -128,8 +130,7 @@ struct PffItem {
 
 class PffReader {
  public:
-  explicit PffReader(const std::string& path, bool withProperties)
-      : withProperties_(withProperties) {
+  explicit PffReader(const std::string& path, std::size_t every) : every_(every) {
     PffError e;
     if (libpff_file_initialize(&file_, &e.error) != 1)
       e.Throw("initialize");
@@ -149,6 +150,10 @@ class PffReader {
     if (libpff_file_get_message_store(file_, &store.item, &e.error) != 1)
       e.Throw("message store");
     s.storeName = String(store.item, 0x3001);
+    if (libpff_record_entry_t* password = Entry(store.item, 0, 0x67FF)) {
+      s.passwordChecksum = ValueOf(password);
+      libpff_record_entry_free(&password, nullptr);
+    }
     const std::uint32_t subtree = EntryNid(store.item, 0x35E0);
     PffItem root;
     if (libpff_file_get_root_folder(file_, &root.item, &e.error) != 1)
@@ -372,6 +377,7 @@ class PffReader {
     }
     f.contentsTableRows = TableRows((nid & ~0x1Fu) | 0x0E, &f.contentsTableClasses);
     f.hierarchyTableRows = TableRows((nid & ~0x1Fu) | 0x0D, nullptr);
+    f.associatedTableRows = TableRows((nid & ~0x1Fu) | 0x0F, nullptr);
     PffError e;
     int messages = 0;
     libpff_folder_get_number_of_sub_messages(folder, &messages, nullptr);
@@ -381,7 +387,7 @@ class PffReader {
         e.Throw("message");
       SeenItem& item = f.items.emplace_back();
       item.messageClass = String(m.item, 0x001A);
-      if (withProperties_)
+      if (every_ && i % every_ == 0)
         ReadMessage(m.item, item);
     }
     int associated = 0;
@@ -428,7 +434,7 @@ class PffReader {
   }
 
   libpff_file_t* file_ = nullptr;
-  bool withProperties_;
+  std::size_t every_;
   std::map<std::uint32_t, std::string> paths_;
 };
 
@@ -436,7 +442,7 @@ class PffReader {
 
 class PstReader {
  public:
-  PstReader(const std::string& path, bool withProperties) : withProperties_(withProperties) {
+  PstReader(const std::string& path, std::size_t every) : every_(every) {
     if (pst_open(&pf_, path.c_str(), nullptr) != 0)
       throw std::runtime_error("libpst: cannot open " + path);
     opened_ = true;
@@ -497,7 +503,7 @@ class PstReader {
       }
       SeenItem& seen = out[path].items.emplace_back();
       seen.messageClass = item->ascii_type ? item->ascii_type : "";
-      if (withProperties_) {
+      if (every_ && (out[path].items.size() - 1) % every_ == 0) {
         Fields(item, seen);
       }
       pst_freeItem(item);
@@ -557,22 +563,25 @@ class PstReader {
 
   pst_file pf_{};
   bool opened_ = false;
-  bool withProperties_;
+  std::size_t every_;
 };
 
-void Collect(const Folder& f, const std::string& path, SeenStore& s, const Store& store) {
+void Collect(const Folder& f, const std::string& path, SeenStore& s, std::size_t every) {
   SeenFolder& seen = s.folders[path];
   seen.containerClass = f.containerClass;
   seen.hidden = f.hidden;
   seen.associated = f.associated.size();
   seen.contentsTableRows = f.messages.size();
   seen.hierarchyTableRows = f.subfolders.size();
+  seen.associatedTableRows = f.associated.size();
   if (f.role == FolderRole::kContacts)
     s.defaultContactsPath = path;
   for (const Message& m : f.messages) {
     SeenItem& item = seen.items.emplace_back();
     item.messageClass = m.messageClass;
     seen.contentsTableClasses.push_back(m.messageClass);
+    if (every == 0 || (seen.items.size() - 1) % every != 0)
+      continue;
     for (const Property& p : m.props.all()) {
       const std::string key = PropKeyText(p.key);
       if (key != "0x001A")
@@ -591,7 +600,7 @@ void Collect(const Folder& f, const std::string& path, SeenStore& s, const Store
     }
   }
   for (const Folder& sub : f.subfolders)
-    Collect(sub, Path(path, sub.displayName), s, store);
+    Collect(sub, Path(path, sub.displayName), s, every);
 }
 
 }  // namespace
@@ -640,23 +649,27 @@ std::string ValueText(const Value& v) {
   }
 }
 
-SeenStore Expected(const Store& store) {
+SeenStore Expected(const Store& store, std::size_t every) {
   SeenStore s;
   s.storeName = store.displayName;
   s.ipmSubtreeName = store.ipmSubtree.displayName;
   s.defaultContactsPath = "(none)";
-  Collect(store.ipmSubtree, "", s, store);
+  if (!store.password.empty()) {
+    s.passwordChecksum =
+        std::to_string(static_cast<std::int32_t>(PstPasswordChecksum(store.password)));
+  }
+  Collect(store.ipmSubtree, "", s, every);
   s.rootContactsPath = s.defaultContactsPath;
   s.inboxContactsPath = store.ipmSubtree.FindRole(FolderRole::kInbox) ? s.defaultContactsPath : "";
   return s;
 }
 
-SeenStore ReadWithLibpff(const std::string& path, bool withProperties) {
-  return PffReader(path, withProperties).Read();
+SeenStore ReadWithLibpff(const std::string& path, std::size_t every) {
+  return PffReader(path, every).Read();
 }
 
-SeenStore ReadWithLibpst(const std::string& path, bool withProperties) {
-  return PstReader(path, withProperties).Read();
+SeenStore ReadWithLibpst(const std::string& path, std::size_t every) {
+  return PstReader(path, every).Read();
 }
 
 }  // namespace tarnvex::pstwriter::testing

@@ -32,6 +32,7 @@ struct SeenFolder {
   std::size_t contentsTableRows = 0;              // rows of the folder's contents table
   std::vector<std::string> contentsTableClasses;  // message class column, in row order
   std::size_t hierarchyTableRows = 0;             // rows of the folder's hierarchy table
+  std::size_t associatedTableRows = 0;            // rows of the associated contents table
 };
 
 // Folders by path below the IPM subtree ("Contacts", "Contacts/Contacts 2").
@@ -43,6 +44,7 @@ struct SeenStore {
   std::string defaultContactsPath;  // the folder the contacts entry id of the store points at
   std::string rootContactsPath;     // ... of the root folder
   std::string inboxContactsPath;    // ... of the Inbox
+  std::string passwordChecksum;     // PidTagPstPassword of the store, "" when absent
   SeenFolders folders;
 };
 
@@ -52,15 +54,16 @@ struct SeenStore {
 std::string PropKeyText(const PropKey& key);
 std::string ValueText(const Value& value);
 
-// What the readers should report for a store.
-SeenStore Expected(const Store& store);
+// What the readers should report for a store. every: the properties, attachments and
+// recipients of every n-th item of a folder (the first included); 0: none. The readers take the
+// same argument, so big stores can be compared on a sample.
+SeenStore Expected(const Store& store, std::size_t every = 1);
 
-// Reads with libpff. withProperties: collect every property of every item (slow for big files).
-// Throws std::runtime_error with libpff's message on failure.
-SeenStore ReadWithLibpff(const std::string& path, bool withProperties = true);
+// Reads with libpff. Throws std::runtime_error with libpff's message on failure.
+SeenStore ReadWithLibpff(const std::string& path, std::size_t every = 1);
 
 // Reads with libpst: folder names and classes, item counts, message classes, and the contact
 // fields libpst knows, under the same keys as above.
-SeenStore ReadWithLibpst(const std::string& path, bool withProperties = true);
+SeenStore ReadWithLibpst(const std::string& path, std::size_t every = 1);
 
 }  // namespace tarnvex::pstwriter::testing

@@ -53,6 +53,7 @@ inline void ExpectSameStore(const SeenStore& expected, const SeenStore& seen, Re
     EXPECT_EQ(seen.defaultContactsPath, expected.defaultContactsPath);
     EXPECT_EQ(seen.rootContactsPath, expected.rootContactsPath);
     EXPECT_EQ(seen.inboxContactsPath, expected.inboxContactsPath);
+    EXPECT_EQ(seen.passwordChecksum, expected.passwordChecksum);
   }
   std::vector<std::string> expectedPaths, seenPaths;
   for (const auto& [path, f] : expected.folders)
@@ -73,6 +74,7 @@ inline void ExpectSameStore(const SeenStore& expected, const SeenStore& seen, Re
       EXPECT_EQ(got.contentsTableRows, want.contentsTableRows);
       EXPECT_EQ(got.contentsTableClasses, want.contentsTableClasses);
       EXPECT_EQ(got.hierarchyTableRows, want.hierarchyTableRows);
+      EXPECT_EQ(got.associatedTableRows, want.associatedTableRows);
     }
     for (std::size_t i = 0; i < want.items.size(); ++i) {
       const SeenItem& w = want.items[i];

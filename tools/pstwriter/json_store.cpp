@@ -38,6 +38,8 @@ class Reader {
     if (doc.contains("ipmSubtree")) {
       store.ipmSubtree.displayName = String(doc["ipmSubtree"], "\"ipmSubtree\"");
     }
+    if (doc.contains("password"))
+      store.password = String(doc["password"], "\"password\"");
     if (doc.contains("recordKey")) {
       store.recordKey = ParseGuid(String(doc["recordKey"], "\"recordKey\""), "\"recordKey\"");
     }

@@ -297,6 +297,10 @@ class StoreWriter {
     }
     pc.Add(0x35E7, EntryId(folderNids_.at(&searchRoot_)));  // PidTagFinderEntryId
     pc.Add(0x35DF, Value::Int32(mask));                     // PidTagValidFolderMask
+    if (!store_.password.empty()) {
+      pc.Add(0x67FF, Value::Int32(static_cast<std::int32_t>(
+                         PstPasswordChecksum(store_.password))));  // PidTagPstPassword
+    }
     AddSpecialFolderIds(pc);
     ndb_.AddNode(kNidMessageStore, ndb_.AddBlocks(pc.Finish()), sink.Finish(), 0);
   }
@@ -528,6 +532,10 @@ class StoreWriter {
 };
 
 }  // namespace
+
+std::uint32_t PstPasswordChecksum(std::string_view password) {
+  return ComputeCrc(0, password.data(), password.size());
+}
 
 WriteStats WritePst(const Store& store, const std::string& path) {
   const std::string partial = path + ".partial";

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "tools/pstwriter/store_model.h"
 
@@ -17,6 +18,10 @@ struct WriteStats {
   std::uint64_t blocks = 0;    // data blocks in the block B-tree
   std::uint64_t nodes = 0;     // nodes in the node B-tree
 };
+
+// The checksum a password-protected store keeps in PidTagPstPassword (0x67FF, PT_LONG): the
+// format's CRC (format::ComputeCrc, starting from 0) over the password's bytes as given.
+std::uint32_t PstPasswordChecksum(std::string_view password);
 
 // Writes the store to path, replacing any file there. Throws Failure (platform/failure.h) when
 // the file cannot be written or the model cannot be stored (for example a property value too

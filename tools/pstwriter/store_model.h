@@ -219,6 +219,9 @@ struct Folder {
 struct Store {
   // PidTagDisplayName of the message store.
   std::string displayName = "Personal Folders";
+  // The store's password: empty for none. The store keeps only its checksum, as PidTagPstPassword
+  // (see PstPasswordChecksum in pst_writer.h); readers that honour it ask for the password.
+  std::string password;
   // PidTagRecordKey of the store; entry ids of its folders carry it as provider UID.
   Guid recordKey = Guid::Parse("{5A6E2D14-8C3F-4B71-9E0D-1F2A3B4C5D6E}");
   // The IPM subtree ("Top of Personal Folders"), the folder a mail client shows as the top.
