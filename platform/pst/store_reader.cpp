@@ -13,29 +13,32 @@
 namespace tarnvex::pst::store {
 
 std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
-  std::string out;
-  out.reserve(size);
+  // At most three bytes per UTF-16 unit (a surrogate pair, two units, makes four).
+  std::string out(size / 2 * 3, '\0');
+  char* o = out.data();
   auto put = [&](uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
+    if (cp < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (cp >> 6));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
+      *o++ = static_cast<char>(0xE0 | (cp >> 12));
+      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
+      *o++ = static_cast<char>(0xF0 | (cp >> 18));
+      *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   };
   for (size_t i = 0; i + 1 < size; i += 2) {
     const uint32_t u = data[i] | (data[i + 1] << 8);
-    if (u == 0)
-      break;
+    if (u < 0x80) {
+      if (u == 0)
+        break;
+      *o++ = static_cast<char>(u);
+      continue;
+    }
     if (u >= 0xD800 && u <= 0xDBFF && i + 3 < size) {
       const uint32_t low = data[i + 2] | (data[i + 3] << 8);
       if (low >= 0xDC00 && low <= 0xDFFF) {
@@ -46,6 +49,7 @@ std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
     }
     put(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
   }
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
 }
 

@@ -245,5 +245,37 @@ TEST(NativeReaderTest, PermuteDecodingIsAPermutation) {
   EXPECT_EQ(all[0x41], 0x00);  // the first entry of the encoding table, 0x41, decodes to 0
 }
 
+struct Utf16Case {
+  std::vector<uint16_t> units;
+  bool oddByte;  // a stray last byte, as a damaged value may have
+  std::string utf8;
+};
+
+TEST(NativeReaderTest, Utf16ToUtf8) {
+  const Utf16Case cases[] = {
+      {{'A', 'b', '1'}, false, "Ab1"},
+      {{0x00E9, 0x0416}, false, "\xC3\xA9\xD0\x96"},
+      {{0x4E2D, 0xFFFD}, false, "\xE4\xB8\xAD\xEF\xBF\xBD"},
+      {{0xD83D, 0xDE00}, false, "\xF0\x9F\x98\x80"},  // a pair: U+1F600
+      {{0xD83D, 'x'}, false, "\xEF\xBF\xBDx"},        // unpaired high
+      {{0xDE00}, false, "\xEF\xBF\xBD"},              // unpaired low
+      {{0xD83D}, false, "\xEF\xBF\xBD"},              // high at the end
+      {{'a', 0, 'b'}, false, "a"},                    // NUL ends the text
+      {{'a'}, true, "a"},
+      {{}, false, ""},
+  };
+  for (const auto& c : cases) {
+    std::string bytes;
+    for (uint16_t u : c.units) {
+      bytes += static_cast<char>(u & 0xFF);
+      bytes += static_cast<char>(u >> 8);
+    }
+    if (c.oddByte)
+      bytes += 'z';
+    EXPECT_EQ(store::Utf16ToUtf8(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+              c.utf8);
+  }
+}
+
 }  // namespace
 }  // namespace tarnvex::pst

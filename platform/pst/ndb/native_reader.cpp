@@ -28,6 +28,8 @@ constexpr size_t kMaxBlockData = 8192 - kBlockTrailerSize;
 constexpr uint8_t kPtypeBbt = 0x80;
 constexpr uint8_t kPtypeNbt = 0x81;
 constexpr int kMaxBtreeLevels = 8;
+// More heap allocations than an 8 KB-block heap of 64 MB could hold: a damaged tree.
+constexpr size_t kMaxTreeNodes = 1 << 16;
 constexpr uint64_t kMaxValueSize = 64ull * 1024 * 1024;  // no property of a contact comes near
 
 constexpr uint32_t kNidTypeMask = 0x1F;
@@ -375,7 +377,8 @@ class Pc {
     const auto [h, hs] = Heap(U32(Bytes(first) + 4));
     if (hs < 8 || h[0] != 0xB5 || h[1] != 2 || h[2] != 6 || h[3] > kMaxBtreeLevels)
       db_->Damaged("an item's property tree is damaged");
-    Walk(U32(h + 4), h[3]);
+    size_t budget = kMaxTreeNodes;
+    Walk(U32(h + 4), h[3], budget);
   }
 
   const std::vector<Record>& records() const { return records_; }
@@ -426,12 +429,14 @@ class Pc {
   }
 
  private:
-  void Walk(uint32_t hid, int level) {
+  void Walk(uint32_t hid, int level, size_t& budget) {
+    if (budget-- == 0)
+      db_->Damaged("an item's property tree has a loop");
     const auto [d, size] = Heap(hid);
     const size_t rec = level > 0 ? 6 : 8;
     for (size_t at = 0; at + rec <= size; at += rec) {
       if (level > 0) {
-        Walk(U32(d + at + 2), level - 1);
+        Walk(U32(d + at + 2), level - 1, budget);
       } else {
         records_.push_back({U16(d + at), U16(d + at + 2), U32(d + at + 4)});
       }
