@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/failure.h"
@@ -239,10 +238,10 @@ class Db {
   }
 
   const NamedProperty* Named(uint16_t propId) const {
-    auto it = names_.find(propId);
-    return it == names_.end() ? nullptr : &it->second;
+    const size_t i = propId - 0x8000u;
+    return propId >= 0x8000 && i < names_.size() && names_[i] ? &*names_[i] : nullptr;
   }
-  void SetNames(std::unordered_map<uint16_t, NamedProperty> names) { names_ = std::move(names); }
+  void SetNames(std::vector<std::optional<NamedProperty>> names) { names_ = std::move(names); }
 
  private:
   void ReadAt(uint64_t offset, char* buf, size_t n, const std::string& what) const {
@@ -352,7 +351,7 @@ class Db {
   std::vector<Node> nodes_;
   std::vector<Block> blocks_;
   std::vector<uint32_t> byParent_;
-  std::unordered_map<uint16_t, NamedProperty> names_;
+  std::vector<std::optional<NamedProperty>> names_;  // by property id less 0x8000
 };
 
 // One property context: a node's heap, its BTH of property records and its subnodes.
@@ -652,8 +651,8 @@ class NativeItem : public store::Item {
 
 // The name-to-id map (MS-PST section 2.4.7): named property 0x8000 + wPropIdx is the entry's
 // GUID and LID, or GUID and name.
-std::unordered_map<uint16_t, NamedProperty> ReadNameMap(const std::shared_ptr<const Db>& db) {
-  std::unordered_map<uint16_t, NamedProperty> names;
+std::vector<std::optional<NamedProperty>> ReadNameMap(const std::shared_ptr<const Db>& db) {
+  std::vector<std::optional<NamedProperty>> names;
   const Node* node = db->FindNode(kNidNameToIdMap);
   if (!node)
     return names;
@@ -695,7 +694,11 @@ std::unordered_map<uint16_t, NamedProperty> ReadNameMap(const std::shared_ptr<co
     } else {
       p.lid = id;
     }
-    names[static_cast<uint16_t>(0x8000 + index)] = std::move(p);
+    if (index >= 0x8000)
+      continue;  // beyond the named property range
+    if (index >= names.size())
+      names.resize(index + 1);
+    names[index] = std::move(p);
   }
   return names;
 }
