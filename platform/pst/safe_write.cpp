@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -36,6 +37,41 @@ int CreateTemporary(const std::string& folder, std::string& name) {
   return -1;
 }
 
+// The usual case, a card that does not exist yet: the data goes into an unnamed file of the
+// folder (O_TMPFILE), which is given its name only once it is complete. One directory entry is
+// made instead of a temporary one and a rename. False, with nothing left behind, when the name is
+// taken (a card or a link to replace) or the folder's file system has no unnamed files: the
+// caller then writes through a named temporary file.
+bool WriteNew(const std::string& folder, const std::string& path, std::string_view bytes) {
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0)
+    return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      const int error = errno;
+      ::close(fd);
+      Fail(path, error);
+    }
+    done += static_cast<size_t>(n);
+  }
+  char self[40];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+  if (::linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    ::close(fd);
+    return false;
+  }
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(path.c_str());
+    Fail(path, error);
+  }
+  return true;
+}
+
 }  // namespace
 
 void WriteFileReplacing(const std::string& path, std::string_view bytes) {
@@ -44,8 +80,11 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
   if (slash != std::string::npos && slash + 1 == path.size())
     Fail(path, EISDIR);
 
+  const std::string dir = folder + (slash == std::string::npos ? "/" : "");
+  if (WriteNew(dir, path, bytes))
+    return;
   std::string temp;
-  const int fd = CreateTemporary(folder + (slash == std::string::npos ? "/" : ""), temp);
+  const int fd = CreateTemporary(dir, temp);
   if (fd < 0)
     Fail(path, errno);
 
