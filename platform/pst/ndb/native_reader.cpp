@@ -495,8 +495,13 @@ const std::string kNoName;
 
 class NativeEntry : public store::Entry {
  public:
-  NativeEntry(std::shared_ptr<const Pc> pc, const Pc::Record& r)
-      : pc_(std::move(pc)), r_(r), named_(r.id >= 0x8000 ? pc_->db().Named(r.id) : nullptr) {}
+  // `keep` holds the context for an entry that outlives the enumeration it came from; an entry
+  // handed to ForEachEntry's callback lives only for the call and needs none.
+  NativeEntry(const Pc* pc, std::shared_ptr<const Pc> keep, const Pc::Record& r)
+      : pc_(pc),
+        keep_(std::move(keep)),
+        r_(r),
+        named_(r.id >= 0x8000 ? pc->db().Named(r.id) : nullptr) {}
 
   uint32_t Tag() const override { return r_.id; }
   uint32_t ValueType() const override { return r_.type; }
@@ -538,7 +543,8 @@ class NativeEntry : public store::Entry {
 
  private:
   static constexpr uint8_t kNoGuid[16] = {};
-  std::shared_ptr<const Pc> pc_;
+  const Pc* pc_;
+  std::shared_ptr<const Pc> keep_;
   Pc::Record r_;
   const NamedProperty* named_;
 };
@@ -555,16 +561,16 @@ class NativeItem : public store::Item {
   }
 
   void ForEachEntry(const std::function<void(const store::Entry&)>& f) const override {
-    const auto& pc = Props();
+    const Pc* pc = Props().get();
     for (const auto& r : pc->records())
-      f(NativeEntry(pc, r));
+      f(NativeEntry(pc, nullptr, r));
   }
 
   std::unique_ptr<store::Entry> Find(uint32_t tag, uint32_t valueType) const override {
     const auto& pc = Props();
     for (const auto& r : pc->records()) {
       if (r.id == tag && r.type == valueType)
-        return std::make_unique<NativeEntry>(pc, r);
+        return std::make_unique<NativeEntry>(pc.get(), pc, r);
     }
     return nullptr;
   }
