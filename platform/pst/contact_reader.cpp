@@ -6,12 +6,12 @@ namespace tarnvex::pst {
 namespace {
 
 bool IsString(uint32_t type) {
-  return type == pff::kTypeUnicode || type == pff::kTypeString8;
+  return type == store::kTypeUnicode || type == store::kTypeString8;
 }
 bool IsMultiString(uint32_t type) {
-  return type == pff::kTypeMultiUnicode || type == pff::kTypeMultiString8;
+  return type == store::kTypeMultiUnicode || type == store::kTypeMultiString8;
 }
-bool InAddressSet(const pff::Entry& e) {
+bool InAddressSet(const store::Entry& e) {
   return e.Named() && e.Name().empty() && std::memcmp(e.Guid(), kPsetidAddress, 16) == 0;
 }
 
@@ -101,22 +101,22 @@ std::optional<Date> FiletimeToDate(uint64_t filetime) {
   return Date{y, m, d};
 }
 
-std::string ReadFileAs(const pff::Item& message) {
+std::string ReadFileAs(const store::Item& message) {
   std::string fileAs;
-  message.ForEachEntry([&](const pff::Entry& e) {
+  message.ForEachEntry([&](const store::Entry& e) {
     if (InAddressSet(e) && e.Lid() == 0x8005 && IsString(e.ValueType()))
       fileAs = e.Text();
   });
   return fileAs;
 }
 
-Contact ReadContact(const pff::Item& message) {
+Contact ReadContact(const store::Item& message) {
   Contact c;
   std::array<EmailSlot, 3> emails;
   std::optional<Date> birthdayUtc, anniversaryUtc, birthdayLocal, anniversaryLocal;
   bool hasPicture = false;
 
-  message.ForEachEntry([&](const pff::Entry& e) {
+  message.ForEachEntry([&](const store::Entry& e) {
     const uint32_t type = e.ValueType();
     if (InAddressSet(e)) {
       const uint32_t lid = e.Lid();
@@ -188,12 +188,12 @@ Contact ReadContact(const pff::Item& message) {
         }
         if (target)
           *target = e.Text();
-      } else if (type == pff::kTypeInt32 && lid == 0x8022) {
+      } else if (type == store::kTypeInt32 && lid == 0x8022) {
         const uint32_t v = e.Int32();
         c.mailing = v <= 3 ? static_cast<MailingAddress>(v) : MailingAddress::kNone;
-      } else if (type == pff::kTypeSystime && (lid == 0x80DE || lid == 0x80DF)) {
+      } else if (type == store::kTypeSystime && (lid == 0x80DE || lid == 0x80DF)) {
         (lid == 0x80DE ? birthdayLocal : anniversaryLocal) = FiletimeToDate(e.Filetime());
-      } else if (type == pff::kTypeBoolean && lid == 0x8015) {
+      } else if (type == store::kTypeBoolean && lid == 0x8015) {
         hasPicture = e.Boolean();
       }
       return;
@@ -309,7 +309,7 @@ Contact ReadContact(const pff::Item& message) {
           return;
         }
       }
-    } else if (type == pff::kTypeSystime) {
+    } else if (type == store::kTypeSystime) {
       if (tag == 0x3A42)
         birthdayUtc = FiletimeToDate(e.Filetime());
       if (tag == 0x3A41)
@@ -331,10 +331,10 @@ Contact ReadContact(const pff::Item& message) {
     auto att = message.Attachment(i);
     bool isPhoto = false;
     std::string name;
-    att->ForEachEntry([&](const pff::Entry& e) {
+    att->ForEachEntry([&](const store::Entry& e) {
       if (e.Named())
         return;
-      if (e.Tag() == 0x7FFF && e.ValueType() == pff::kTypeBoolean)
+      if (e.Tag() == 0x7FFF && e.ValueType() == store::kTypeBoolean)
         isPhoto = e.Boolean();
       if (e.Tag() == 0x3704 && IsString(e.ValueType()))
         name = e.Text();

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/pst/contact.h"
-#include "platform/pst/pff.h"
+#include "platform/pst/store_reader.h"
 
 namespace tarnvex::pst {
 
@@ -17,10 +17,10 @@ inline constexpr uint8_t kPsetidAddress[16] = {0x04, 0x20, 0x06, 0x00, 0x00, 0x0
                                                0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
 // Throws Failure naming the file when a property cannot be read.
-Contact ReadContact(const pff::Item& message);
+Contact ReadContact(const store::Item& message);
 
 // The file-as text (PidLidFileUnder) alone; empty text when the item has none.
-std::string ReadFileAs(const pff::Item& message);
+std::string ReadFileAs(const store::Item& message);
 
 // FILETIME (100 ns since 1601-01-01 UTC) to seconds since 1970-01-01 UTC; empty for the
 // "no date" values Outlook stores (zero, and 4501-01-01 and later).

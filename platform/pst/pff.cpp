@@ -36,46 +36,6 @@ std::string ErrorText(libpff_error_t* error) {
   return first.empty() ? "unknown error" : first;
 }
 
-// UTF-16LE to UTF-8. libpff's own conversion of this release breaks surrogate pairs (characters
-// beyond U+FFFF such as emoji), so PT_UNICODE values are converted here. An unpaired surrogate
-// becomes U+FFFD; a terminating NUL ends the text.
-std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
-  std::string out;
-  out.reserve(size);
-  auto put = [&](uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  };
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    const uint32_t u = data[i] | (data[i + 1] << 8);
-    if (u == 0)
-      break;
-    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < size) {
-      const uint32_t low = data[i + 2] | (data[i + 3] << 8);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    put(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
-  }
-  return out;
-}
-
 [[noreturn]] void FailPath(const std::string& path, std::string_view what, libpff_error_t* error) {
   throw Failure(std::string(what) + " in the Outlook data file \"" + path +
                 "\": " + ErrorText(error) + ".");
@@ -83,36 +43,9 @@ std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-void File::CheckSignature(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
-                  ".");
-  }
-  if (!S_ISREG(st.st_mode)) {
-    throw Failure("Cannot open the Outlook data file \"" + path + "\": it is not a file.");
-  }
-  {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-      throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
-                    ".");
-    }
-    char magic[4] = {};
-    in.read(magic, sizeof magic);
-    if (in.gcount() == 0) {
-      throw Failure("The file \"" + path +
-                    "\" is empty; it is not an Outlook data file (PST/OST).");
-    }
-    if (in.gcount() < 4 || std::memcmp(magic, "!BDN", 4) != 0) {
-      throw Failure("The file \"" + path + "\" is not an Outlook data file (PST/OST).");
-    }
-  }
-}
-
 std::shared_ptr<File> File::Open(const std::string& path) {
   // The signature first, so that a file of another kind is named as such rather than as damage.
-  CheckSignature(path);
+  store::CheckSignature(path);
   libpff_error_t* error = nullptr;
   libpff_file_t* file = nullptr;
   if (libpff_file_initialize(&file, &error) != 1)
@@ -172,18 +105,6 @@ Entry::Entry(std::shared_ptr<File> file, libpff_record_entry_t* entry)
   }
 }
 
-Entry::Entry(Entry&& other) noexcept
-    : file_(std::move(other.file_)),
-      entry_(other.entry_),
-      tag_(other.tag_),
-      valueType_(other.valueType_),
-      named_(other.named_),
-      lid_(other.lid_),
-      name_(std::move(other.name_)) {
-  std::memcpy(guid_, other.guid_, sizeof guid_);
-  other.entry_ = nullptr;
-}
-
 Entry::~Entry() {
   if (entry_)
     libpff_record_entry_free(&entry_, nullptr);
@@ -193,7 +114,7 @@ std::string Entry::Text() const {
   libpff_error_t* error = nullptr;
   if (valueType_ == kTypeUnicode) {
     const std::string raw = Bytes();
-    return Utf16ToUtf8(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
+    return store::Utf16ToUtf8(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
   }
   size_t size = 0;
   const int rc = libpff_record_entry_get_data_as_utf8_string_size(entry_, &size, &error);
@@ -210,43 +131,6 @@ std::string Entry::Text() const {
   }
   s.resize(strnlen(s.c_str(), size));
   return s;
-}
-
-// MS-PST section 2.3.3.4.2, multi-valued variable-size properties: a 32-bit count, that many
-// 32-bit offsets into the data, then the values one after the other. libpff's own multi-value
-// access of this release gives no values for them, so the data is read here.
-std::vector<std::string> Entry::Texts() const {
-  const std::string raw = Bytes();
-  const auto* d = reinterpret_cast<const uint8_t*>(raw.data());
-  auto u32 = [&](size_t at) {
-    return static_cast<uint32_t>(d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) |
-                                 (static_cast<uint32_t>(d[at + 3]) << 24));
-  };
-  auto damaged = [&] {
-    throw Failure("A list property in the Outlook data file \"" + file_->path() +
-                  "\" is damaged: its value table does not fit its data.");
-  };
-  std::vector<std::string> out;
-  if (raw.size() < 4)
-    return out;
-  const uint32_t count = u32(0);
-  if (count > (raw.size() - 4) / 4)
-    damaged();
-  const size_t dataStart = 4 + static_cast<size_t>(count) * 4;
-  for (uint32_t k = 0; k < count; ++k) {
-    const size_t begin = u32(4 + k * 4);
-    const size_t end = k + 1 < count ? u32(4 + (k + 1) * 4) : raw.size();
-    if (begin < dataStart || begin > end || end > raw.size())
-      damaged();
-    if (valueType_ == kTypeMultiUnicode) {
-      out.push_back(Utf16ToUtf8(d + begin, end - begin));
-    } else {
-      std::string s(raw, begin, end - begin);
-      s.resize(strnlen(s.c_str(), s.size()));
-      out.push_back(std::move(s));
-    }
-  }
-  return out;
 }
 
 std::string Entry::Bytes() const {
@@ -290,6 +174,24 @@ bool Entry::Boolean() const {
   return v != 0;
 }
 
+bool Item::IsFolder() const {
+  uint8_t type = 0;
+  return libpff_item_get_type(item_, &type, nullptr) == 1 && type == LIBPFF_ITEM_TYPE_FOLDER;
+}
+
+void Item::ForEachEntry(const std::function<void(const store::Entry&)>& f) const {
+  libpff_record_set_t* set = FirstRecordSet();
+  if (!set)
+    return;
+  struct SetGuard {
+    libpff_record_set_t* s;
+    ~SetGuard() { libpff_record_set_free(&s, nullptr); }
+  } guard{set};
+  const int count = EntryCount(set);
+  for (int i = 0; i < count; ++i)
+    f(*EntryAt(set, i));
+}
+
 Item::~Item() {
   if (item_)
     libpff_item_free(&item_, nullptr);
@@ -328,19 +230,19 @@ int Item::EntryCount(libpff_record_set_t* set) const {
   return count;
 }
 
-Entry Item::EntryAt(libpff_record_set_t* set, int index) const {
+std::unique_ptr<Entry> Item::EntryAt(libpff_record_set_t* set, int index) const {
   libpff_error_t* error = nullptr;
   libpff_record_entry_t* entry = nullptr;
   if (libpff_record_set_get_entry_by_index(set, index, &entry, &error) != 1) {
     file_->Fail("Cannot read the properties of item " + std::to_string(Identifier()), error);
   }
-  return Entry(file_, entry);
+  return std::make_unique<Entry>(file_, entry);
 }
 
-std::optional<Entry> Item::Find(uint32_t tag, uint32_t valueType) const {
+std::unique_ptr<store::Entry> Item::Find(uint32_t tag, uint32_t valueType) const {
   libpff_record_set_t* set = FirstRecordSet();
   if (!set)
-    return std::nullopt;
+    return nullptr;
   struct SetGuard {
     libpff_record_set_t* s;
     ~SetGuard() { libpff_record_set_free(&s, nullptr); }
@@ -350,11 +252,11 @@ std::optional<Entry> Item::Find(uint32_t tag, uint32_t valueType) const {
   const int rc = libpff_record_set_get_entry_by_type(
       set, tag, valueType, &entry, LIBPFF_ENTRY_VALUE_FLAG_IGNORE_NAME_TO_ID_MAP, &error);
   if (rc == 0)
-    return std::nullopt;
+    return nullptr;
   if (rc != 1) {
     file_->Fail("Cannot read the properties of item " + std::to_string(Identifier()), error);
   }
-  return Entry(file_, entry);
+  return std::make_unique<Entry>(file_, entry);
 }
 
 std::string Item::FolderName() const {
@@ -385,7 +287,7 @@ int Item::SubFolderCount() const {
   return n;
 }
 
-std::unique_ptr<Item> Item::SubFolder(int index) const {
+std::unique_ptr<store::Item> Item::SubFolder(int index) const {
   libpff_error_t* error = nullptr;
   libpff_item_t* sub = nullptr;
   if (libpff_folder_get_sub_folder(item_, index, &sub, &error) != 1) {
@@ -396,27 +298,7 @@ std::unique_ptr<Item> Item::SubFolder(int index) const {
   return std::make_unique<Item>(file_, sub);
 }
 
-int Item::MessageCount() const {
-  libpff_error_t* error = nullptr;
-  int n = 0;
-  if (libpff_folder_get_number_of_sub_messages(item_, &n, &error) != 1) {
-    file_->Fail("Cannot read the items of folder \"" + FolderName() + "\"", error);
-  }
-  return n;
-}
-
-std::unique_ptr<Item> Item::Message(int index) const {
-  libpff_error_t* error = nullptr;
-  libpff_item_t* sub = nullptr;
-  if (libpff_folder_get_sub_message(item_, index, &sub, &error) != 1) {
-    file_->Fail(
-        "Cannot read item " + std::to_string(index + 1) + " of folder \"" + FolderName() + "\"",
-        error);
-  }
-  return std::make_unique<Item>(file_, sub);
-}
-
-std::vector<Item::Child> Item::NormalMessages() const {
+std::vector<store::Item::Child> Item::NormalMessages() const {
   constexpr uint32_t kNidTypeMask = 0x1F;
   constexpr uint32_t kNidTypeNormalMessage = 0x04;  // MS-PST section 2.2.2.1
   libpff_error_t* error = nullptr;
@@ -470,7 +352,7 @@ int Item::AttachmentCount() const {
   return n;
 }
 
-std::unique_ptr<Item> Item::Attachment(int index) const {
+std::unique_ptr<store::Item> Item::Attachment(int index) const {
   libpff_error_t* error = nullptr;
   libpff_item_t* sub = nullptr;
   if (libpff_message_get_attachment(item_, index, &sub, &error) != 1) {
@@ -521,7 +403,8 @@ std::string Item::AttachmentData() const {
   return data;
 }
 
-std::unique_ptr<Item> RootFolder(const std::shared_ptr<File>& file) {
+std::unique_ptr<store::Item> File::RootFolder() {
+  auto file = shared_from_this();
   libpff_error_t* error = nullptr;
   libpff_item_t* item = nullptr;
   const int rc = libpff_file_get_root_folder(file->get(), &item, &error);
@@ -534,7 +417,8 @@ std::unique_ptr<Item> RootFolder(const std::shared_ptr<File>& file) {
   return std::make_unique<Item>(file, item);
 }
 
-std::unique_ptr<Item> MessageStore(const std::shared_ptr<File>& file) {
+std::unique_ptr<store::Item> File::MessageStore() {
+  auto file = shared_from_this();
   libpff_error_t* error = nullptr;
   libpff_item_t* item = nullptr;
   const int rc = libpff_file_get_message_store(file->get(), &item, &error);
@@ -545,7 +429,8 @@ std::unique_ptr<Item> MessageStore(const std::shared_ptr<File>& file) {
   return std::make_unique<Item>(file, item);
 }
 
-std::unique_ptr<Item> ItemByIdentifier(const std::shared_ptr<File>& file, uint32_t identifier) {
+std::unique_ptr<store::Item> File::ItemByIdentifier(uint32_t identifier) {
+  auto file = shared_from_this();
   libpff_error_t* error = nullptr;
   libpff_item_t* item = nullptr;
   const int rc = libpff_file_get_item_by_identifier(file->get(), identifier, &item, &error);

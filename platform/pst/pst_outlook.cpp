@@ -13,9 +13,9 @@
 #include "platform/failure.h"
 #include "platform/pst/contact_reader.h"
 #include "platform/pst/password.h"
-#include "platform/pst/pff.h"
 #include "platform/pst/profile.h"
 #include "platform/pst/safe_write.h"
+#include "platform/pst/store_reader.h"
 #include "platform/pst/vcard.h"
 
 namespace tarnvex::pst {
@@ -62,31 +62,26 @@ std::optional<uint32_t> EntryIdNid(const std::string& bytes) {
   return nid;
 }
 
-std::optional<uint32_t> Int32Of(const pff::Item& item, uint32_t tag) {
-  auto e = item.Find(tag, pff::kTypeInt32);
+std::optional<uint32_t> Int32Of(const store::Item& item, uint32_t tag) {
+  auto e = item.Find(tag, store::kTypeInt32);
   if (!e)
     return std::nullopt;
   return e->Int32();
 }
 
-std::optional<uint32_t> EntryIdOf(const pff::Item& item, uint32_t tag) {
-  auto e = item.Find(tag, pff::kTypeBinary);
+std::optional<uint32_t> EntryIdOf(const store::Item& item, uint32_t tag) {
+  auto e = item.Find(tag, store::kTypeBinary);
   if (!e)
     return std::nullopt;
   return EntryIdNid(e->Bytes());
 }
 
-std::string ContainerClassOf(const pff::Item& folder) {
-  if (auto e = folder.Find(kTagContainerClass, pff::kTypeUnicode))
+std::string ContainerClassOf(const store::Item& folder) {
+  if (auto e = folder.Find(kTagContainerClass, store::kTypeUnicode))
     return e->Text();
-  if (auto e = folder.Find(kTagContainerClass, pff::kTypeString8))
+  if (auto e = folder.Find(kTagContainerClass, store::kTypeString8))
     return e->Text();
   return {};
-}
-
-bool IsFolder(const pff::Item& item) {
-  uint8_t type = 0;
-  return libpff_item_get_type(item.get(), &type, nullptr) == 1 && type == LIBPFF_ITEM_TYPE_FOLDER;
 }
 
 // An open data file and its place among the namespace's stores.
@@ -94,14 +89,14 @@ struct StoreState {
   std::string path;  // as it was named
   dev_t device = 0;
   ino_t inode = 0;
-  std::shared_ptr<pff::File> file;
+  std::shared_ptr<store::File> file;
   std::shared_ptr<OutlookFolder> root;
   VCardVersion version = VCardVersion::k21;
 };
 
 class PstItem : public OutlookItem {
  public:
-  PstItem(std::unique_ptr<pff::Item> message, VCardVersion version)
+  PstItem(std::unique_ptr<store::Item> message, VCardVersion version)
       : message_(std::move(message)), version_(version) {}
 
   bool IsContact() override {
@@ -126,7 +121,7 @@ class PstItem : public OutlookItem {
   }
 
  private:
-  std::unique_ptr<pff::Item> message_;
+  std::unique_ptr<store::Item> message_;
   VCardVersion version_;
   std::optional<std::string> cls_;
 };
@@ -135,7 +130,7 @@ class PstItem : public OutlookItem {
 // by one; each item is released by its taker.
 class PstItems : public OutlookItems {
  public:
-  PstItems(const pff::Item& folder, VCardVersion version)
+  PstItems(const store::Item& folder, VCardVersion version)
       : children_(folder.NormalMessages()), version_(version) {}
 
   int32_t Count() override { return static_cast<int32_t>(children_.size()); }
@@ -143,14 +138,14 @@ class PstItems : public OutlookItems {
   std::shared_ptr<OutlookItem> Next() override {
     if (next_ >= children_.size())
       return nullptr;
-    pff::Item::Child child = std::move(children_[next_++]);
+    store::Item::Child child = std::move(children_[next_++]);
     if (!child.item)
       throw Failure(child.failure);
     return std::make_shared<PstItem>(std::move(child.item), version_);
   }
 
  private:
-  std::vector<pff::Item::Child> children_;
+  std::vector<store::Item::Child> children_;
   VCardVersion version_;
   size_t next_ = 0;
 };
@@ -179,7 +174,7 @@ class PstFolders : public OutlookFolders {
 
 class PstFolder : public OutlookFolder {
  public:
-  PstFolder(std::shared_ptr<pff::Item> folder, VCardVersion version,
+  PstFolder(std::shared_ptr<store::Item> folder, VCardVersion version,
             std::weak_ptr<StoreState> store = {})
       : folder_(std::move(folder)), version_(version), store_(std::move(store)) {}
 
@@ -188,7 +183,7 @@ class PstFolder : public OutlookFolder {
   std::string ContainerClass() override { return ContainerClassOf(*folder_); }
 
   bool Hidden() override {
-    auto e = folder_->Find(kTagAttributeHidden, pff::kTypeBoolean);
+    auto e = folder_->Find(kTagAttributeHidden, store::kTypeBoolean);
     return e && e->Boolean();
   }
 
@@ -200,36 +195,36 @@ class PstFolder : public OutlookFolder {
     std::vector<std::shared_ptr<OutlookFolder>> subs;
     const int n = folder_->SubFolderCount();
     for (int i = 0; i < n; ++i) {
-      subs.push_back(
-          std::make_shared<PstFolder>(std::shared_ptr<pff::Item>(folder_->SubFolder(i)), version_));
+      subs.push_back(std::make_shared<PstFolder>(
+          std::shared_ptr<store::Item>(folder_->SubFolder(i)), version_));
     }
     return std::make_shared<PstFolders>(std::move(subs));
   }
 
   // The store whose top-level folder this is; null for every other folder.
   std::shared_ptr<StoreState> storeOfRoot() const { return store_.lock(); }
-  const std::shared_ptr<pff::Item>& item() const { return folder_; }
+  const std::shared_ptr<store::Item>& item() const { return folder_; }
 
  private:
-  std::shared_ptr<pff::Item> folder_;
+  std::shared_ptr<store::Item> folder_;
   VCardVersion version_;
   std::weak_ptr<StoreState> store_;
 };
 
 // The IPM subtree: through the store's entry id, else the root folder's "Top of ..." folder.
-std::shared_ptr<pff::Item> TopLevelFolder(const std::shared_ptr<pff::File>& file,
-                                          const pff::Item* messageStore) {
+std::shared_ptr<store::Item> TopLevelFolder(const std::shared_ptr<store::File>& file,
+                                            const store::Item* messageStore) {
   if (messageStore) {
     if (auto nid = EntryIdOf(*messageStore, kTagIpmSubtreeEntryId)) {
-      if (auto item = pff::ItemByIdentifier(file, *nid); item && IsFolder(*item)) {
+      if (auto item = file->ItemByIdentifier(*nid); item && item->IsFolder()) {
         return item;
       }
     }
   }
-  std::shared_ptr<pff::Item> root = pff::RootFolder(file);
+  std::shared_ptr<store::Item> root = file->RootFolder();
   const int n = root->SubFolderCount();
   for (int i = 0; i < n; ++i) {
-    std::shared_ptr<pff::Item> sub = root->SubFolder(i);
+    std::shared_ptr<store::Item> sub = root->SubFolder(i);
     if (sub->FolderName().rfind("Top of ", 0) == 0)
       return sub;
   }
@@ -240,7 +235,7 @@ std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookO
   auto state = std::make_shared<StoreState>();
   state->path = path;
   state->version = options.vcardVersion;
-  pff::File::CheckSignature(path);
+  store::CheckSignature(path);
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
@@ -248,8 +243,8 @@ std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookO
   }
   state->device = st.st_dev;
   state->inode = st.st_ino;
-  state->file = pff::File::Open(path);
-  const auto store = pff::MessageStore(state->file);
+  state->file = store::OpenFile(path);
+  const auto store = state->file->MessageStore();
   CheckStorePassword(path, store ? Int32Of(*store, kTagPstPassword) : std::nullopt,
                      options.password);
   state->root = std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
@@ -258,13 +253,13 @@ std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookO
 }
 
 // Depth first, in stored order: the first contacts folder at or below the folder.
-std::shared_ptr<pff::Item> FirstContactsFolder(const std::shared_ptr<pff::Item>& folder,
-                                               int depth) {
+std::shared_ptr<store::Item> FirstContactsFolder(const std::shared_ptr<store::Item>& folder,
+                                                 int depth) {
   if (depth > 64)
     return nullptr;  // deeper than any real folder tree: a loop in a damaged file
   const int n = folder->SubFolderCount();
   for (int i = 0; i < n; ++i) {
-    std::shared_ptr<pff::Item> sub = folder->SubFolder(i);
+    std::shared_ptr<store::Item> sub = folder->SubFolder(i);
     if (IsContactsFolderClass(ContainerClassOf(*sub)))
       return sub;
     if (auto found = FirstContactsFolder(sub, depth + 1))
@@ -294,14 +289,14 @@ class PstNamespace : public OutlookNamespace {
 
     // The contact folder entry id, as Outlook finds it: on the message store, the root folder or
     // the Inbox.
-    std::vector<std::shared_ptr<pff::Item>> holders;
-    if (auto store = pff::MessageStore(file))
+    std::vector<std::shared_ptr<store::Item>> holders;
+    if (auto store = file->MessageStore())
       holders.push_back(std::move(store));
-    holders.push_back(pff::RootFolder(file));
+    holders.push_back(file->RootFolder());
     auto top = std::static_pointer_cast<PstFolder>(state.root)->item();
     const int n = top->SubFolderCount();
     for (int i = 0; i < n; ++i) {
-      std::shared_ptr<pff::Item> sub = top->SubFolder(i);
+      std::shared_ptr<store::Item> sub = top->SubFolder(i);
       if (sub->FolderName() == "Inbox") {
         holders.push_back(sub);
         break;
@@ -309,8 +304,8 @@ class PstNamespace : public OutlookNamespace {
     }
     for (const auto& holder : holders) {
       if (auto nid = EntryIdOf(*holder, kTagIpmContactEntryId)) {
-        if (auto item = pff::ItemByIdentifier(file, *nid); item && IsFolder(*item)) {
-          return std::make_shared<PstFolder>(std::shared_ptr<pff::Item>(std::move(item)),
+        if (auto item = file->ItemByIdentifier(*nid); item && item->IsFolder()) {
+          return std::make_shared<PstFolder>(std::shared_ptr<store::Item>(std::move(item)),
                                              options_.vcardVersion);
         }
       }
@@ -460,7 +455,7 @@ void SetDefaultStore(const std::string& profilePath, const std::string& storePat
   const std::string absolute = AbsolutePath(storePath);
   // A quick look now tells the user at once when the file is no store at all; reading it whole
   // would take long for a big file and needs its password.
-  pff::File::CheckSignature(absolute);
+  store::CheckSignature(absolute);
   WriteDefaultStore(profilePath, absolute);
 }
 

@@ -51,6 +51,11 @@ std::string CleanText(const std::string& text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const char c = text[i];
+    if (c >= 0x20 && c < 0x7F) {  // printable ASCII, the common case
+      out += c;
+      ++i;
+      continue;
+    }
     if (c == '\r') {
       out += '\n';
       i += (i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
