@@ -37,6 +37,21 @@ int CreateTemporary(const std::string& folder, std::string& name) {
   return -1;
 }
 
+// Writes all of the bytes; 0, or the errno of the write that failed.
+int WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return errno;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
 // The usual case, a card that does not exist yet: the data goes into an unnamed file of the
 // folder (O_TMPFILE), which is given its name only once it is complete. One directory entry is
 // made instead of a temporary one and a rename. False, with nothing left behind, when the name is
@@ -46,17 +61,9 @@ bool WriteNew(const std::string& folder, const std::string& path, std::string_vi
   const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0)
     return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      const int error = errno;
-      ::close(fd);
-      Fail(path, error);
-    }
-    done += static_cast<size_t>(n);
+  if (const int error = WriteAll(fd, bytes)) {
+    ::close(fd);
+    Fail(path, error);
   }
   char self[40];
   std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
@@ -93,16 +100,8 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     ::unlink(temp.c_str());
     Fail(path, error);
   };
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      abandon(errno);
-    }
-    done += static_cast<size_t>(n);
-  }
+  if (const int error = WriteAll(fd, bytes))
+    abandon(error);
   if (::close(fd) != 0) {
     const int error = errno;
     ::unlink(temp.c_str());
