@@ -1,0 +1,177 @@
+// Golden cards: each fixture description is written as a PST file, exported by tarnvex-export in
+// every vCard version, and the folder of cards is compared byte for byte with the committed one.
+// TARNVEX_UPDATE_GOLDEN=1 writes the committed folders anew instead (review the diff!).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "tools/pstgen/pstgen_cli.h"
+
+namespace tarnvex::golden {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kGoldenDir = TARNVEX_GOLDEN_DIR;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// File names as UTF-8 text on every platform.
+std::string NameOf(const fs::path& path) {
+  const std::u8string name = path.filename().u8string();
+  return std::string(name.begin(), name.end());
+}
+fs::path PathOf(const std::string& name) {
+  return fs::path(std::u8string(name.begin(), name.end()));
+}
+
+std::map<std::string, std::string> ReadFolder(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  if (!fs::is_directory(folder))
+    return files;
+  for (const auto& e : fs::directory_iterator(folder))
+    files[NameOf(e.path())] = ReadAll(e.path());
+  return files;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// The first lines where the two texts differ, numbered, each side shown with its line end.
+std::string LineDiff(const std::string& expected, const std::string& actual) {
+  const auto e = Lines(expected), a = Lines(actual);
+  std::ostringstream out;
+  int shown = 0;
+  for (size_t i = 0; i < std::max(e.size(), a.size()) && shown < 8; ++i) {
+    const std::string* ei = i < e.size() ? &e[i] : nullptr;
+    const std::string* ai = i < a.size() ? &a[i] : nullptr;
+    if (ei && ai && *ei == *ai)
+      continue;
+    out << "  line " << i + 1 << ":\n    expected: " << (ei ? *ei : "(none)")
+        << "\n    actual:   " << (ai ? *ai : "(none)") << "\n";
+    ++shown;
+  }
+  return out.str();
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    path_ = fs::temp_directory_path() / ("tarnvex-golden-" + std::to_string(std::rand()) + "-" +
+                                         std::to_string(std::time(nullptr)));
+    fs::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+struct Case {
+  std::string fixture;  // tests/golden/fixtures/<fixture>.json
+  std::string version;  // --vcard-version
+};
+
+class GoldenCards : public ::testing::TestWithParam<Case> {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    setenv("LC_ALL", "C.UTF-8", 1);
+    std::setlocale(LC_ALL, "C.UTF-8");
+  }
+};
+
+TEST_P(GoldenCards, ExportMatchesTheCommittedCards) {
+  const Case& c = GetParam();
+  TempDir tmp;
+  setenv("TARNVEX_OUTLOOK_PROFILE", (tmp.path() / "profile.ini").c_str(), 1);
+  const fs::path pst = tmp.path() / (c.fixture + ".pst");
+  const fs::path out = tmp.path() / "cards";
+  fs::create_directory(out);
+
+  std::ostringstream genOut, genErr;
+  ASSERT_EQ(
+      pstwriter::RunPstgen({"--json", (kGoldenDir / "fixtures" / (c.fixture + ".json")).string(),
+                            "--out", pst.string()},
+                           genOut, genErr),
+      0)
+      << genErr.str();
+  std::ostringstream runOut, runErr;
+  const int status = cli::Run(
+      {"--pst", pst.string(), "--out", out.string(), "--vcard-version", c.version, "--quiet"},
+      runOut, runErr);
+  ASSERT_EQ(status, 0) << runOut.str() << runErr.str();
+
+  const fs::path expectedDir = kGoldenDir / "cards" / c.fixture / c.version;
+  const auto actual = ReadFolder(out);
+  if (std::getenv("TARNVEX_UPDATE_GOLDEN")) {
+    fs::remove_all(expectedDir);
+    fs::create_directories(expectedDir);
+    for (const auto& [name, bytes] : actual)
+      std::ofstream(expectedDir / PathOf(name), std::ios::binary) << bytes;
+    GTEST_SKIP() << "wrote " << expectedDir.string();
+  }
+  const auto expected = ReadFolder(expectedDir);
+  ASSERT_FALSE(expected.empty()) << "no committed cards in " << expectedDir.string();
+
+  for (const auto& [name, bytes] : expected) {
+    auto it = actual.find(name);
+    if (it == actual.end()) {
+      ADD_FAILURE() << "card missing from the export: " << name;
+      continue;
+    }
+    EXPECT_TRUE(it->second == bytes)
+        << name << " differs from " << (expectedDir / PathOf(name)).string() << ":\n"
+        << LineDiff(bytes, it->second);
+  }
+  for (const auto& [name, bytes] : actual) {
+    if (!expected.count(name))
+      ADD_FAILURE() << "card not in the committed set: " << name;
+  }
+}
+
+std::vector<Case> AllCases() {
+  std::vector<Case> cases;
+  for (const char* fixture : {"folders", "full", "names"}) {
+    for (const char* version : {"2.1", "3.0", "4.0"})
+      cases.push_back({fixture, version});
+  }
+  return cases;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+  std::string v = info.param.version;
+  v.erase(std::remove(v.begin(), v.end(), '.'), v.end());
+  return info.param.fixture + "_v" + v;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, GoldenCards, ::testing::ValuesIn(AllCases()), CaseName);
+
+}  // namespace
+}  // namespace tarnvex::golden
