@@ -1,6 +1,5 @@
 #include "export/export_run.h"
 
-#include <locale>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -29,105 +28,31 @@ bool IsContactsFolderClass(const std::string& containerClass) {
           containerClass[kContacts.size()] == '.');
 }
 
-// Case folding of UTF-8 text, code point by code point; bytes that are not UTF-8 stay as they are.
-class CaseFolder {
- public:
-  CaseFolder() {
-    try {
-      locale_ = std::locale("C.UTF-8");
-    } catch (const std::runtime_error&) {
-      // Without a UTF-8 locale only ASCII letters are folded.
-    }
-  }
-
-  std::string Fold(std::string_view text) const {
-    std::string folded;
-    folded.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-      const std::size_t length = SequenceLength(text, i);
-      if (length == 0) {
-        folded += text[i++];
-        continue;
-      }
-      AppendUtf8(folded,
-                 std::tolower(static_cast<wchar_t>(Decode(text.substr(i, length))), locale_));
-      i += length;
-    }
-    return folded;
-  }
-
- private:
-  // Length of the well-formed UTF-8 sequence at i, or 0.
-  static std::size_t SequenceLength(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead < 0x80         ? 1
-                               : lead >> 5 == 0x6  ? 2
-                               : lead >> 4 == 0xE  ? 3
-                               : lead >> 3 == 0x1E ? 4
-                                                   : 0;
-    if (length == 0 || i + length > text.size())
-      return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-        return 0;
-    }
-    return length;
-  }
-
-  static char32_t Decode(std::string_view sequence) {
-    static constexpr unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    char32_t code = static_cast<unsigned char>(sequence[0]) & kLeadMask[sequence.size()];
-    for (std::size_t k = 1; k < sequence.size(); ++k) {
-      code = (code << 6) | (static_cast<unsigned char>(sequence[k]) & 0x3F);
-    }
-    return code;
-  }
-
-  static void AppendUtf8(std::string& out, wchar_t wide) {
-    const auto code = static_cast<char32_t>(wide);
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-
-  std::locale locale_ = std::locale::classic();
-};
-
-// The card paths of one run, compared as a case-insensitive file system compares them, so that
-// no card of the run replaces another one there either.
+// The card paths of one run, compared by the file system's name key, so that no card of the run
+// replaces another one there.
 class PathsOfRun {
  public:
+  explicit PathsOfRun(FileSystem& files) : files_(files) {}
+
   // The path itself when no card of this run was written there, otherwise the first free one of
   // "name (2).vcf", "name (3).vcf", ...
   std::string FreeVariant(const std::string& path) const {
-    if (!written_.contains(folder_.Fold(path)))
+    if (!written_.contains(files_.NameKey(path)))
       return path;
     const std::string stem = path.substr(0, path.size() - kExtension.size());
     for (int n = 2;; ++n) {
       std::string candidate = stem + " (" + std::to_string(n) + ")" + std::string(kExtension);
-      if (!written_.contains(folder_.Fold(candidate)))
+      if (!written_.contains(files_.NameKey(candidate)))
         return candidate;
     }
   }
 
-  void Written(const std::string& path) { written_.insert(folder_.Fold(path)); }
+  void Written(const std::string& path) { written_.insert(files_.NameKey(path)); }
 
   static constexpr std::string_view kExtension = ".vcf";
 
  private:
-  CaseFolder folder_;
+  FileSystem& files_;
   std::unordered_set<std::string> written_;
 };
 
@@ -140,7 +65,10 @@ struct Closing {
 class ExportRun {
  public:
   ExportRun(ExportView& view, const ExportServices& services)
-      : view_(view), services_(services), guard_(services.boxes, "PushButton3_Click") {}
+      : view_(view),
+        services_(services),
+        guard_(services.boxes, "PushButton3_Click"),
+        paths_(services.files) {}
 
   ExportSummary Run() {
     if (!guard_.Test(100, [&] { return IsOutlookAvailable(services_.outlook); })) {

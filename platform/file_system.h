@@ -26,6 +26,9 @@ class FileSystem {
   // hidden or system files); wildcards in the last component act as patterns. Empty text when
   // nothing matches; throws Failure when the pattern is malformed.
   virtual std::string Dir(const std::string& pattern) = 0;
+  // The key under which this platform's file names are compared: two paths with equal keys name
+  // one file (or would, once copied to the case-insensitive file systems cards usually end up on).
+  virtual std::string NameKey(const std::string& path) const = 0;
   // True when both paths name the same existing file; paths that cannot be looked up are
   // compared as text.
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "text/case.h"
 
 namespace tarnvex {
 namespace {
@@ -113,6 +114,10 @@ std::string PosixFileSystem::Dir(const std::string& pattern) {
   if (matches.empty())
     return {};
   return *std::min_element(matches.begin(), matches.end());
+}
+
+std::string PosixFileSystem::NameKey(const std::string& path) const {
+  return text::LowerCaseKey(path);
 }
 
 bool PosixFileSystem::SameFile(const std::string& a, const std::string& b) {

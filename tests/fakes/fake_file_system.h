@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "text/case.h"
 
 namespace tarnvex::fakes {
 
@@ -19,6 +20,7 @@ class FakeFileSystem : public FileSystem {
   uint32_t GetAttr(const std::string& path) override;
   int64_t FileDateTime(const std::string& path) override;
   std::string Dir(const std::string& pattern) override;
+  std::string NameKey(const std::string& path) const override { return text::LowerCaseKey(path); }
   bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
 };
 

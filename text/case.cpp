@@ -1,0 +1,70 @@
+#include "text/case.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
+#include "text/utf.h"
+
+namespace tarnvex::text {
+namespace {
+
+// Code points first, first + stride, ... last map to themselves plus delta.
+struct LowerCaseRun {
+  char32_t first;
+  char32_t last;
+  std::uint8_t stride;
+  std::int32_t delta;
+};
+
+constexpr LowerCaseRun kRuns[] = {
+#include "text/lowercase_table.inc"
+};
+
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+}  // namespace
+
+char32_t ToLower(char32_t code) {
+  if (code < 0x80)
+    return static_cast<char32_t>(AsciiLower(static_cast<char>(code)));
+  const auto run = std::upper_bound(std::begin(kRuns), std::end(kRuns), code,
+                                    [](char32_t c, const LowerCaseRun& r) { return c < r.first; });
+  if (run == std::begin(kRuns))
+    return code;
+  const LowerCaseRun& r = *std::prev(run);
+  if (code > r.last || (code - r.first) % r.stride != 0)
+    return code;
+  return static_cast<char32_t>(static_cast<std::int32_t>(code) + r.delta);
+}
+
+std::string LowerCaseKey(std::string_view text) {
+  std::string key;
+  key.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const char c = text[at];
+    if (static_cast<unsigned char>(c) < 0x80) {
+      key += AsciiLower(c);
+      ++at;
+      continue;
+    }
+    const std::size_t length = Utf8SequenceLength(text, at);
+    if (length == 0) {
+      key += c;
+      ++at;
+      continue;
+    }
+    AppendUtf8(key, ToLower(NextCodePoint(text, at)));
+  }
+  return key;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiLower(x) == AsciiLower(y);
+         });
+}
+
+}  // namespace tarnvex::text
