@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -35,13 +36,19 @@ class PathsOfRun {
   explicit PathsOfRun(FileSystem& files) : files_(files) {}
 
   // The path itself when no card of this run was written there, otherwise the first free one of
-  // "name (2).vcf", "name (3).vcf", ...
-  std::string FreeVariant(const std::string& path) const {
-    if (!written_.contains(files_.NameKey(path)))
+  // "name (2).vcf", "name (3).vcf", ... (a number is free unless a card of the run took that
+  // name, also under its own file-as text, such as a contact filed as "Smith (2)"). The search
+  // resumes where the last one for the same name stopped, so equal names cost constant time
+  // each: names are only ever taken, never freed, so no earlier number can have become free.
+  std::string FreeVariant(const std::string& path) {
+    std::string key = files_.NameKey(path);
+    if (!written_.contains(key))
       return path;
-    const std::string stem = path.substr(0, path.size() - kExtension.size());
-    for (int n = 2;; ++n) {
-      std::string candidate = stem + " (" + std::to_string(n) + ")" + std::string(kExtension);
+    const std::string_view stem(path.data(), path.size() - kExtension.size());
+    int& next = nextNumber_.try_emplace(std::move(key), 2).first->second;
+    for (;; ++next) {
+      std::string candidate = std::string(stem) + " (" + std::to_string(next) + ")";
+      candidate += kExtension;
       if (!written_.contains(files_.NameKey(candidate)))
         return candidate;
     }
@@ -54,6 +61,8 @@ class PathsOfRun {
  private:
   FileSystem& files_;
   std::unordered_set<std::string> written_;
+  // By the key of a name already taken: the first number that may still be free for it.
+  std::unordered_map<std::string, int> nextNumber_;
 };
 
 // How a run that stops early ends: the step that shows its message, and the message.

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <set>
+
 #include "platform/failure.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_outlook.h"
@@ -317,6 +320,40 @@ TEST_F(ExportRunTest, PathOfAFailedSaveIsFreeForTheNextCard) {
   DefaultContacts({locked, Contact("Smith")});
   RunExport();
   EXPECT_THAT(SavedPaths(), ElementsAre("//out/Smith.vcf"));
+}
+
+// Numbering resumes where it stopped for a name; the cards must still be those of a search from
+// " (2)" each time, over names that collide in letter case, names filed with their own number
+// and saves that fail (their names stay free).
+TEST_F(ExportRunTest, NumberingOfManyEqualNamesMatchesAFreshSearchEachTime) {
+  const char* const names[] = {"Info", "info", "Info (2)", "INFO (3)", "Ann", "Info (2) (2)"};
+  std::vector<fakes::FakeItemSpec> items;
+  std::vector<std::string> expected;
+  std::set<std::string> taken;  // lower-case keys of the cards written so far
+  auto lower = [](std::string s) {
+    for (char& c : s)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  unsigned seed = 7;
+  for (int i = 0; i < 400; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    fakes::FakeItemSpec item = Contact(names[(seed >> 16) % std::size(names)]);
+    item.failSaveAs = (seed >> 8) % 5 == 0;
+    std::string path = "//out/" + item.fileAs + ".vcf";
+    for (int n = 2; taken.count(lower(path)); ++n)
+      path = "//out/" + item.fileAs + " (" + std::to_string(n) + ").vcf";
+    if (!item.failSaveAs) {
+      taken.insert(lower(path));
+      expected.push_back(path);
+    }
+    items.push_back(item);
+  }
+  DefaultContacts(items);
+
+  RunExport();
+
+  EXPECT_EQ(SavedPaths(), expected);
 }
 
 TEST_F(ExportRunTest, PstRunExportsTopFolderAndEveryVisibleContactsFolderDepthFirst) {
