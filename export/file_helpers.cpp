@@ -22,7 +22,8 @@ std::string CollapseBackslashes(std::string_view path, char separator) {
   if (!path.empty() && path[0] == separator) {
     while (i < path.size() && path[i] == separator)
       ++i;
-    result.append(2, separator);
+    // "\\server\share" keeps its prefix; POSIX paths have none, their root is one "/".
+    result.append(separator == '\\' ? 2 : 1, separator);
   }
   while (i < path.size()) {
     result += path[i];

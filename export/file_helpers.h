@@ -15,8 +15,9 @@ namespace tarnvex {
 // names stay portable to Windows file systems. The result may be empty.
 std::string SafeFileName(std::string_view text);
 
-// Replaces every pair of consecutive separators by one, in a single left-to-right pass; a leading
-// run of separators of any length becomes exactly two, which keeps a network path's prefix.
+// Replaces every pair of consecutive separators by one, in a single left-to-right pass. A leading
+// run of backslashes of any length becomes exactly two, which keeps a network path's prefix; a
+// leading run of "/" (POSIX paths, which have no such prefix) becomes one.
 std::string CollapseBackslashes(std::string_view path, char separator = '\\');
 
 // True when the path, exactly as passed, names a folder. Never fails.

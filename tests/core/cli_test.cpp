@@ -114,7 +114,7 @@ TEST_F(CliTest, ReportsGoToStandardErrorInFullAndExitOne) {
   environment.outlook.pstFiles["/in.pst"].root.items[0].failSaveAs = true;
   EXPECT_EQ(Run({"--pst=/in.pst", "--out=/out"}), 1);
   EXPECT_EQ(err.str(),
-            "Cannot save //out/Anna.vcf\n"
+            "Cannot save /out/Anna.vcf\n"
             "in Brismolt2021/08/31.Form1.PushButton3_Click at line 158\n\n"
             "Please email screenshot of this message to support@tarnvex.example\n");
   EXPECT_EQ(out.str(), "Done.\n1 card written, 1 item passed over, 1 failure\n");

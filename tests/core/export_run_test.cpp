@@ -82,7 +82,7 @@ TEST_F(ExportRunTest, DefaultContactsAreSavedAsCardsNamedByFileAs) {
 
   EXPECT_THAT(outlook.calls,
               ElementsAre("CreateApplication", "CreateApplication", "GetNamespace MAPI",
-                          "SaveAs //out/Smith, Anna.vcf 6", "SaveAs //out/O'Brien Sean.vcf 6"));
+                          "SaveAs /out/Smith, Anna.vcf 6", "SaveAs /out/O'Brien Sean.vcf 6"));
   EXPECT_THAT(boxes.shown, ::testing::SizeIs(1));
   EXPECT_EQ(boxes.shown[0].text, "Done.");
   EXPECT_EQ(boxes.shown[0].caption, "Tarnvex Card");
@@ -101,7 +101,7 @@ TEST_F(ExportRunTest, OutputFolderWithTrailingSeparatorGivesSingleSeparators) {
   DefaultContacts({Contact("A"), Contact("\"/\\*:?<>|")});
   view.text3 = "/out/";
   RunExport();
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/A.vcf", "//out/.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/A.vcf", "/out/.vcf"));
 }
 
 TEST_F(ExportRunTest, OnlyDistributionListsGiveDoneAndNoCard) {
@@ -261,7 +261,7 @@ TEST_F(ExportRunTest, FailedSaveIsReportedAndTheExportGoesOn) {
 
   const ExportSummary summary = RunExport();
 
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/A.vcf", "//out/B.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/A.vcf", "/out/B.vcf"));
   EXPECT_THAT(boxes.ReportedLines(), ElementsAre(158));
   EXPECT_THAT(boxes.PlainTexts(), ElementsAre("Done."));
   EXPECT_EQ(summary.cardsWritten, 2);
@@ -275,7 +275,7 @@ TEST_F(ExportRunTest, ContactWithoutReadableFileAsIsNeverSavedUnderAnotherPath) 
 
   RunExport();
 
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/A.vcf", "//out/B.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/A.vcf", "/out/B.vcf"));
   EXPECT_THAT(boxes.ReportedLines(), ElementsAre(156));
 }
 
@@ -284,7 +284,7 @@ TEST_F(ExportRunTest, FailedContactTestCountsAsPassed) {
   odd.failIsContact = true;
   DefaultContacts({odd});
   RunExport();
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/Odd.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Odd.vcf"));
   EXPECT_THAT(boxes.ReportedLines(), ElementsAre(150));
 }
 
@@ -296,7 +296,7 @@ TEST_F(ExportRunTest, FailedFetchEndsTheLoopAndTheStoreIsStillDetached) {
 
   RunExport();
 
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/A.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/A.vcf"));
   EXPECT_THAT(boxes.ReportedLines(), ElementsAre(160));
   EXPECT_THAT(boxes.PlainTexts(), ElementsAre("Done."));
   EXPECT_THAT(outlook.calls, ::testing::Contains("RemoveStore Top"));
@@ -310,8 +310,8 @@ TEST_F(ExportRunTest, EqualFileAsTextsGiveNumberedCardsInsteadOfOverwriting) {
   RunExport();
 
   EXPECT_THAT(SavedPaths(),
-              ElementsAre("//out/Smith.vcf", "//out/SMITH (2).vcf", "//out/Smith (2) (2).vcf",
-                          "//out/smith (3).vcf", "//out/Ærø.vcf", "//out/ærø (2).vcf"));
+              ElementsAre("/out/Smith.vcf", "/out/SMITH (2).vcf", "/out/Smith (2) (2).vcf",
+                          "/out/smith (3).vcf", "/out/Ærø.vcf", "/out/ærø (2).vcf"));
 }
 
 TEST_F(ExportRunTest, PathOfAFailedSaveIsFreeForTheNextCard) {
@@ -319,7 +319,7 @@ TEST_F(ExportRunTest, PathOfAFailedSaveIsFreeForTheNextCard) {
   locked.failSaveAs = true;
   DefaultContacts({locked, Contact("Smith")});
   RunExport();
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/Smith.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Smith.vcf"));
 }
 
 // Numbering resumes where it stopped for a name; the cards must still be those of a search from
@@ -340,9 +340,9 @@ TEST_F(ExportRunTest, NumberingOfManyEqualNamesMatchesAFreshSearchEachTime) {
     seed = seed * 1103515245u + 12345u;
     fakes::FakeItemSpec item = Contact(names[(seed >> 16) % std::size(names)]);
     item.failSaveAs = (seed >> 8) % 5 == 0;
-    std::string path = "//out/" + item.fileAs + ".vcf";
+    std::string path = "/out/" + item.fileAs + ".vcf";
     for (int n = 2; taken.count(lower(path)); ++n)
-      path = "//out/" + item.fileAs + " (" + std::to_string(n) + ").vcf";
+      path = "/out/" + item.fileAs + " (" + std::to_string(n) + ").vcf";
     if (!item.failSaveAs) {
       taken.insert(lower(path));
       expected.push_back(path);
@@ -377,16 +377,16 @@ TEST_F(ExportRunTest, PstRunExportsTopFolderAndEveryVisibleContactsFolderDepthFi
 
   const ExportSummary summary = RunExport();
 
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/Top level.vcf", "//out/Anna.vcf", "//out/Boris.vcf",
-                                        "//out/Chen.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Top level.vcf", "/out/Anna.vcf", "/out/Boris.vcf",
+                                        "/out/Chen.vcf"));
   EXPECT_THAT(progress.started, ElementsAre(5));
   EXPECT_EQ(summary.itemsPassedOver, 1);
   EXPECT_THAT(sleeper.pauses, ElementsAre(1000, 1000));
   EXPECT_THAT(outlook.calls,
               ElementsAre("CreateApplication", "CreateApplication", "GetNamespace MAPI",
-                          "AddStore /data/archive.pst", "SaveAs //out/Top level.vcf 6",
-                          "SaveAs //out/Anna.vcf 6", "SaveAs //out/Boris.vcf 6",
-                          "SaveAs //out/Chen.vcf 6", "RemoveStore Top"));
+                          "AddStore /data/archive.pst", "SaveAs /out/Top level.vcf 6",
+                          "SaveAs /out/Anna.vcf 6", "SaveAs /out/Boris.vcf 6",
+                          "SaveAs /out/Chen.vcf 6", "RemoveStore Top"));
   EXPECT_THAT(outlook.OpenStorePaths(), ElementsAre("/profile/outlook.pst"));
 }
 
@@ -396,7 +396,7 @@ TEST_F(ExportRunTest, DefaultSourceIsTheContactsFolderAlone) {
   nested.items = {Contact("Boris")};
   outlook.defaultStore.root.subfolders[0].subfolders = {nested};
   RunExport();
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/Anna.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Anna.vcf"));
 }
 
 TEST_F(ExportRunTest, StoreAlreadyOpenIsExportedAndLeftAttached) {
@@ -407,7 +407,7 @@ TEST_F(ExportRunTest, StoreAlreadyOpenIsExportedAndLeftAttached) {
 
   RunExport();
 
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/Anna.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Anna.vcf"));
   EXPECT_THAT(outlook.calls,
               ::testing::Not(::testing::Contains(::testing::StartsWith("AddStore"))));
   EXPECT_THAT(outlook.calls,
@@ -429,7 +429,7 @@ TEST_F(ExportRunTest, AttachedStoreIsFoundByItsFileNotByPosition) {
   outlook.attachesBeforeOthers = true;
   RunExport();
 
-  EXPECT_THAT(SavedPaths(), ElementsAre("//out/Anna.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Anna.vcf"));
   EXPECT_THAT(outlook.calls, ::testing::Contains("RemoveStore Archive"));
   EXPECT_THAT(outlook.OpenStorePaths(), ElementsAre("/profile/outlook.pst", "/data/other.pst"));
 }

@@ -45,7 +45,15 @@ TEST(CollapseBackslashes, PairsBecomeOneAndALeadingRunBecomesTwo) {
   for (const auto& [path, expected] : cases) {
     EXPECT_EQ(CollapseBackslashes(path), expected) << path;
   }
-  EXPECT_EQ(CollapseBackslashes("/home/u/Desktop//Smith.vcf", '/'), "//home/u/Desktop/Smith.vcf");
+  const std::pair<std::string, std::string> posixCases[] = {
+      {"/home/u/Desktop//Smith.vcf", "/home/u/Desktop/Smith.vcf"},
+      {"//home/u//Smith.vcf", "/home/u/Smith.vcf"},
+      {"////", "/"},
+      {"relative//a.vcf", "relative/a.vcf"},
+      {"a///b", "a//b"},
+  };
+  for (const auto& [path, expected] : posixCases)
+    EXPECT_EQ(CollapseBackslashes(path, '/'), expected) << path;
 }
 
 class FakeShell : public Shell {
