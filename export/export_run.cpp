@@ -35,32 +35,34 @@ class PathsOfRun {
  public:
   explicit PathsOfRun(FileSystem& files) : files_(files) {}
 
-  // The path itself when no card of this run was written there, otherwise the first free one of
-  // "name (2).vcf", "name (3).vcf", ... (a number is free unless a card of the run took that
-  // name, also under its own file-as text, such as a contact filed as "Smith (2)"). The search
-  // resumes where the last one for the same name stopped, so equal names cost constant time
-  // each: names are only ever taken, never freed, so no earlier number can have become free.
-  std::string FreeVariant(const std::string& path) {
+  // The first of "folder/stem.vcf", "folder/stem (2).vcf", "folder/stem (3).vcf", ... that no
+  // card of this run took (also under its own file-as text, such as a contact filed as
+  // "Smith (2)"), each name fitted to the file system's longest name. The search resumes where
+  // the last one for the same name stopped, so equal names cost constant time each: names are
+  // only ever taken, never freed, so no earlier number can have become free.
+  std::string FreePath(const std::string& folder, const std::string& stem) {
+    std::string path = folder + FittedFileName(stem, kExtension, files_);
     std::string key = files_.NameKey(path);
-    if (!written_.contains(key))
+    if (!taken_.contains(key))
       return path;
-    const std::string_view stem(path.data(), path.size() - kExtension.size());
     int& next = nextNumber_.try_emplace(std::move(key), 2).first->second;
     for (;; ++next) {
-      std::string candidate = std::string(stem) + " (" + std::to_string(next) + ")";
-      candidate += kExtension;
-      if (!written_.contains(files_.NameKey(candidate)))
+      const std::string tail = " (" + std::to_string(next) + ")" + std::string(kExtension);
+      std::string candidate = folder + FittedFileName(stem, tail, files_);
+      if (!taken_.contains(files_.NameKey(candidate)))
         return candidate;
     }
   }
 
-  void Written(const std::string& path) { written_.insert(files_.NameKey(path)); }
+  // A path is taken once a card was to be saved there, whether or not the save succeeded: the
+  // next contact does not try a name the file system already refused.
+  void Take(const std::string& path) { taken_.insert(files_.NameKey(path)); }
 
   static constexpr std::string_view kExtension = ".vcf";
 
  private:
   FileSystem& files_;
-  std::unordered_set<std::string> written_;
+  std::unordered_set<std::string> taken_;
   // By the key of a name already taken: the first number that may still be free for it.
   std::unordered_map<std::string, int> nextNumber_;
 };
@@ -250,16 +252,15 @@ class ExportRun {
     // under the path of the contact before it.
     const bool named = guard_.Run(156, [&] {
       const char separator = services_.files.PathSeparator();
-      path = paths_.FreeVariant(CollapseBackslashes(view_.Text3() + separator +
-                                                        SafeFileName(Use(contact).FileAs()) +
-                                                        std::string(PathsOfRun::kExtension),
-                                                    separator));
+      // The stem holds no separator, so collapsing the folder part alone gives the same path.
+      path = paths_.FreePath(CollapseBackslashes(view_.Text3() + separator, separator),
+                             CardStem(Use(contact).FileAs(), services_.files));
     });
     if (!named)
       return;
     guard_.Run(158, [&] {
+      paths_.Take(path);
       Use(contact).SaveAs(path, kOlVCard);
-      paths_.Written(path);
       ++summary_.cardsWritten;
     });
   }

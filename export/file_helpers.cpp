@@ -1,17 +1,47 @@
 #include "export/file_helpers.h"
 
+#include <algorithm>
+
 #include "platform/failure.h"
+#include "text/utf.h"
 
 namespace tarnvex {
 
 std::string SafeFileName(std::string_view text) {
-  static constexpr std::string_view kRemoved = "\t\r\n\"/\\*:?<>|";
+  static constexpr std::string_view kRemoved = "\"/\\*:?<>|";
   std::string name;
   name.reserve(text.size());
   for (char c : text) {
-    if (kRemoved.find(c) == std::string_view::npos)
+    const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    if (!control && kRemoved.find(c) == std::string_view::npos)
       name += c;
   }
+  return name;
+}
+
+std::string CardStem(std::string_view fileAs, const FileSystem& files) {
+  std::string stem = SafeFileName(fileAs);
+  if (!files.HidesDotNames())
+    return stem;
+  stem.erase(0, stem.find_first_not_of('.'));
+  return stem.empty() ? std::string(kNoNameStem) : stem;
+}
+
+std::string FittedFileName(std::string_view stem, std::string_view tail, const FileSystem& files) {
+  const std::size_t tailLength = files.NameLength(tail);
+  const std::size_t budget =
+      files.MaxNameLength() > tailLength ? files.MaxNameLength() - tailLength : 0;
+  std::size_t used = 0, end = 0;
+  while (end < stem.size()) {
+    const std::size_t length = std::max<std::size_t>(1, text::Utf8SequenceLength(stem, end));
+    const std::size_t units = files.NameLength(stem.substr(end, length));
+    if (used + units > budget)
+      break;
+    used += units;
+    end += length;
+  }
+  std::string name(stem.substr(0, end));
+  name += tail;
   return name;
 }
 

@@ -11,9 +11,22 @@
 
 namespace tarnvex {
 
-// Deletes tab, CR, LF, '"', '/', '\', '*', ':', '?', '<', '>' and '|'; nothing else changes, so
-// names stay portable to Windows file systems. The result may be empty.
+// Deletes the control characters (U+0000 to U+001F and U+007F: tab, CR, LF and the others),
+// '"', '/', '\', '*', ':', '?', '<', '>' and '|'; nothing else changes, so names stay portable to
+// Windows file systems, which refuse all of these. The result may be empty.
 std::string SafeFileName(std::string_view text);
+
+// What a card's file is named after where names starting with "." are hidden and no file name
+// may be empty but its extension.
+inline constexpr std::string_view kNoNameStem = "(no name)";
+
+// The stem of a card's file name: SafeFileName of the file-as text; where the file system hides
+// names starting with ".", without leading dots, and kNoNameStem when nothing is left.
+std::string CardStem(std::string_view fileAs, const FileSystem& files);
+
+// stem + tail (" (2).vcf", ".vcf"), with the stem cut at a character boundary where the whole
+// would be longer than the file system's longest name.
+std::string FittedFileName(std::string_view stem, std::string_view tail, const FileSystem& files);
 
 // Replaces every pair of consecutive separators by one, in a single left-to-right pass. A leading
 // run of backslashes of any length becomes exactly two, which keeps a network path's prefix; a

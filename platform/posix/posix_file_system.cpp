@@ -116,6 +116,10 @@ std::string PosixFileSystem::Dir(const std::string& pattern) {
   return *std::min_element(matches.begin(), matches.end());
 }
 
+std::size_t PosixFileSystem::MaxNameLength() const {
+  return NAME_MAX;  // 255 on Linux: ext4, XFS, Btrfs, tmpfs
+}
+
 std::string PosixFileSystem::NameKey(const std::string& path) const {
   return text::LowerCaseKey(path);
 }

@@ -12,6 +12,9 @@ class PosixFileSystem : public FileSystem {
   uint32_t GetAttr(const std::string& path) override;
   int64_t FileDateTime(const std::string& path) override;
   std::string Dir(const std::string& pattern) override;
+  std::size_t MaxNameLength() const override;
+  std::size_t NameLength(std::string_view name) const override { return name.size(); }
+  bool HidesDotNames() const override { return true; }
   // Letter case is ignored although Linux file systems keep it: cards of one folder are usually
   // copied on to case-insensitive ones (Windows, macOS, phones' FAT), where equal keys collide.
   std::string NameKey(const std::string& path) const override;

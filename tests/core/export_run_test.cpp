@@ -101,7 +101,7 @@ TEST_F(ExportRunTest, OutputFolderWithTrailingSeparatorGivesSingleSeparators) {
   DefaultContacts({Contact("A"), Contact("\"/\\*:?<>|")});
   view.text3 = "/out/";
   RunExport();
-  EXPECT_THAT(SavedPaths(), ElementsAre("/out/A.vcf", "/out/.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/A.vcf", "/out/(no name).vcf"));
 }
 
 TEST_F(ExportRunTest, OnlyDistributionListsGiveDoneAndNoCard) {
@@ -314,17 +314,17 @@ TEST_F(ExportRunTest, EqualFileAsTextsGiveNumberedCardsInsteadOfOverwriting) {
                           "/out/smith (3).vcf", "/out/Ærø.vcf", "/out/ærø (2).vcf"));
 }
 
-TEST_F(ExportRunTest, PathOfAFailedSaveIsFreeForTheNextCard) {
+TEST_F(ExportRunTest, ANameWhoseSaveFailedIsNotTriedAgain) {
   fakes::FakeItemSpec locked = Contact("Smith");
   locked.failSaveAs = true;
   DefaultContacts({locked, Contact("Smith")});
   RunExport();
-  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Smith.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Smith (2).vcf"));
+  EXPECT_THAT(boxes.ReportedLines(), ElementsAre(158));
 }
-
 // Numbering resumes where it stopped for a name; the cards must still be those of a search from
 // " (2)" each time, over names that collide in letter case, names filed with their own number
-// and saves that fail (their names stay free).
+// and saves that fail (their names stay taken).
 TEST_F(ExportRunTest, NumberingOfManyEqualNamesMatchesAFreshSearchEachTime) {
   const char* const names[] = {"Info", "info", "Info (2)", "INFO (3)", "Ann", "Info (2) (2)"};
   std::vector<fakes::FakeItemSpec> items;
@@ -343,10 +343,9 @@ TEST_F(ExportRunTest, NumberingOfManyEqualNamesMatchesAFreshSearchEachTime) {
     std::string path = "/out/" + item.fileAs + ".vcf";
     for (int n = 2; taken.count(lower(path)); ++n)
       path = "/out/" + item.fileAs + " (" + std::to_string(n) + ").vcf";
-    if (!item.failSaveAs) {
-      taken.insert(lower(path));
+    taken.insert(lower(path));
+    if (!item.failSaveAs)
       expected.push_back(path);
-    }
     items.push_back(item);
   }
   DefaultContacts(items);
@@ -354,6 +353,74 @@ TEST_F(ExportRunTest, NumberingOfManyEqualNamesMatchesAFreshSearchEachTime) {
   RunExport();
 
   EXPECT_EQ(SavedPaths(), expected);
+}
+
+std::string Repeat(const std::string& piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i)
+    out += piece;
+  return out;
+}
+
+struct NameCase {
+  const char* name;
+  std::string fileAs;
+  bool hidesDotNames;
+  std::string cardName;  // the saved path less "/out/"
+};
+
+class CardNameTest : public ::testing::TestWithParam<NameCase>, public ExportRunFixture {};
+
+TEST_P(CardNameTest, EveryContactGetsAVisibleNameThatFits) {
+  const NameCase& c = GetParam();
+  files.hidesDotNames = c.hidesDotNames;
+  DefaultContacts({Contact(c.fileAs)});
+  RunExport();
+  ASSERT_THAT(SavedPaths(), ElementsAre("/out/" + c.cardName));
+  EXPECT_LE(c.cardName.size(), 255u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, CardNameTest,
+    ::testing::Values(
+        NameCase{"Plain", "Smith", true, "Smith.vcf"},
+        NameCase{"ControlCharacters", std::string("a\x01\x1F\x7F", 4) + "b", true, "ab.vcf"},
+        NameCase{"LeadingDotsDropped", "..hidden. name", true, "hidden. name.vcf"},
+        NameCase{"LeadingDotsKeptWhereNotHidden", ".hidden", false, ".hidden.vcf"},
+        NameCase{"EmptyGetsANoNameStem", "", true, "(no name).vcf"},
+        NameCase{"OnlyRemovedCharacters", ":/\\*?\t", true, "(no name).vcf"},
+        NameCase{"OnlyDots", "...", true, "(no name).vcf"},
+        NameCase{"EmptyStaysWhereDotNamesShow", "", false, ".vcf"},
+        NameCase{"ExactlyTheLongestName", Repeat("a", 251), true, Repeat("a", 251) + ".vcf"},
+        NameCase{"LongAsciiCut", Repeat("a", 300), true, Repeat("a", 251) + ".vcf"},
+        NameCase{"LongTwoByteCutAtACharacter", Repeat("\xC3\xA9", 200), true,
+                 Repeat("\xC3\xA9", 125) + ".vcf"},
+        NameCase{"LongThreeByteCutAtACharacter", Repeat("\xE5\xB1\xB1", 100), true,
+                 Repeat("\xE5\xB1\xB1", 83) + ".vcf"},
+        NameCase{"LongFourByteCutAtACharacter", Repeat("\xF0\x9F\x8E\x89", 70), true,
+                 Repeat("\xF0\x9F\x8E\x89", 62) + ".vcf"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// 101 contacts share a 246-byte name: " (100)" no longer fits beside it, so those names are cut
+// further, and every card still gets a name of its own.
+TEST(ExportRunNames, ManyContactsSharingALongNameGetDistinctNamesThatFit) {
+  for (const std::string piece : {"a", "\xC3\xA9"}) {
+    const std::string name = Repeat(piece, 246 / static_cast<int>(piece.size()));
+    ExportRunFixture run;
+    run.DefaultContacts(std::vector<fakes::FakeItemSpec>(101, Contact(name)));
+    run.RunExport();
+    const auto paths = run.SavedPaths();
+    ASSERT_EQ(paths.size(), 101u) << piece;
+    EXPECT_EQ(paths[0], "/out/" + name + ".vcf");
+    EXPECT_EQ(paths[1], "/out/" + name + " (2).vcf");
+    const std::string cut = name.substr(0, 255 - std::string(" (100).vcf").size());
+    EXPECT_EQ(paths[99],
+              "/out/" + cut.substr(0, cut.size() - cut.size() % piece.size()) + " (100).vcf");
+    std::set<std::string> distinct(paths.begin(), paths.end());
+    EXPECT_EQ(distinct.size(), 101u);
+    for (const auto& path : paths)
+      EXPECT_LE(path.size() - std::string("/out/").size(), 255u) << path;
+  }
 }
 
 TEST_F(ExportRunTest, PstRunExportsTopFolderAndEveryVisibleContactsFolderDepthFirst) {

@@ -17,15 +17,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(SafeFileName, RemovesTheTwelveCharactersAndNothingElse) {
+TEST(SafeFileName, RemovesControlCharactersAndTheNineReservedOnesAndNothingElse) {
   EXPECT_EQ(SafeFileName("Smith, Anna"), "Smith, Anna");
   EXPECT_EQ(SafeFileName("O'Brien  . "), "O'Brien  . ");
   EXPECT_EQ(SafeFileName("two\r\nlines"), "twolines");
   EXPECT_EQ(SafeFileName("\t\r\n\"/\\*:?<>|"), "");
-  EXPECT_EQ(SafeFileName("a\x01"
+  EXPECT_EQ(SafeFileName(std::string("a\x01\x1F\x7F\0b", 6)), "ab");
+  EXPECT_EQ(SafeFileName("a\x80 \xC2\xA0"
                          "b"),
-            "a\x01"
-            "b");
+            "a\x80 \xC2\xA0"
+            "b");  // only ASCII controls go
   EXPECT_EQ(SafeFileName("Müller/Łódź: 東京|😀"), "MüllerŁódź 東京😀");
   EXPECT_EQ(SafeFileName("CON"), "CON");
   EXPECT_EQ(SafeFileName(""), "");
