@@ -19,7 +19,7 @@
 #include "platform/qt/qt_message_boxes.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_settings_store.h"
-#include "tests/qt/modal.h"
+#include "tests/platform/qt/modal.h"
 
 namespace tarnvex {
 namespace {
