@@ -7,12 +7,12 @@
 #include "app/security_advice.h"
 #include "app/start_up.h"
 #include "dialogs/add_folder.h"
-#include "dialogs/product.h"
 #include "dialogs/step_guard.h"
 #include "export/export_run.h"
 #include "export/file_helpers.h"
 #include "export/is_installed.h"
 #include "platform/failure.h"
+#include "product/product.h"
 
 namespace tarnvex {
 

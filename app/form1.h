@@ -6,10 +6,10 @@
 #include <map>
 #include <string>
 
-#include "app/form1_view.h"
 #include "platform/file_open_dialog.h"
 #include "platform/file_system.h"
 #include "platform/folder_browser.h"
+#include "platform/form1_view.h"
 #include "platform/message_boxes.h"
 #include "platform/outlook.h"
 #include "platform/process_starter.h"

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "dialogs/product.h"
 #include "platform/failure.h"
+#include "product/product.h"
 
 namespace tarnvex {
 

@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "cli/console.h"
-#include "dialogs/product.h"
 #include "export/export_run.h"
 #include "platform/failure.h"
 #include "platform/posix/posix_file_system.h"
+#include "product/product.h"
 
 namespace tarnvex::cli {
 namespace {

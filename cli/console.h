@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "export/export_view.h"
+#include "platform/export_view.h"
 #include "platform/message_boxes.h"
 
 namespace tarnvex::cli {

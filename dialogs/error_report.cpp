@@ -1,6 +1,6 @@
 #include "dialogs/error_report.h"
 
-#include "dialogs/product.h"
+#include "product/product.h"
 
 namespace tarnvex {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "export/export_view.h"
+#include "platform/export_view.h"
 #include "platform/file_system.h"
 #include "platform/message_boxes.h"
 #include "platform/outlook.h"

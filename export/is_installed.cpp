@@ -1,6 +1,6 @@
 #include "export/is_installed.h"
 
-#include "dialogs/product.h"
+#include "product/product.h"
 
 namespace tarnvex {
 namespace {

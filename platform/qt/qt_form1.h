@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "app/form1_view.h"
+#include "platform/form1_view.h"
 #include "platform/message_boxes.h"
 #include "platform/window_services.h"
 

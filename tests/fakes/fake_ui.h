@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "export/export_view.h"
+#include "platform/export_view.h"
 #include "platform/message_boxes.h"
 #include "platform/program.h"
 #include "platform/sleeper.h"

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/form1_view.h"
 #include "platform/failure.h"
 #include "platform/file_open_dialog.h"
 #include "platform/folder_browser.h"
+#include "platform/form1_view.h"
 #include "platform/process_starter.h"
 #include "platform/random.h"
 #include "platform/settings_store.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "export/export_view.h"
+#include "platform/export_view.h"
 
 namespace tarnvex {
 
