@@ -10,6 +10,7 @@
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_skin_engine.h"
+#include "platform/std/std_services.h"
 
 namespace tarnvex {
 
@@ -24,7 +25,7 @@ int RunWindowProgram(QApplication& application, OutlookAutomation& outlook) {
   QtMessageBoxes boxes;
   QtFolderBrowser folderBrowser;
   QtProcessStarter processes;
-  QtClock clock;
+  SystemClock clock;
   MersenneRandom random;
   QtProgram program;
   ThreadSleeper sleeper;

@@ -2,30 +2,10 @@
 
 #include <QCoreApplication>
 #include <QProcess>
-#include <QThread>
-#include <QTime>
-#include <cmath>
 
 #include "platform/failure.h"
 
 namespace tarnvex {
-
-double QtClock::SecondsSinceMidnight() {
-  return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
-}
-
-void MersenneRandom::Seed(double seed) {
-  engine_.seed(static_cast<std::mt19937::result_type>(std::llround(std::fabs(seed) * 1000)));
-}
-
-double MersenneRandom::Next() {
-  return std::uniform_real_distribution<double>(0.0, 1.0)(engine_);
-}
-
-void ThreadSleeper::Sleep(int milliseconds) {
-  if (milliseconds > 0)
-    QThread::msleep(static_cast<unsigned long>(milliseconds));
-}
 
 QStringList SplitCommandLine(const std::string& commandLine) {
   QStringList words;

@@ -235,7 +235,7 @@ TEST(MessageBoxText, TurnsCrLfAndLoneCrIntoLineBreaks) {
   EXPECT_EQ(MessageBoxText("a\nb"), "a\nb");
 }
 
-// --- process start, clock and random ----------------------------------------------------------
+// --- process start ----------------------------------------------------------------------
 
 TEST(SplitCommandLine, QuotesGroupWordsAndAreDropped) {
   EXPECT_EQ(SplitCommandLine("explorer \"https://tarnvex.example/\""),
@@ -253,24 +253,6 @@ TEST(QtProcessStarter, FailsClearlyWhenTheProgramCannotStart) {
   } catch (const Failure& failure) {
     EXPECT_THAT(failure.what(), ::testing::HasSubstr("/no/such/program"));
   }
-}
-
-TEST(MersenneRandom, DrawsInTheUnitIntervalAndRepeatsForASeed) {
-  MersenneRandom random;
-  random.Seed(45296.25);
-  std::vector<double> first;
-  for (int i = 0; i < 1000; ++i) {
-    const double r = random.Next();
-    ASSERT_GE(r, 0.0);
-    ASSERT_LT(r, 1.0);
-    first.push_back(r);
-  }
-  random.Seed(45296.25);
-  EXPECT_EQ(random.Next(), first[0]);
-  QtClock clock;
-  const double now = clock.SecondsSinceMidnight();
-  EXPECT_GE(now, 0.0);
-  EXPECT_LT(now, 86400.0);
 }
 
 }  // namespace
