@@ -22,13 +22,6 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-bool IsContactsFolderClass(const std::string& containerClass) {
-  static constexpr std::string_view kContacts = "IPF.Contact";
-  return containerClass == kContacts ||
-         (containerClass.size() > kContacts.size() && containerClass.starts_with(kContacts) &&
-          containerClass[kContacts.size()] == '.');
-}
-
 // The card paths of one run, compared by the file system's name key, so that no card of the run
 // replaces another one there.
 class PathsOfRun {

@@ -7,15 +7,33 @@
 // quit. Every call may throw tarnvex::Failure with a description of what went wrong; no call
 // returns a null object except where its comment says so.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnvex {
 
 inline constexpr int32_t kOlFolderContacts = 10;  // GetDefaultFolder: the Contacts folder
 inline constexpr int32_t kOlVCard = 6;            // SaveAs: vCard format
+
+// True for the container class of a folder that holds contacts: "IPF.Contact", or a custom
+// form's "IPF.Contact.*" (MS-OXOCNTC). Letter case is ignored in the ASCII range, as Outlook
+// compares message and container classes. Used by the export run and by every Outlook behind
+// this interface, so both find the same folders.
+inline bool IsContactsFolderClass(std::string_view containerClass) {
+  constexpr std::string_view kContacts = "IPF.Contact";
+  if (containerClass.size() < kContacts.size())
+    return false;
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  for (std::size_t i = 0; i < kContacts.size(); ++i) {
+    if (lower(containerClass[i]) != lower(kContacts[i]))
+      return false;
+  }
+  return containerClass.size() == kContacts.size() || containerClass[kContacts.size()] == '.';
+}
 
 class OutlookItem {
  public:

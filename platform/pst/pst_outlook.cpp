@@ -44,11 +44,6 @@ bool IsContactClass(const std::string& cls) {
          StartsWithNoCase(cls, "IPM.Contact.");
 }
 
-bool IsContactsFolderClass(const std::string& cls) {
-  return (cls.size() == 11 && StartsWithNoCase(cls, "IPF.Contact")) ||
-         StartsWithNoCase(cls, "IPF.Contact.");
-}
-
 // The NID an entry id (MS-OXCDATA section 2.2.4.1, as a PST keeps it: 4 flag bytes, the 16-byte
 // provider UID, then the NID) points at; empty when the value is not one.
 std::optional<uint32_t> EntryIdNid(const std::string& bytes) {

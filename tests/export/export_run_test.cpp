@@ -457,6 +457,24 @@ TEST_F(ExportRunTest, PstRunExportsTopFolderAndEveryVisibleContactsFolderDepthFi
   EXPECT_THAT(outlook.OpenStorePaths(), ElementsAre("/profile/outlook.pst"));
 }
 
+// Container classes are compared as Outlook compares them, without regard to ASCII letter case,
+// the same way the stand-in finds the default Contacts folder.
+TEST_F(ExportRunTest, PstRunTakesContactsFoldersWhateverTheLetterCaseOfTheirClass) {
+  FakeFolderSpec root{"Top"};
+  FakeFolderSpec lower{"Lower", "ipf.contact"};
+  lower.items = {Contact("Anna")};
+  FakeFolderSpec custom{"Custom", "IPF.CONTACT.Custom"};
+  custom.items = {Contact("Boris")};
+  FakeFolderSpec notes{"Notes", "ipf.contactless"};
+  notes.items = {Contact("Wrong class")};
+  root.subfolders = {lower, custom, notes};
+  PstSource(root);
+
+  RunExport();
+
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Anna.vcf", "/out/Boris.vcf"));
+}
+
 TEST_F(ExportRunTest, DefaultSourceIsTheContactsFolderAlone) {
   DefaultContacts({Contact("Anna")});
   FakeFolderSpec nested{"Friends", "IPF.Contact"};
