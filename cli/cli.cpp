@@ -1,14 +1,11 @@
 #include "cli/cli.h"
 
-#include <unistd.h>
-
 #include <optional>
 #include <utility>
 
 #include "cli/console.h"
 #include "export/export_run.h"
 #include "platform/failure.h"
-#include "platform/posix/posix_file_system.h"
 #include "product/product.h"
 
 namespace tarnvex::cli {
@@ -48,7 +45,7 @@ struct Options {
   std::optional<std::string> pstFile;
   std::optional<std::string> outFolder;
   std::optional<std::string> defaultStore;
-  pst::PstOutlookOptions outlook;
+  OutlookOptions outlook;
 };
 
 class UsageError : public std::runtime_error {
@@ -56,13 +53,13 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::optional<pst::VCardVersion> ParseVCardVersion(const std::string& text) {
+std::optional<VCardVersion> ParseVCardVersion(const std::string& text) {
   if (text == "2.1")
-    return pst::VCardVersion::k21;
+    return VCardVersion::k21;
   if (text == "3.0")
-    return pst::VCardVersion::k30;
+    return VCardVersion::k30;
   if (text == "4.0")
-    return pst::VCardVersion::k40;
+    return VCardVersion::k40;
   return std::nullopt;
 }
 
@@ -192,28 +189,7 @@ int Export(const Options& options, Environment& environment, std::ostream& out, 
   return summary.failures == 0 ? kExitDone : kExitDoneWithFailures;
 }
 
-class Machine : public Environment {
- public:
-  std::unique_ptr<OutlookAutomation> MakeOutlook(const pst::PstOutlookOptions& options) override {
-    return pst::MakePstOutlook(options);
-  }
-  FileSystem& Files() override { return files_; }
-  std::string SetDefaultStore(const std::string& storePath) override {
-    const std::string profile = pst::DefaultProfilePath();
-    pst::SetDefaultStore(profile, storePath);
-    return profile;
-  }
-  bool ErrorIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
-
- private:
-  PosixFileSystem files_;
-};
-
 }  // namespace
-
-std::unique_ptr<Environment> MachineEnvironment() {
-  return std::make_unique<Machine>();
-}
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         Environment& environment) {

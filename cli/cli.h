@@ -1,28 +1,38 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/outlook.h"
-#include "platform/pst/pst_outlook.h"
 
 namespace tarnvex::cli {
+
+enum class VCardVersion { k21, k30, k40 };
+
+// What the command line asks of the Outlook it exports from, in the same words on every
+// platform; the composition place hands them on to the Outlook it picks.
+struct OutlookOptions {
+  VCardVersion vcardVersion = VCardVersion::k21;  // the form SaveAs writes
+  std::optional<std::string> password;            // of a protected PST file
+};
 
 // What the command line needs of the machine; tests pass their own.
 class Environment {
  public:
   virtual ~Environment() = default;
-  virtual std::unique_ptr<OutlookAutomation> MakeOutlook(const pst::PstOutlookOptions& options) = 0;
+  virtual std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) = 0;
   virtual FileSystem& Files() = 0;
   // Makes the file the default store of the profile; gives the profile's path.
   virtual std::string SetDefaultStore(const std::string& storePath) = 0;
   virtual bool ErrorIsTerminal() = 0;
 };
 
-// The machine itself: the PST stand-in, the POSIX file system, standard error's terminal.
+// The machine itself, as the composition place of the operating system picks it
+// (machine_posix.cpp: the PST stand-in, the POSIX file system, standard error's terminal).
 std::unique_ptr<Environment> MachineEnvironment();
 
 // tarnvex-export: the export run driven from the command line. Plain messages go to `out`, error

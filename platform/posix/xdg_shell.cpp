@@ -1,28 +1,12 @@
 #include "platform/posix/xdg_shell.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "platform/posix/user_folders.h"
+
 namespace tarnvex {
 namespace {
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home)
-    return home;
-  if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir)
-    return user->pw_dir;
-  return {};
-}
-
-std::string ConfigFolder(const std::string& home) {
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
-    return config;
-  return home.empty() ? std::string() : home + "/.config";
-}
 
 std::string WithoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/')
@@ -60,10 +44,10 @@ std::string DesktopFromUserDirs(const std::string& userDirsText, const std::stri
 std::string XdgShell::SpecialFolderPath(int32_t id) {
   if (id != kCsidlDesktop)
     return {};
-  const std::string home = HomeFolder();
-  const std::string config = ConfigFolder(home);
-  if (!config.empty()) {
-    std::ifstream file(config + "/user-dirs.dirs");
+  const UserFolderSources sources = CurrentUserFolderSources();
+  const std::string home = HomeFolder(sources).value_or("");
+  if (const auto config = ConfigFolder(sources)) {
+    std::ifstream file(*config + "/user-dirs.dirs");
     if (file) {
       std::stringstream text;
       text << file.rdbuf();

@@ -1,14 +1,8 @@
 #include "platform/pst/profile.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "platform/failure.h"
-#include "platform/pst/safe_write.h"
 
 namespace tarnvex::pst {
 namespace {
@@ -21,35 +15,26 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-void MakeFolders(const std::string& profilePath) {
-  for (size_t pos = profilePath.find('/', 1); pos != std::string::npos;
-       pos = profilePath.find('/', pos + 1)) {
-    const std::string folder = profilePath.substr(0, pos);
-    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-      throw Failure("Cannot create the folder \"" + folder +
-                    "\" for the profile: " + std::strerror(errno) + ".");
-    }
-  }
-}
+constexpr std::string_view kWhat = "the Outlook profile";
 
 }  // namespace
 
-std::optional<std::string> ReadDefaultStore(const std::string& profilePath) {
-  struct stat st {};
-  if (::stat(profilePath.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR)
-      return std::nullopt;
-    throw Failure("Cannot read the Outlook profile \"" + profilePath +
-                  "\": " + std::strerror(errno) + ".");
-  }
-  if (S_ISDIR(st.st_mode)) {
-    throw Failure("Cannot read the Outlook profile \"" + profilePath + "\": it is a folder.");
-  }
-  std::ifstream in(profilePath, std::ios::binary);
-  if (!in) {
-    throw Failure("Cannot read the Outlook profile \"" + profilePath +
-                  "\": " + std::strerror(errno) + ".");
-  }
+std::string ProfilePath(const std::optional<std::string>& variable,
+                        const std::optional<std::string>& configFolder) {
+  if (variable && !variable->empty())
+    return *variable;
+  if (configFolder && !configFolder->empty())
+    return *configFolder + "/tarnvex/profile.ini";
+  return {};
+}
+
+std::optional<std::string> ReadDefaultStore(const std::string& profilePath, FileAccess& files) {
+  if (profilePath.empty())
+    return std::nullopt;
+  const std::optional<std::string> text = files.ReadIfPresent(profilePath, kWhat);
+  if (!text)
+    return std::nullopt;
+  std::istringstream in(*text);
   std::string line, section;
   std::optional<std::string> store;
   while (std::getline(in, line)) {
@@ -68,21 +53,25 @@ std::optional<std::string> ReadDefaultStore(const std::string& profilePath) {
       store = value.empty() ? std::nullopt : std::optional<std::string>(value);
     }
   }
-  if (in.bad()) {
-    throw Failure("Cannot read the Outlook profile \"" + profilePath +
-                  "\": " + std::strerror(errno) + ".");
-  }
   return store;
 }
 
-void WriteDefaultStore(const std::string& profilePath, const std::string& storePath) {
+void WriteDefaultStore(const std::string& profilePath, const std::string& storePath,
+                       FileAccess& files, AtomicFileWriter& writer) {
+  if (profilePath.empty()) {
+    throw Failure("The store \"" + storePath +
+                  "\" cannot be made the default: no place for the Outlook profile is known, as "
+                  "the user has no configuration folder. Name the profile file with " +
+                  std::string(kProfileVariable) + ".");
+  }
   if (storePath.find_first_of("\r\n") != std::string::npos) {
     throw Failure("The store path \"" + storePath +
                   "\" cannot be kept in the profile: it holds "
                   "a line break.");
   }
-  MakeFolders(profilePath);
-  WriteFileReplacing(profilePath, "[Profile]\nDefaultStore=" + storePath + "\n");
+  if (const size_t slash = profilePath.rfind('/'); slash != std::string::npos && slash > 0)
+    files.CreateFolders(profilePath.substr(0, slash), "the profile");
+  writer.WriteReplacing(profilePath, "[Profile]\nDefaultStore=" + storePath + "\n");
 }
 
 }  // namespace tarnvex::pst

@@ -8,13 +8,26 @@
 #include <optional>
 #include <string>
 
+#include "platform/atomic_file_writer.h"
+#include "platform/file_access.h"
+
 namespace tarnvex::pst {
 
-// The default store the profile names; empty when the profile file does not exist or names
-// none. Throws Failure when the file exists but cannot be read.
-std::optional<std::string> ReadDefaultStore(const std::string& profilePath);
+// The environment variable that names another profile file, for tests or to keep several.
+inline constexpr const char* kProfileVariable = "TARNVEX_OUTLOOK_PROFILE";
 
-// Writes a profile naming the store, replacing the file (and creating its folders).
-void WriteDefaultStore(const std::string& profilePath, const std::string& storePath);
+// Where the profile is: the variable's value when it is set and not empty, else
+// "tarnvex/profile.ini" in the user's configuration folder; empty when neither is known.
+std::string ProfilePath(const std::optional<std::string>& variable,
+                        const std::optional<std::string>& configFolder);
+
+// The default store the profile names; empty when the profile file does not exist or names
+// none, or when no profile path is known. Throws Failure when the file exists but cannot be read.
+std::optional<std::string> ReadDefaultStore(const std::string& profilePath, FileAccess& files);
+
+// Writes a profile naming the store, replacing the file (and creating its folders). Throws
+// Failure, saying why, when no profile path is known.
+void WriteDefaultStore(const std::string& profilePath, const std::string& storePath,
+                       FileAccess& files, AtomicFileWriter& writer);
 
 }  // namespace tarnvex::pst

@@ -1,20 +1,12 @@
 #include "platform/pst/pst_outlook.h"
 
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "platform/failure.h"
 #include "platform/pst/contact_reader.h"
 #include "platform/pst/password.h"
 #include "platform/pst/profile.h"
-#include "platform/pst/safe_write.h"
 #include "platform/pst/store_reader.h"
 #include "platform/pst/vcard.h"
 
@@ -79,20 +71,24 @@ std::string ContainerClassOf(const store::Item& folder) {
   return {};
 }
 
+// How SaveAs writes a card: in which vCard version, through which writer.
+struct CardSaving {
+  VCardVersion version = VCardVersion::k21;
+  AtomicFileWriter* writer = nullptr;
+};
+
 // An open data file and its place among the namespace's stores.
 struct StoreState {
   std::string path;  // as it was named
-  dev_t device = 0;
-  ino_t inode = 0;
+  FileIdentity identity;
   std::shared_ptr<store::File> file;
   std::shared_ptr<OutlookFolder> root;
-  VCardVersion version = VCardVersion::k21;
 };
 
 class PstItem : public OutlookItem {
  public:
-  PstItem(std::unique_ptr<store::Item> message, VCardVersion version)
-      : message_(std::move(message)), version_(version) {}
+  PstItem(std::unique_ptr<store::Item> message, CardSaving saving)
+      : message_(std::move(message)), saving_(saving) {}
 
   bool IsContact() override {
     if (!cls_)
@@ -112,12 +108,12 @@ class PstItem : public OutlookItem {
                     ").");
     }
     const Contact contact = ReadContact(*message_);
-    WriteFileReplacing(path, WriteVCard(contact, version_));
+    saving_.writer->WriteReplacing(path, WriteVCard(contact, saving_.version));
   }
 
  private:
   std::unique_ptr<store::Item> message_;
-  VCardVersion version_;
+  CardSaving saving_;
   std::optional<std::string> cls_;
 };
 
@@ -125,8 +121,8 @@ class PstItem : public OutlookItem {
 // by one; each item is released by its taker.
 class PstItems : public OutlookItems {
  public:
-  PstItems(const store::Item& folder, VCardVersion version)
-      : children_(folder.NormalMessages()), version_(version) {}
+  PstItems(const store::Item& folder, CardSaving saving)
+      : children_(folder.NormalMessages()), saving_(saving) {}
 
   int32_t Count() override { return static_cast<int32_t>(children_.size()); }
 
@@ -136,12 +132,12 @@ class PstItems : public OutlookItems {
     store::Item::Child child = std::move(children_[next_++]);
     if (!child.item)
       throw Failure(child.failure);
-    return std::make_shared<PstItem>(std::move(child.item), version_);
+    return std::make_shared<PstItem>(std::move(child.item), saving_);
   }
 
  private:
   std::vector<store::Item::Child> children_;
-  VCardVersion version_;
+  CardSaving saving_;
   size_t next_ = 0;
 };
 
@@ -169,9 +165,9 @@ class PstFolders : public OutlookFolders {
 
 class PstFolder : public OutlookFolder {
  public:
-  PstFolder(std::shared_ptr<store::Item> folder, VCardVersion version,
+  PstFolder(std::shared_ptr<store::Item> folder, CardSaving saving,
             std::weak_ptr<StoreState> store = {})
-      : folder_(std::move(folder)), version_(version), store_(std::move(store)) {}
+      : folder_(std::move(folder)), saving_(saving), store_(std::move(store)) {}
 
   std::string Name() override { return folder_->FolderName(); }
 
@@ -183,7 +179,7 @@ class PstFolder : public OutlookFolder {
   }
 
   std::shared_ptr<OutlookItems> Items() override {
-    return std::make_shared<PstItems>(*folder_, version_);
+    return std::make_shared<PstItems>(*folder_, saving_);
   }
 
   std::shared_ptr<OutlookFolders> Folders() override {
@@ -191,7 +187,7 @@ class PstFolder : public OutlookFolder {
     const int n = folder_->SubFolderCount();
     for (int i = 0; i < n; ++i) {
       subs.push_back(std::make_shared<PstFolder>(
-          std::shared_ptr<store::Item>(folder_->SubFolder(i)), version_));
+          std::shared_ptr<store::Item>(folder_->SubFolder(i)), saving_));
     }
     return std::make_shared<PstFolders>(std::move(subs));
   }
@@ -202,7 +198,7 @@ class PstFolder : public OutlookFolder {
 
  private:
   std::shared_ptr<store::Item> folder_;
-  VCardVersion version_;
+  CardSaving saving_;
   std::weak_ptr<StoreState> store_;
 };
 
@@ -226,24 +222,23 @@ std::shared_ptr<store::Item> TopLevelFolder(const std::shared_ptr<store::File>& 
   return root;
 }
 
-std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookOptions& options) {
+std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookOptions& options,
+                                      PstPlatform platform) {
   auto state = std::make_shared<StoreState>();
   state->path = path;
-  state->version = options.vcardVersion;
   store::CheckSignature(path);
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
-                  ".");
+  const std::optional<FileIdentity> identity = platform.files.Identify(path);
+  if (!identity) {
+    throw Failure("Cannot open the Outlook data file \"" + path + "\": it cannot be looked up.");
   }
-  state->device = st.st_dev;
-  state->inode = st.st_ino;
+  state->identity = *identity;
   state->file = store::OpenFile(path);
   const auto store = state->file->MessageStore();
   CheckStorePassword(path, store ? Int32Of(*store, kTagPstPassword) : std::nullopt,
                      options.password);
-  state->root = std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
-                                            options.vcardVersion, state);
+  state->root =
+      std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
+                                  CardSaving{options.vcardVersion, &platform.writer}, state);
   return state;
 }
 
@@ -265,13 +260,21 @@ std::shared_ptr<store::Item> FirstContactsFolder(const std::shared_ptr<store::It
 
 class PstNamespace : public OutlookNamespace {
  public:
-  PstNamespace(PstOutlookOptions options, std::optional<std::string> defaultStore)
-      : options_(std::move(options)), defaultPath_(std::move(defaultStore)) {}
+  PstNamespace(PstOutlookOptions options, PstPlatform platform,
+               std::optional<std::string> defaultStore)
+      : options_(std::move(options)), platform_(platform), defaultPath_(std::move(defaultStore)) {}
 
   std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t kind) override {
     if (kind != kOlFolderContacts) {
       throw Failure("The default folder of kind " + std::to_string(kind) +
                     " is not available; only the Contacts folder (10) is.");
+    }
+    if (!defaultPath_ && options_.profilePath.empty()) {
+      throw Failure(
+          "No default Outlook data file is known, so there is no default Contacts folder: there is "
+          "no place for the Outlook profile, as the user has no configuration folder. Name the "
+          "profile file with " +
+          std::string(kProfileVariable) + ".");
     }
     if (!defaultPath_) {
       throw Failure(
@@ -301,26 +304,25 @@ class PstNamespace : public OutlookNamespace {
       if (auto nid = EntryIdOf(*holder, kTagIpmContactEntryId)) {
         if (auto item = file->ItemByIdentifier(*nid); item && item->IsFolder()) {
           return std::make_shared<PstFolder>(std::shared_ptr<store::Item>(std::move(item)),
-                                             options_.vcardVersion);
+                                             Saving());
         }
       }
     }
     if (auto found = FirstContactsFolder(top, 0)) {
-      return std::make_shared<PstFolder>(found, options_.vcardVersion);
+      return std::make_shared<PstFolder>(found, Saving());
     }
     throw Failure("The Outlook data file \"" + state.path + "\" has no Contacts folder.");
   }
 
   void AddStore(const std::string& path) override {
     OpenDefault(/*quiet=*/true);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
+    if (const std::optional<FileIdentity> identity = platform_.files.Identify(path)) {
       for (const auto& s : stores_) {
-        if (s->device == st.st_dev && s->inode == st.st_ino)
+        if (s->identity == *identity)
           return;  // already open
       }
     }
-    stores_.push_back(OpenStore(path, options_));
+    stores_.push_back(OpenStore(path, options_, platform_));
   }
 
   void RemoveStore(OutlookFolder& rootFolder) override {
@@ -355,7 +357,7 @@ class PstNamespace : public OutlookNamespace {
     if (defaultOpen_ || !defaultPath_)
       return;
     try {
-      stores_.insert(stores_.begin(), OpenStore(*defaultPath_, options_));
+      stores_.insert(stores_.begin(), OpenStore(*defaultPath_, options_, platform_));
       defaultOpen_ = true;
     } catch (const Failure&) {
       if (!quiet)
@@ -363,7 +365,10 @@ class PstNamespace : public OutlookNamespace {
     }
   }
 
+  CardSaving Saving() const { return {options_.vcardVersion, &platform_.writer}; }
+
   PstOutlookOptions options_;
+  PstPlatform platform_;
   std::optional<std::string> defaultPath_;
   bool defaultOpen_ = false;
   std::vector<std::shared_ptr<StoreState>> stores_;
@@ -389,73 +394,54 @@ std::vector<std::shared_ptr<OutlookStore>> PstNamespace::Stores() {
 
 class PstApplication : public OutlookApplication {
  public:
-  PstApplication(PstOutlookOptions options, std::optional<std::string> defaultStore)
-      : options_(std::move(options)), defaultStore_(std::move(defaultStore)) {}
+  PstApplication(PstOutlookOptions options, PstPlatform platform,
+                 std::optional<std::string> defaultStore)
+      : options_(std::move(options)), platform_(platform), defaultStore_(std::move(defaultStore)) {}
 
   std::shared_ptr<OutlookNamespace> GetNamespace(const std::string& type) override {
     if (!StartsWithNoCase(type, "MAPI") || type.size() != 4) {
       throw Failure("The namespace \"" + type + "\" is not available; only \"MAPI\" is.");
     }
     if (!ns_)
-      ns_ = std::make_shared<PstNamespace>(options_, defaultStore_);
+      ns_ = std::make_shared<PstNamespace>(options_, platform_, defaultStore_);
     return ns_;
   }
 
  private:
   PstOutlookOptions options_;
+  PstPlatform platform_;
   std::optional<std::string> defaultStore_;
   std::shared_ptr<PstNamespace> ns_;
 };
 
 class PstAutomation : public OutlookAutomation {
  public:
-  explicit PstAutomation(PstOutlookOptions options) : options_(std::move(options)) {
-    if (options_.profilePath.empty())
-      options_.profilePath = DefaultProfilePath();
-  }
+  PstAutomation(PstOutlookOptions options, PstPlatform platform)
+      : options_(std::move(options)), platform_(platform) {}
 
   std::shared_ptr<OutlookApplication> CreateApplication() override {
-    return std::make_shared<PstApplication>(options_, ReadDefaultStore(options_.profilePath));
+    return std::make_shared<PstApplication>(
+        options_, platform_, ReadDefaultStore(options_.profilePath, platform_.files));
   }
 
  private:
   PstOutlookOptions options_;
+  PstPlatform platform_;
 };
-
-std::string AbsolutePath(const std::string& path) {
-  if (!path.empty() && path[0] == '/')
-    return path;
-  char buf[PATH_MAX];
-  if (!::getcwd(buf, sizeof buf)) {
-    throw Failure("Cannot find the full path of \"" + path + "\": " + std::strerror(errno) + ".");
-  }
-  return std::string(buf) + "/" + path;
-}
 
 }  // namespace
 
-std::string DefaultProfilePath() {
-  if (const char* path = std::getenv("TARNVEX_OUTLOOK_PROFILE"); path && *path)
-    return path;
-  std::string config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    config = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    config = std::string(home) + "/.config";
-  }
-  return config + "/tarnvex/profile.ini";
-}
-
-void SetDefaultStore(const std::string& profilePath, const std::string& storePath) {
-  const std::string absolute = AbsolutePath(storePath);
+void SetDefaultStore(const std::string& profilePath, const std::string& storePath,
+                     PstPlatform platform) {
+  const std::string absolute = platform.files.AbsolutePath(storePath);
   // A quick look now tells the user at once when the file is no store at all; reading it whole
   // would take long for a big file and needs its password.
   store::CheckSignature(absolute);
-  WriteDefaultStore(profilePath, absolute);
+  WriteDefaultStore(profilePath, absolute, platform.files, platform.writer);
 }
 
-std::unique_ptr<OutlookAutomation> MakePstOutlook(PstOutlookOptions options) {
-  return std::make_unique<PstAutomation>(std::move(options));
+std::unique_ptr<OutlookAutomation> MakePstOutlook(PstOutlookOptions options, PstPlatform platform) {
+  return std::make_unique<PstAutomation>(std::move(options), platform);
 }
 
 void CheckStorePassword(const std::string& path, std::optional<uint32_t> kept,

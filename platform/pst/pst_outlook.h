@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/atomic_file_writer.h"
+#include "platform/file_access.h"
 #include "platform/outlook.h"
 #include "platform/pst/vcard.h"
 
@@ -17,20 +19,24 @@ struct PstOutlookOptions {
   VCardVersion vcardVersion = VCardVersion::k21;
   // Checked against the password a protected file keeps; without one a protected file is refused.
   std::optional<std::string> password;
-  // The profile naming the default store; empty: $TARNVEX_OUTLOOK_PROFILE, else the per-user
-  // default (see DefaultProfilePath).
+  // The profile naming the default store (see ProfilePath in profile.h), as the composition place
+  // found it; empty when no place for it is known: then there is no default store.
   std::string profilePath;
 };
 
-// $TARNVEX_OUTLOOK_PROFILE when set, else $XDG_CONFIG_HOME (default ~/.config)
-// /tarnvex/profile.ini.
-std::string DefaultProfilePath();
+// What the stand-in asks of the machine, picked by the composition place. Both must outlive the
+// automation object and everything it hands out.
+struct PstPlatform {
+  AtomicFileWriter& writer;  // the cards SaveAs writes, and the profile
+  FileAccess& files;         // the profile, and telling stores apart
+};
 
 // Writes the profile so that the given PST/OST is the default store; throws Failure. The store is
 // checked to open and kept by its absolute path.
-void SetDefaultStore(const std::string& profilePath, const std::string& storePath);
+void SetDefaultStore(const std::string& profilePath, const std::string& storePath,
+                     PstPlatform platform);
 
-std::unique_ptr<OutlookAutomation> MakePstOutlook(PstOutlookOptions options);
+std::unique_ptr<OutlookAutomation> MakePstOutlook(PstOutlookOptions options, PstPlatform platform);
 
 // The value a protected file keeps in PidTagPstPassword (0x67FF) for the password: the CRC-32 of
 // the password's bytes as computed for PST data blocks.

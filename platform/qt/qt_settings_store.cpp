@@ -8,17 +8,10 @@
 
 namespace tarnvex {
 
-QString ConfigFolder() {
-  const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
-  // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG base directories rule.
-  if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
-    return xdg;
-  return QDir::homePath() + QStringLiteral("/.config");
-}
-
 QString QtSettingsStore::FileFor(const std::string& application) const {
-  const QString folder = folder_.isEmpty() ? ConfigFolder() : folder_;
-  return folder + QLatin1Char('/') + QString::fromStdString(application) + QStringLiteral(".ini");
+  if (folder_.isEmpty())
+    return {};
+  return folder_ + QLatin1Char('/') + QString::fromStdString(application) + QStringLiteral(".ini");
 }
 
 namespace {
@@ -33,6 +26,8 @@ std::string Reason(QSettings::Status status) {
 std::string QtSettingsStore::Get(const std::string& application, const std::string& section,
                                  const std::string& key, const std::string& defaultValue) {
   const QString file = FileFor(application);
+  if (file.isEmpty())
+    return defaultValue;  // no folder, so no file: nothing is stored
   QSettings settings(file, QSettings::IniFormat);
   if (settings.status() != QSettings::NoError) {
     throw Failure("Cannot read the setting \"" + key + "\" from " + file.toStdString() + ": " +
@@ -57,6 +52,11 @@ void QtSettingsStore::Save(const std::string& application, const std::string& se
     return Failure("Cannot save the setting \"" + key + "\" in " + file.toStdString() + ": " +
                    reason);
   };
+  if (file.isEmpty()) {
+    throw Failure("Cannot save the setting \"" + key +
+                  "\": no configuration folder is known for the settings file (neither "
+                  "XDG_CONFIG_HOME nor HOME is set and the user has no home folder).");
+  }
   const QFileInfo info(file);
   if (!QDir().mkpath(info.absolutePath())) {
     throw failure("its folder " + info.absolutePath().toStdString() + " cannot be created");

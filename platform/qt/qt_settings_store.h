@@ -6,16 +6,15 @@
 
 namespace tarnvex {
 
-// $XDG_CONFIG_HOME, else ~/.config.
-QString ConfigFolder();
-
 // The settings store as INI files: one file "<application>.ini" per application name in the
 // folder, one group per section. Every write is synced to disk at once.
 class QtSettingsStore : public SettingsStore {
  public:
-  // folder: where the files live; empty: ConfigFolder() at the time of each call.
-  explicit QtSettingsStore(QString folder = {}) : folder_(std::move(folder)) {}
+  // folder: where the files live, the user's configuration folder as the composition finds it;
+  // empty when none is known: then every key is absent and every write fails, saying so.
+  explicit QtSettingsStore(QString folder) : folder_(std::move(folder)) {}
 
+  // The application's file; empty when no folder is known.
   QString FileFor(const std::string& application) const;
 
   std::string Get(const std::string& application, const std::string& section,

@@ -32,7 +32,7 @@ class BorrowedOutlook : public OutlookAutomation {
 // Hands out one fake Outlook and records what the command line asked of the machine.
 class FakeEnvironment : public Environment {
  public:
-  std::unique_ptr<OutlookAutomation> MakeOutlook(const pst::PstOutlookOptions& options) override {
+  std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) override {
     outlookOptions = options;
     return std::make_unique<BorrowedOutlook>(outlook);
   }
@@ -47,7 +47,7 @@ class FakeEnvironment : public Environment {
 
   fakes::FakeOutlook outlook;
   fakes::FakeFileSystem files;
-  std::optional<pst::PstOutlookOptions> outlookOptions;
+  std::optional<OutlookOptions> outlookOptions;
   std::string defaultStore;
   bool terminal = false;
 };
@@ -132,7 +132,7 @@ TEST_F(CliTest, OtherClosingMessagesExitThree) {
 TEST_F(CliTest, OptionsReachTheStandIn) {
   Run({"--default-contacts", "--out", "/out", "--vcard-version", "4.0", "--pst-password", "pw"});
   ASSERT_TRUE(environment.outlookOptions);
-  EXPECT_EQ(environment.outlookOptions->vcardVersion, pst::VCardVersion::k40);
+  EXPECT_EQ(environment.outlookOptions->vcardVersion, VCardVersion::k40);
   EXPECT_EQ(environment.outlookOptions->password, "pw");
 }
 

@@ -18,7 +18,7 @@
 #include <QTimer>
 
 #include "gui/window_program.h"
-#include "platform/pst/pst_outlook.h"
+#include "tests/support/posix_pst_outlook.h"
 
 namespace tarnvex {
 namespace {
@@ -96,9 +96,8 @@ class EndToEnd : public ::testing::Test {
       drive(*form);
       form->close();
     });
-    auto outlook = pst::MakePstOutlook({});
     auto* application = static_cast<QApplication*>(QCoreApplication::instance());
-    return RunWindowProgram(*application, *outlook);
+    return RunWindowProgram(*application);
   }
 
   QString Stored(const char* key) {

@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "platform/pst/profile.h"
 #include "tests/pst/card_parsers.h"
 #include "tests/pst/pst_fixtures.h"
 #include "tests/pst/sample_contact.h"
+#include "tests/support/posix_pst_outlook.h"
 
 namespace tarnvex::pst {
 namespace {

@@ -9,9 +9,9 @@
 #include <random>
 
 #include "platform/failure.h"
-#include "platform/pst/pst_outlook.h"
 #include "tests/pst/pst_fixtures.h"
 #include "tests/pst/sample_contact.h"
+#include "tests/support/posix_pst_outlook.h"
 
 namespace tarnvex::pst {
 namespace {

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <functional>
 
-#include "platform/pst/safe_write.h"
+#include "platform/posix/safe_write.h"
 #include "tests/pst/pst_fixtures.h"
 
 namespace tarnvex::pst {

@@ -55,10 +55,11 @@ TEST(QtSettingsStore, AbsentKeysGiveTheDefaultAndEmptyValuesStayEmpty) {
   EXPECT_EQ(store.Get(kApp, "Another Section", "Output Folder", "x"), "x");
 }
 
+// Which folder is the configuration folder is decided once for the whole program
+// (platform/posix/user_folders.h, tested there); the store keeps its files in the folder given.
 TEST(QtSettingsStore, KeepsOneFilePerApplicationInTheConfigurationFolder) {
   QTemporaryDir config;
-  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-  QtSettingsStore store;
+  QtSettingsStore store(config.path());
   store.Save(kApp, kSection, "Option1", "True");
   const QString file = config.filePath("Dravelkin.ini");
   EXPECT_EQ(store.FileFor(kApp), file);
@@ -68,11 +69,19 @@ TEST(QtSettingsStore, KeepsOneFilePerApplicationInTheConfigurationFolder) {
   const QString text = QString::fromUtf8(ini.readAll());
   EXPECT_TRUE(text.contains("[Tarnvex%20Card%20Exporter]")) << text.toStdString();
   EXPECT_TRUE(text.contains("Option1=True")) << text.toStdString();
-  qunsetenv("XDG_CONFIG_HOME");
-  EXPECT_EQ(ConfigFolder(), QDir::homePath() + "/.config");
-  qputenv("XDG_CONFIG_HOME", "relative/path");
-  EXPECT_EQ(ConfigFolder(), QDir::homePath() + "/.config");
-  qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(QtSettingsStore, WithoutAConfigurationFolderKeysAreAbsentAndWritesFailSayingWhy) {
+  QtSettingsStore store{QString()};
+  EXPECT_EQ(store.FileFor(kApp), QString());
+  EXPECT_EQ(store.Get(kApp, kSection, "Option1", "True"), "True");
+  try {
+    store.Save(kApp, kSection, "Option1", "False");
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_THAT(failure.what(), ::testing::HasSubstr("\"Option1\""));
+    EXPECT_THAT(failure.what(), ::testing::HasSubstr("no configuration folder"));
+  }
 }
 
 TEST(QtSettingsStore, CreatesTheConfigurationFolder) {

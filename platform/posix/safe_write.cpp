@@ -1,4 +1,4 @@
-#include "platform/pst/safe_write.h"
+#include "platform/posix/safe_write.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 
 #include "platform/failure.h"
 
-namespace tarnvex::pst {
+namespace tarnvex {
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, int error) {
@@ -116,4 +116,4 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
   }
 }
 
-}  // namespace tarnvex::pst
+}  // namespace tarnvex

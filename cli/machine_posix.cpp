@@ -1,0 +1,67 @@
+// The command line's composition place on POSIX systems: the Outlook stand-in over PST files,
+// the POSIX file system and atomic writes, the profile in the user's configuration folder.
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "cli/cli.h"
+#include "platform/posix/posix_file_access.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/safe_write.h"
+#include "platform/posix/user_folders.h"
+#include "platform/pst/profile.h"
+#include "platform/pst/pst_outlook.h"
+
+namespace tarnvex::cli {
+namespace {
+
+pst::VCardVersion StandInVersion(VCardVersion version) {
+  switch (version) {
+    case VCardVersion::k30:
+      return pst::VCardVersion::k30;
+    case VCardVersion::k40:
+      return pst::VCardVersion::k40;
+    case VCardVersion::k21:
+      break;
+  }
+  return pst::VCardVersion::k21;
+}
+
+// $TARNVEX_OUTLOOK_PROFILE, else tarnvex/profile.ini in the configuration folder; empty when
+// neither is known.
+std::string ProfilePath() {
+  const char* variable = std::getenv(pst::kProfileVariable);
+  return pst::ProfilePath(variable ? std::optional<std::string>(variable) : std::nullopt,
+                          ConfigFolder());
+}
+
+class Machine : public Environment {
+ public:
+  std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) override {
+    return pst::MakePstOutlook(
+        {StandInVersion(options.vcardVersion), options.password, ProfilePath()}, Platform());
+  }
+  FileSystem& Files() override { return files_; }
+  std::string SetDefaultStore(const std::string& storePath) override {
+    const std::string profile = ProfilePath();
+    pst::SetDefaultStore(profile, storePath, Platform());
+    return profile;
+  }
+  bool ErrorIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
+
+ private:
+  pst::PstPlatform Platform() { return {writer_, wholeFiles_}; }
+
+  PosixFileSystem files_;
+  PosixFileAccess wholeFiles_;
+  PosixAtomicFileWriter writer_;
+};
+
+}  // namespace
+
+std::unique_ptr<Environment> MachineEnvironment() {
+  return std::make_unique<Machine>();
+}
+
+}  // namespace tarnvex::cli

@@ -1,0 +1,76 @@
+// The window's composition place on Linux: the Qt window and its dialogs, the POSIX file system
+// and user folders, the standard library's clock, random source and pauses, and the Outlook
+// stand-in over PST files.
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "app/form1.h"
+#include "gui/window_program.h"
+#include "platform/posix/posix_file_access.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/safe_write.h"
+#include "platform/posix/user_folders.h"
+#include "platform/posix/xdg_shell.h"
+#include "platform/pst/profile.h"
+#include "platform/pst/pst_outlook.h"
+#include "platform/qt/qt_file_open_dialog.h"
+#include "platform/qt/qt_folder_browser.h"
+#include "platform/qt/qt_form1.h"
+#include "platform/qt/qt_message_boxes.h"
+#include "platform/qt/qt_services.h"
+#include "platform/qt/qt_settings_store.h"
+#include "platform/qt/qt_skin_engine.h"
+#include "platform/std/std_services.h"
+
+namespace tarnvex {
+namespace {
+
+// $TARNVEX_OUTLOOK_PROFILE, else tarnvex/profile.ini in the configuration folder; empty when
+// neither is known.
+std::string ProfilePath() {
+  const char* variable = std::getenv(pst::kProfileVariable);
+  return pst::ProfilePath(variable ? std::optional<std::string>(variable) : std::nullopt,
+                          ConfigFolder());
+}
+
+}  // namespace
+
+int RunWindowProgram(QApplication& application) {
+  // Closing the window ends the program through QtProgram, whatever else is open.
+  application.setQuitOnLastWindowClosed(false);
+  application.setWindowIcon(QIcon(QStringLiteral(":/tarnvex/tarnvex-card-exporter-256.png")));
+
+  // Without a configuration folder nothing is stored: the window says so at the first write.
+  QtSettingsStore settings(QString::fromStdString(ConfigFolder().value_or("")));
+  PosixFileSystem files;
+  XdgShell shell;
+  PosixFileAccess wholeFiles;
+  PosixAtomicFileWriter cardWriter;
+  const std::unique_ptr<OutlookAutomation> outlook = pst::MakePstOutlook(
+      {pst::VCardVersion::k21, std::nullopt, ProfilePath()}, {cardWriter, wholeFiles});
+  QtMessageBoxes boxes;
+  QtFolderBrowser folderBrowser;
+  QtProcessStarter processes;
+  SystemClock clock;
+  MersenneRandom random;
+  QtProgram program;
+  ThreadSleeper sleeper;
+
+  QtForm1 window;
+  QtFileOpenDialog openDialog(&window);
+  QtSkinEngine skin(window, [&window] { return window.WindowHandle(); });
+  Form1 form({window, window, skin, openDialog, folderBrowser, settings, files, shell, boxes,
+              processes, clock, random, *outlook, program, sleeper});
+  boxes.SetWindow(&window);
+  window.Connect(form, boxes, [&program] { program.End(); });
+
+  form.Form_Load();
+  if (program.Ended())
+    return 0;
+  window.ShowCentred();
+  return application.exec();
+}
+
+}  // namespace tarnvex
