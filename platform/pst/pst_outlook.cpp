@@ -16,7 +16,7 @@
 #include "platform/pst/profile.h"
 #include "platform/pst/safe_write.h"
 #include "platform/pst/store_reader.h"
-#include "platform/pst/vcard.h"
+#include "vcard/writer.h"
 
 namespace tarnvex::pst {
 namespace {

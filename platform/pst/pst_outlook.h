@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/outlook.h"
-#include "platform/pst/vcard.h"
+#include "platform/pst/contact_reader.h"
 
 namespace tarnvex::pst {
 

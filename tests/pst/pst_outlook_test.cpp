@@ -13,10 +13,10 @@
 #include "platform/failure.h"
 #include "platform/pst/contact_reader.h"
 #include "platform/pst/profile.h"
-#include "platform/pst/vcard.h"
 #include "tests/pst/card_parsers.h"
 #include "tests/pst/pst_fixtures.h"
 #include "tests/pst/sample_contact.h"
+#include "vcard/writer.h"
 
 namespace tarnvex::pst {
 namespace {
