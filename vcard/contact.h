@@ -1,7 +1,8 @@
 #pragma once
 
-// A contact as the vCard writer sees it: plain UTF-8 texts, dates and bytes, filled by a reader
-// of contact items. Empty text means "absent" throughout.
+// A contact as the vCard writer sees it: plain UTF-8 texts, dates and bytes. Readers of contact
+// items fill it through the table of contact properties (vcard/contact_properties.h). Empty text
+// means "absent" throughout.
 
 #include <array>
 #include <cstdint>
