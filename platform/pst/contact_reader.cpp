@@ -1,9 +1,22 @@
 #include "platform/pst/contact_reader.h"
 
+#include <array>
 #include <cstring>
+#include <optional>
+
+#include "text/case.h"
+#include "vcard/contact_properties.h"
 
 namespace tarnvex::pst {
 namespace {
+
+using vcard::ContactField;
+using vcard::ContactProperty;
+using vcard::PropertyType;
+
+// Attachment properties that mark the contact picture.
+constexpr uint32_t kTagAttachFilename = 0x3704;          // PidTagAttachFilename
+constexpr uint32_t kTagAttachmentContactPhoto = 0x7FFF;  // PidTagAttachmentContactPhoto
 
 bool IsString(uint32_t type) {
   return type == store::kTypeUnicode || type == store::kTypeString8;
@@ -11,27 +24,39 @@ bool IsString(uint32_t type) {
 bool IsMultiString(uint32_t type) {
   return type == store::kTypeMultiUnicode || type == store::kTypeMultiString8;
 }
-bool InAddressSet(const store::Entry& e) {
-  return e.Named() && e.Name().empty() && std::memcmp(e.Guid(), kPsetidAddress, 16) == 0;
+
+// The table's row for a property of the item, or null when the table has none. A property named
+// by string is matched on its name alone, whatever property set the file gives it.
+const ContactProperty* RowOf(const store::Entry& e) {
+  if (!e.Named())
+    return vcard::FindByPropertyId(e.Tag());
+  if (!e.Name().empty())
+    return vcard::FindByStringName(e.Name());
+  if (std::memcmp(e.Guid(), vcard::kPsetidAddress, 16) == 0)
+    return vcard::FindAddressByLid(e.Lid());
+  return nullptr;
 }
 
-// The fixed tags of the telephone fields (MS-OXOCNTC section 2.2.1.4).
-struct PhoneTag {
-  uint32_t tag;
-  PhoneKind kind;
-};
-constexpr PhoneTag kPhoneTags[] = {
-    {0x3A1A, PhoneKind::kPrimary},   {0x3A08, PhoneKind::kBusiness},
-    {0x3A1B, PhoneKind::kBusiness2}, {0x3A09, PhoneKind::kHome},
-    {0x3A2F, PhoneKind::kHome2},     {0x3A1C, PhoneKind::kMobile},
-    {0x3A21, PhoneKind::kPager},     {0x3A1E, PhoneKind::kCar},
-    {0x3A2D, PhoneKind::kIsdn},      {0x3A24, PhoneKind::kBusinessFax},
-    {0x3A25, PhoneKind::kHomeFax},   {0x3A23, PhoneKind::kOtherFax},
-    {0x3A1F, PhoneKind::kOther},     {0x3A2E, PhoneKind::kAssistant},
-    {0x3A02, PhoneKind::kCallback},  {0x3A57, PhoneKind::kCompanyMain},
-    {0x3A1D, PhoneKind::kRadio},     {0x3A2C, PhoneKind::kTelex},
-    {0x3A4B, PhoneKind::kTty},
-};
+// Whether a stored value type is one the row is read from: text is taken as Unicode or 8-bit
+// text, and a list of texts also as a single text.
+bool Fits(const ContactProperty& row, uint32_t storedType) {
+  switch (row.type) {
+    case PropertyType::kString:
+      return IsString(storedType);
+    case PropertyType::kMultiString:
+      return IsMultiString(storedType) || IsString(storedType);
+    default:
+      return storedType == static_cast<uint32_t>(row.type);
+  }
+}
+
+// The row of a property the reader maps to a field; null for every other property.
+const ContactProperty* MappedRow(const store::Entry& e) {
+  const ContactProperty* row = RowOf(e);
+  if (!row || row->field == ContactField::kNone || !Fits(*row, e.ValueType()))
+    return nullptr;
+  return row;
+}
 
 struct EmailSlot {
   std::string address;
@@ -39,27 +64,10 @@ struct EmailSlot {
   std::string original;
 };
 
-bool EqualsNoCase(const std::string& a, const char* b) {
-  const size_t n = std::strlen(b);
-  if (a.size() != n)
-    return false;
-  for (size_t i = 0; i < n; ++i) {
-    char x = a[i];
-    if (x >= 'a' && x <= 'z')
-      x = static_cast<char>(x - 32);
-    char y = b[i];
-    if (y >= 'a' && y <= 'z')
-      y = static_cast<char>(y - 32);
-    if (x != y)
-      return false;
-  }
-  return true;
-}
-
 // An Exchange ("EX") address is an X.500 name that no mail program can use; its SMTP form, when
 // the item has one, is the original display name.
 std::string SmtpForm(const EmailSlot& slot) {
-  if (!EqualsNoCase(slot.type, "EX"))
+  if (!text::EqualsIgnoringAsciiCase(slot.type, "EX"))
     return slot.address;
   if (slot.original.find('@') != std::string::npos &&
       slot.original.find(' ') == std::string::npos) {
@@ -70,41 +78,11 @@ std::string SmtpForm(const EmailSlot& slot) {
 
 }  // namespace
 
-std::optional<int64_t> FiletimeToUnix(uint64_t filetime) {
-  constexpr uint64_t kTicksPerSecond = 10000000ULL;
-  constexpr int64_t kEpochDelta = 11644473600LL;       // seconds from 1601-01-01 to 1970-01-01
-  constexpr uint64_t kNoDate = 0x0CB34557A3DD4000ULL;  // 4501-01-01, Outlook's "None"
-  if (filetime == 0 || filetime >= kNoDate)
-    return std::nullopt;
-  return static_cast<int64_t>(filetime / kTicksPerSecond) - kEpochDelta;
-}
-
-std::optional<Date> FiletimeToDate(uint64_t filetime) {
-  const auto secs = FiletimeToUnix(filetime);
-  if (!secs)
-    return std::nullopt;
-  int64_t days = (*secs + 43200) / 86400;
-  if (*secs + 43200 < 0 && (*secs + 43200) % 86400 != 0)
-    --days;
-  // Civil date from days since 1970-01-01 (H. Hinnant's algorithm).
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t doe = days - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  const int y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-  if (y < 1 || y > 9999)
-    return std::nullopt;
-  return Date{y, m, d};
-}
-
 std::string ReadFileAs(const store::Item& message) {
   std::string fileAs;
   message.ForEachEntry([&](const store::Entry& e) {
-    if (InAddressSet(e) && e.Lid() == 0x8005 && IsString(e.ValueType()))
+    const ContactProperty* row = MappedRow(e);
+    if (row && row->field == ContactField::kFileAs)
       fileAs = e.Text();
   });
   return fileAs;
@@ -113,209 +91,72 @@ std::string ReadFileAs(const store::Item& message) {
 Contact ReadContact(const store::Item& message) {
   Contact c;
   std::array<EmailSlot, 3> emails;
-  std::optional<Date> birthdayUtc, anniversaryUtc, birthdayLocal, anniversaryLocal;
+  std::optional<vcard::Date> birthdayUtc, anniversaryUtc, birthdayLocal, anniversaryLocal;
   bool hasPicture = false;
 
   message.ForEachEntry([&](const store::Entry& e) {
-    const uint32_t type = e.ValueType();
-    if (InAddressSet(e)) {
-      const uint32_t lid = e.Lid();
-      if (IsString(type)) {
-        std::string* target = nullptr;
-        switch (lid) {
-          case 0x8005:
-            target = &c.fileAs;
-            break;
-          case 0x8045:
-            target = &c.work.street;
-            break;
-          case 0x8046:
-            target = &c.work.city;
-            break;
-          case 0x8047:
-            target = &c.work.region;
-            break;
-          case 0x8048:
-            target = &c.work.postalCode;
-            break;
-          case 0x8049:
-            target = &c.work.country;
-            break;
-          case 0x804A:
-            target = &c.work.poBox;
-            break;
-          case 0x801B:
-            target = &c.work.label;
-            break;
-          case 0x801A:
-            target = &c.home.label;
-            break;
-          case 0x801C:
-            target = &c.other.label;
-            break;
-          case 0x8083:
-            target = &emails[0].address;
-            break;
-          case 0x8082:
-            target = &emails[0].type;
-            break;
-          case 0x8084:
-            target = &emails[0].original;
-            break;
-          case 0x8093:
-            target = &emails[1].address;
-            break;
-          case 0x8092:
-            target = &emails[1].type;
-            break;
-          case 0x8094:
-            target = &emails[1].original;
-            break;
-          case 0x80A3:
-            target = &emails[2].address;
-            break;
-          case 0x80A2:
-            target = &emails[2].type;
-            break;
-          case 0x80A4:
-            target = &emails[2].original;
-            break;
-          case 0x8062:
-            target = &c.imAddress;
-            break;
-          default:
-            break;
-        }
-        if (target)
-          *target = e.Text();
-      } else if (type == store::kTypeInt32 && lid == 0x8022) {
-        const uint32_t v = e.Int32();
-        c.mailing = v <= 3 ? static_cast<MailingAddress>(v) : MailingAddress::kNone;
-      } else if (type == store::kTypeSystime && (lid == 0x80DE || lid == 0x80DF)) {
-        (lid == 0x80DE ? birthdayLocal : anniversaryLocal) = FiletimeToDate(e.Filetime());
-      } else if (type == store::kTypeBoolean && lid == 0x8015) {
-        hasPicture = e.Boolean();
+    const ContactProperty* row = MappedRow(e);
+    if (!row)
+      return;
+    const ContactField field = row->field;
+    if (std::string* target = vcard::TextField(c, field)) {
+      *target = e.Text();
+      return;
+    }
+    if (vcard::IsPhone(field)) {
+      std::string number = e.Text();
+      if (!number.empty())
+        c.phones.push_back({vcard::PhoneKindOf(field), std::move(number)});
+      return;
+    }
+    if (vcard::IsEmail(field)) {
+      EmailSlot& slot = emails[vcard::EmailSlotOf(field)];
+      switch (vcard::EmailPartOf(field)) {
+        case vcard::EmailPart::kAddress:
+          slot.address = e.Text();
+          break;
+        case vcard::EmailPart::kAddressType:
+          slot.type = e.Text();
+          break;
+        case vcard::EmailPart::kOriginalName:
+          slot.original = e.Text();
+          break;
       }
       return;
     }
-    if (e.Named()) {
-      // PS_PUBLIC_STRINGS "Keywords": the categories.
-      if (e.Name() == "Keywords") {
-        if (IsMultiString(type)) {
+    switch (field) {
+      case ContactField::kMailingAddress: {
+        const uint32_t v = e.Int32();
+        c.mailing = v <= 3 ? static_cast<vcard::MailingAddress>(v) : vcard::MailingAddress::kNone;
+        break;
+      }
+      case ContactField::kBirthday:
+        birthdayUtc = vcard::FiletimeToDate(e.Filetime());
+        break;
+      case ContactField::kBirthdayLocal:
+        birthdayLocal = vcard::FiletimeToDate(e.Filetime());
+        break;
+      case ContactField::kAnniversary:
+        anniversaryUtc = vcard::FiletimeToDate(e.Filetime());
+        break;
+      case ContactField::kAnniversaryLocal:
+        anniversaryLocal = vcard::FiletimeToDate(e.Filetime());
+        break;
+      case ContactField::kLastModified:
+        c.lastModified = vcard::FiletimeToUnix(e.Filetime());
+        break;
+      case ContactField::kCategories:
+        if (IsMultiString(e.ValueType())) {
           c.categories = e.Texts();
-        } else if (IsString(type)) {
+        } else {
           c.categories = {e.Text()};
         }
-      }
-      return;
-    }
-    const uint32_t tag = e.Tag();
-    if (IsString(type)) {
-      std::string* target = nullptr;
-      switch (tag) {
-        case 0x3001:
-          target = &c.displayName;
-          break;
-        case 0x0E1D:
-          target = &c.subject;
-          break;
-        case 0x3A06:
-          target = &c.givenName;
-          break;
-        case 0x3A44:
-          target = &c.middleName;
-          break;
-        case 0x3A11:
-          target = &c.surname;
-          break;
-        case 0x3A45:
-          target = &c.prefix;
-          break;
-        case 0x3A05:
-          target = &c.suffix;
-          break;
-        case 0x3A4F:
-          target = &c.nickname;
-          break;
-        case 0x3A16:
-          target = &c.company;
-          break;
-        case 0x3A18:
-          target = &c.department;
-          break;
-        case 0x3A17:
-          target = &c.jobTitle;
-          break;
-        case 0x3A46:
-          target = &c.profession;
-          break;
-        case 0x3A5D:
-          target = &c.home.street;
-          break;
-        case 0x3A59:
-          target = &c.home.city;
-          break;
-        case 0x3A5C:
-          target = &c.home.region;
-          break;
-        case 0x3A5B:
-          target = &c.home.postalCode;
-          break;
-        case 0x3A5A:
-          target = &c.home.country;
-          break;
-        case 0x3A5E:
-          target = &c.home.poBox;
-          break;
-        case 0x3A63:
-          target = &c.other.street;
-          break;
-        case 0x3A5F:
-          target = &c.other.city;
-          break;
-        case 0x3A62:
-          target = &c.other.region;
-          break;
-        case 0x3A61:
-          target = &c.other.postalCode;
-          break;
-        case 0x3A60:
-          target = &c.other.country;
-          break;
-        case 0x3A64:
-          target = &c.other.poBox;
-          break;
-        case 0x3A51:
-          target = &c.businessHomePage;
-          break;
-        case 0x3A50:
-          target = &c.personalHomePage;
-          break;
-        case 0x1000:
-          target = &c.notes;
-          break;
-        default:
-          break;
-      }
-      if (target) {
-        *target = e.Text();
-        return;
-      }
-      for (const auto& p : kPhoneTags) {
-        if (p.tag == tag) {
-          std::string number = e.Text();
-          if (!number.empty())
-            c.phones.push_back({p.kind, std::move(number)});
-          return;
-        }
-      }
-    } else if (type == store::kTypeSystime) {
-      if (tag == 0x3A42)
-        birthdayUtc = FiletimeToDate(e.Filetime());
-      if (tag == 0x3A41)
-        anniversaryUtc = FiletimeToDate(e.Filetime());
-      if (tag == 0x3008)
-        c.lastModified = FiletimeToUnix(e.Filetime());
+        break;
+      case ContactField::kHasPicture:
+        hasPicture = e.Boolean();
+        break;
+      default:
+        break;
     }
   });
 
@@ -325,7 +166,7 @@ Contact ReadContact(const store::Item& message) {
   c.birthday = birthdayLocal ? birthdayLocal : birthdayUtc;
   c.anniversary = anniversaryLocal ? anniversaryLocal : anniversaryUtc;
 
-  // The contact picture: the attachment flagged PidTagAttachmentContactPhoto (0x7FFF).
+  // The contact picture: the attachment flagged PidTagAttachmentContactPhoto.
   const int attachments = message.AttachmentCount();
   for (int i = 0; i < attachments && c.photo.empty(); ++i) {
     auto att = message.Attachment(i);
@@ -334,9 +175,9 @@ Contact ReadContact(const store::Item& message) {
     att->ForEachEntry([&](const store::Entry& e) {
       if (e.Named())
         return;
-      if (e.Tag() == 0x7FFF && e.ValueType() == store::kTypeBoolean)
+      if (e.Tag() == kTagAttachmentContactPhoto && e.ValueType() == store::kTypeBoolean)
         isPhoto = e.Boolean();
-      if (e.Tag() == 0x3704 && IsString(e.ValueType()))
+      if (e.Tag() == kTagAttachFilename && IsString(e.ValueType()))
         name = e.Text();
     });
     if (!isPhoto && hasPicture && name == "ContactPicture.jpg")

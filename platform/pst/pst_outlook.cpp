@@ -8,7 +8,7 @@
 #include "platform/pst/password.h"
 #include "platform/pst/profile.h"
 #include "platform/pst/store_reader.h"
-#include "platform/pst/vcard.h"
+#include "vcard/writer.h"
 
 namespace tarnvex::pst {
 namespace {

@@ -11,7 +11,7 @@
 #include "platform/atomic_file_writer.h"
 #include "platform/file_access.h"
 #include "platform/outlook.h"
-#include "platform/pst/vcard.h"
+#include "platform/pst/contact_reader.h"
 
 namespace tarnvex::pst {
 

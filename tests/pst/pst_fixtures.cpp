@@ -14,6 +14,10 @@ namespace tarnvex::pst::testing {
 
 using pstwriter::FileTime;
 using pstwriter::Value;
+using vcard::Contact;
+using vcard::Date;
+using vcard::MailingAddress;
+using vcard::PhoneKind;
 
 TempFolder::TempFolder() {
   std::string t = std::filesystem::temp_directory_path().string() + "/tarnvex-pst-XXXXXX";

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/pst/contact.h"
 #include "tools/pstwriter/store_model.h"
+#include "vcard/contact.h"
 
 namespace tarnvex::pst::testing {
 
@@ -24,7 +24,7 @@ class TempFolder {
 };
 
 // Sets the message's properties from the contact, each under the property Outlook keeps it in.
-void SetContactProperties(pstwriter::Message& message, const Contact& contact);
+void SetContactProperties(pstwriter::Message& message, const vcard::Contact& contact);
 
 // A contact message with just these texts.
 pstwriter::Message& AddSimpleContact(pstwriter::Folder& folder, const std::string& fileAs,

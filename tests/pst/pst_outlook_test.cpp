@@ -12,11 +12,11 @@
 
 #include "platform/failure.h"
 #include "platform/pst/contact_reader.h"
-#include "platform/pst/vcard.h"
 #include "tests/pst/card_parsers.h"
 #include "tests/pst/pst_fixtures.h"
 #include "tests/pst/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
+#include "vcard/writer.h"
 
 namespace tarnvex::pst {
 namespace {

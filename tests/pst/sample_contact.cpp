@@ -2,6 +2,11 @@
 
 namespace tarnvex::pst::testing {
 
+using vcard::Contact;
+using vcard::Date;
+using vcard::MailingAddress;
+using vcard::PhoneKind;
+
 constexpr char kJpegBytes[] =
     "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x02\x00\x00\x01\x00\x01\x00\x00"
     "\xFF\xD9";

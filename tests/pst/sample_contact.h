@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/pst/contact.h"
+#include "vcard/contact.h"
 
 namespace tarnvex::pst::testing {
 
@@ -11,6 +11,6 @@ extern const std::string kJpeg;
 
 // A contact with every property the writer maps set, with characters that need escaping, text
 // beyond ASCII, line breaks and a photo.
-Contact FullContact();
+vcard::Contact FullContact();
 
 }  // namespace tarnvex::pst::testing

@@ -1,7 +1,7 @@
 // The vCard writer: its encoding rules, and whole cards in all three versions read back by
 // parsers that are not ours.
 
-#include "platform/pst/vcard.h"
+#include "vcard/writer.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,16 +12,18 @@
 
 #include "tests/pst/card_parsers.h"
 #include "tests/pst/sample_contact.h"
+#include "text/utf.h"
 
-namespace tarnvex::pst {
+namespace tarnvex::vcard {
 namespace {
 
+namespace testing = pst::testing;
 using testing::All;
 using testing::FullContact;
 using testing::kJpeg;
 using testing::One;
 using testing::ParsedCard;
-using namespace vcard_detail;
+using namespace detail;
 
 std::vector<std::string> PhysicalLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -35,10 +37,6 @@ std::vector<std::string> PhysicalLines(const std::string& text) {
     start = end + 2;
   }
   return lines;
-}
-
-bool ValidUtf8(const std::string& s) {
-  return CleanText(s) == s || s.find('\r') != std::string::npos;
 }
 
 // The TYPE values of the telephone line of the number, read from the card text.
@@ -93,7 +91,7 @@ TEST_P(FoldTest, LinesStayWithin75OctetsAndUnfoldToTheOriginal) {
   bool firstLine = true;
   for (const auto& physical : PhysicalLines(folded)) {
     EXPECT_LE(physical.size(), 75u);
-    EXPECT_TRUE(ValidUtf8(physical)) << "a UTF-8 sequence was split: " << physical;
+    EXPECT_TRUE(text::IsValidUtf8(physical)) << "a UTF-8 sequence was split: " << physical;
     if (!firstLine) {
       ASSERT_FALSE(physical.empty());
       EXPECT_EQ(physical[0], ' ');
@@ -256,7 +254,7 @@ TEST_P(CardTest, WellFormedLines) {
   EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1) << "a bare LF";
   for (const auto& l : lines) {
     EXPECT_LE(l.size(), 76u) << l;
-    EXPECT_TRUE(ValidUtf8(l)) << l;
+    EXPECT_TRUE(text::IsValidUtf8(l)) << l;
   }
   if (v != VCardVersion::k21) {
     EXPECT_EQ(text.find("QUOTED-PRINTABLE"), std::string::npos);
@@ -485,4 +483,4 @@ TEST(Card21Test, OutlookForm) {
 }
 
 }  // namespace
-}  // namespace tarnvex::pst
+}  // namespace tarnvex::vcard

@@ -2,7 +2,8 @@
 
 // Canonical property names (MS-OXPROPS) the writer knows, with the key and type each is stored
 // under: "PidTagGivenName" is tag 0x3A06 PT_UNICODE, "PidLidFileUnder" is LID 0x8005 in
-// PSETID_Address, "PidNameKeywords" is the string name "Keywords" in PS_PUBLIC_STRINGS.
+// PSETID_Address, "PidNameKeywords" is the string name "Keywords" in PS_PUBLIC_STRINGS. The
+// contact properties are the rows of the contact table (vcard/contact_properties.h).
 
 #include <optional>
 #include <string_view>

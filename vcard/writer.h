@@ -3,11 +3,13 @@
 // The vCard text of a contact, in one of the three vCard versions. Pure functions of their
 // input: no I/O, no clock, no locale.
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
-#include "platform/pst/contact.h"
+#include "vcard/contact.h"
 
-namespace tarnvex::pst {
+namespace tarnvex::vcard {
 
 enum class VCardVersion {
   k21,  // vCard 2.1, the form Outlook writes for "Save as vCard"
@@ -19,7 +21,7 @@ enum class VCardVersion {
 std::string WriteVCard(const Contact& contact, VCardVersion version);
 
 // Building blocks, exposed for their own tests.
-namespace vcard_detail {
+namespace detail {
 
 // Folds a logical line (without its CRLF) into physical lines of at most 75 octets each,
 // continuation lines starting with one space; a UTF-8 sequence is never split. Gives the folded
@@ -36,6 +38,21 @@ std::string Base64(const std::string& bytes);
 // (except tab) removed; bytes that are not UTF-8 become U+FFFD.
 std::string CleanText(const std::string& text);
 
-}  // namespace vcard_detail
+// Text escaping: backslash and comma always, the semicolon when `semicolon` is set, a line break
+// as "\n" when `lineBreaksAsBackslashN` is set (else kept).
+std::string Escape(std::string_view text, bool lineBreaksAsBackslashN, bool semicolon);
 
-}  // namespace tarnvex::pst
+// A parameter value quoted with RFC 6868's escapes (^^, ^n, ^').
+std::string QuotedParam(const std::string& text);
+
+// A date in the form of the version: "1996-04-15" in 3.0, "19960415" in 2.1 and 4.0.
+std::string DateText(const Date& date, VCardVersion version);
+
+// A UTC time stamp of seconds since 1970-01-01: "1996-04-15T13:30:00Z" in 3.0,
+// "19960415T133000Z" in 2.1 and 4.0. Computed from the calendar, not from the C library's
+// time functions.
+std::string TimestampText(int64_t seconds, VCardVersion version);
+
+}  // namespace detail
+
+}  // namespace tarnvex::vcard

@@ -1,7 +1,8 @@
 #pragma once
 
-// A contact as the vCard writer sees it: plain UTF-8 texts, dates and bytes, read from a contact
-// item by contact_reader.h. Empty text means "absent" throughout.
+// A contact as the vCard writer sees it: plain UTF-8 texts, dates and bytes. Readers of contact
+// items fill it through the table of contact properties (vcard/contact_properties.h). Empty text
+// means "absent" throughout.
 
 #include <array>
 #include <cstdint>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tarnvex::pst {
+namespace tarnvex::vcard {
 
 // The telephone fields of a contact item, in the order the writer emits them.
 enum class PhoneKind {
@@ -108,4 +109,15 @@ struct Contact {
   std::optional<int64_t> lastModified;
 };
 
-}  // namespace tarnvex::pst
+// The calendar date of a day counted from 1970-01-01 (day 0; earlier days are negative), in the
+// proleptic Gregorian calendar.
+Date DateOfDay(int64_t daysSince1970);
+
+// FILETIME (100 ns since 1601-01-01 UTC) to seconds since 1970-01-01 UTC; empty for the
+// "no date" values Outlook stores (zero, and 4501-01-01 and later).
+std::optional<int64_t> FiletimeToUnix(uint64_t filetime);
+// The calendar date of a stored date, rounded to the nearest midnight so that a local midnight
+// kept in UTC lands on its own day; empty for "no date" and for years outside 1 to 9999.
+std::optional<Date> FiletimeToDate(uint64_t filetime);
+
+}  // namespace tarnvex::vcard

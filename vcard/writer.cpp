@@ -1,56 +1,21 @@
-#include "platform/pst/vcard.h"
+#include "vcard/writer.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <initializer_list>
 #include <string_view>
 #include <vector>
 
-namespace tarnvex::pst {
-namespace vcard_detail {
+#include "text/utf.h"
 
-namespace {
+namespace tarnvex::vcard {
+namespace detail {
 
-// Length of the UTF-8 sequence starting at s[i], or 0 when it is not a valid one.
-size_t Utf8Length(std::string_view s, size_t i) {
-  const auto b = static_cast<unsigned char>(s[i]);
-  size_t n = 0;
-  uint32_t min = 0;
-  if (b < 0x80)
-    return 1;
-  if ((b & 0xE0) == 0xC0) {
-    n = 2;
-    min = 0x80;
-  } else if ((b & 0xF0) == 0xE0) {
-    n = 3;
-    min = 0x800;
-  } else if ((b & 0xF8) == 0xF0) {
-    n = 4;
-    min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + n > s.size())
-    return 0;
-  uint32_t cp = b & (0x7F >> n);
-  for (size_t k = 1; k < n; ++k) {
-    const auto c = static_cast<unsigned char>(s[i + k]);
-    if ((c & 0xC0) != 0x80)
-      return 0;
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return n;
-}
-
-}  // namespace
-
-std::string CleanText(const std::string& text) {
+std::string CleanText(const std::string& input) {
   std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    const char c = text[i];
+  out.reserve(input.size());
+  for (size_t i = 0; i < input.size();) {
+    const char c = input[i];
     if (c >= 0x20 && c < 0x7F) {  // printable ASCII, the common case
       out += c;
       ++i;
@@ -58,7 +23,7 @@ std::string CleanText(const std::string& text) {
     }
     if (c == '\r') {
       out += '\n';
-      i += (i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+      i += (i + 1 < input.size() && input[i + 1] == '\n') ? 2 : 1;
       continue;
     }
     if (c == '\n' || c == '\t') {
@@ -70,12 +35,12 @@ std::string CleanText(const std::string& text) {
       ++i;
       continue;
     }
-    const size_t n = Utf8Length(text, i);
+    const size_t n = text::Utf8SequenceLength(input, i);
     if (n == 0) {
-      out += "\xEF\xBF\xBD";
+      text::AppendUtf8(out, text::kReplacementCharacter);
       ++i;
     } else {
-      out.append(text, i, n);
+      out.append(input, i, n);
       i += n;
     }
   }
@@ -90,13 +55,8 @@ std::string Fold(const std::string& line) {
   out.reserve(line.size() + line.size() / kMax * 3 + 2);
   size_t width = 0;  // octets on the current physical line
   for (size_t i = 0; i < line.size();) {
-    size_t n = 1;
-    const auto b = static_cast<unsigned char>(line[i]);
-    if (b >= 0xC0) {
-      n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-      if (i + n > line.size())
-        n = line.size() - i;
-    }
+    // A byte that starts no well-formed sequence stands alone.
+    const size_t n = std::max<size_t>(text::Utf8SequenceLength(line, i), 1);
     if (width + n > kMax) {
       out += "\r\n ";
       width = 1;
@@ -173,23 +133,6 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
-}  // namespace vcard_detail
-
-namespace {
-
-using vcard_detail::Base64;
-using vcard_detail::CleanText;
-using vcard_detail::Fold;
-using vcard_detail::QuotedPrintable;
-
-bool IsAscii(std::string_view s) {
-  for (char c : s) {
-    if (static_cast<unsigned char>(c) >= 0x80)
-      return false;
-  }
-  return true;
-}
-
 // Text escaping. RFC 2426 section 4 (escaped-char) and RFC 6350 section 3.4: backslash, comma
 // and semicolon are escaped, a line break becomes "\n". vCard 2.1 (section 2.1.3) escapes only
 // the semicolon, but readers of today apply the 3.0 rules to 2.1 cards as well and cut a value
@@ -220,9 +163,73 @@ std::string Escape(std::string_view text, bool lineBreaksAsBackslashN, bool semi
   return out;
 }
 
-struct Param {
-  std::string text;  // as written after the ";" (e.g. "TYPE=work,voice" or "WORK")
-};
+// RFC 6868: a parameter value is quoted; "^" "\n" and '"' are written ^^ ^n ^'.
+std::string QuotedParam(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '^') {
+      out += "^^";
+    } else if (c == '\n') {
+      out += "^n";
+    } else if (c == '"') {
+      out += "^'";
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+  return out;
+}
+
+// Dates: RFC 2426 section 3.1.5 (ISO 8601 "1996-04-15"), vCard 2.1 section 2.2.4 and RFC 6350
+// section 4.3.1 (basic form "19960415").
+std::string DateText(const Date& d, VCardVersion v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, v == VCardVersion::k30 ? "%04d-%02d-%02d" : "%04d%02d%02d", d.year,
+                d.month, d.day);
+  return buf;
+}
+
+// REV: a UTC time stamp. RFC 2426 section 3.6.4 (extended form), RFC 6350 section 6.7.4 and
+// 4.3.5 (basic form), vCard 2.1 section 2.6.2.
+std::string TimestampText(int64_t seconds, VCardVersion v) {
+  int64_t days = seconds / 86400;
+  int64_t second = seconds % 86400;
+  if (second < 0) {
+    second += 86400;
+    --days;
+  }
+  const Date d = DateOfDay(days);
+  const int hour = static_cast<int>(second / 3600);
+  const int minute = static_cast<int>(second / 60 % 60);
+  char buf[40];
+  std::snprintf(
+      buf, sizeof buf,
+      v == VCardVersion::k30 ? "%04d-%02d-%02dT%02d:%02d:%02dZ" : "%04d%02d%02dT%02d%02d%02dZ",
+      d.year, d.month, d.day, hour, minute, static_cast<int>(second % 60));
+  return buf;
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::Base64;
+using detail::CleanText;
+using detail::DateText;
+using detail::Escape;
+using detail::Fold;
+using detail::QuotedParam;
+using detail::QuotedPrintable;
+using detail::TimestampText;
+
+bool IsAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80)
+      return false;
+  }
+  return true;
+}
 
 class CardWriter {
  public:
@@ -434,24 +441,6 @@ void WritePhones(CardWriter& w, const Contact& c) {
   }
 }
 
-// RFC 6868: a parameter value is quoted; "^" "\n" and '"' are written ^^ ^n ^'.
-std::string QuotedParam(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '^') {
-      out += "^^";
-    } else if (c == '\n') {
-      out += "^n";
-    } else if (c == '"') {
-      out += "^'";
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-  return out;
-}
-
 void WriteAddress(CardWriter& w, const PostalAddress& a, std::string_view type, bool pref) {
   if (a.Empty())
     return;
@@ -476,29 +465,6 @@ void WriteAddress(CardWriter& w, const PostalAddress& a, std::string_view type, 
     // RFC 2426 section 3.2.2 / vCard 2.1 section 2.3.2: LABEL with the same types.
     w.Text("LABEL", params, a.label);
   }
-}
-
-// Dates: RFC 2426 section 3.1.5 (ISO 8601 "1996-04-15"), vCard 2.1 section 2.2.4 and RFC 6350
-// section 4.3.1 (basic form "19960415").
-std::string DateText(const Date& d, VCardVersion v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, v == VCardVersion::k30 ? "%04d-%02d-%02d" : "%04d%02d%02d", d.year,
-                d.month, d.day);
-  return buf;
-}
-
-// REV: a UTC time stamp. RFC 2426 section 3.6.4 (extended form), RFC 6350 section 6.7.4 and
-// 4.3.5 (basic form), vCard 2.1 section 2.6.2.
-std::string TimestampText(int64_t seconds, VCardVersion v) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char buf[32];
-  std::snprintf(
-      buf, sizeof buf,
-      v == VCardVersion::k30 ? "%04d-%02d-%02dT%02d:%02d:%02dZ" : "%04d%02d%02dT%02d%02d%02dZ",
-      tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-  return buf;
 }
 
 // The picture's format from its first bytes: the 2.1/3.0 type name and the 4.0 media type.
@@ -655,4 +621,4 @@ std::string WriteVCard(const Contact& c, VCardVersion v) {
   return w.Take();
 }
 
-}  // namespace tarnvex::pst
+}  // namespace tarnvex::vcard
