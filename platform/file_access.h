@@ -8,6 +8,7 @@
 // caller's terms ("the Outlook profile"), the description names it with the path and the
 // system's reason: `Cannot read the Outlook profile "/home/ann/x.ini": Permission denied.`
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,9 +27,11 @@ class FileAccess {
  public:
   virtual ~FileAccess() = default;
   // The whole content of the file; nullopt when there is no file at the path (nor, perhaps, its
-  // folder). Throws Failure when something is there that cannot be read, a folder included.
-  virtual std::optional<std::string> ReadIfPresent(const std::string& path,
-                                                   std::string_view what) = 0;
+  // folder). Throws Failure when something is there that cannot be read: anything but a regular
+  // file (a folder, a pipe, a device such as /dev/zero, which could block or never end) or a
+  // file larger than maxBytes.
+  virtual std::optional<std::string> ReadIfPresent(const std::string& path, std::string_view what,
+                                                   std::size_t maxBytes) = 0;
   // Creates the folder and every missing folder above it; folders already there are fine.
   // Throws Failure naming the first folder that cannot be made, and what it is made for.
   virtual void CreateFolders(const std::string& folder, std::string_view what) = 0;

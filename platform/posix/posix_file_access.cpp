@@ -21,21 +21,30 @@ namespace {
 }  // namespace
 
 std::optional<std::string> PosixFileAccess::ReadIfPresent(const std::string& path,
-                                                          std::string_view what) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+                                                          std::string_view what,
+                                                          std::size_t maxBytes) {
+  // Not blocking: opening a FIFO for reading would wait for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR)
       return std::nullopt;
+    if (errno == EISDIR)
+      CannotRead(what, path, "it is a folder");
     CannotRead(what, path, std::strerror(errno));
   }
-  if (S_ISDIR(st.st_mode))
-    CannotRead(what, path, "it is a folder");
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    CannotRead(what, path, std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool folder = S_ISDIR(st.st_mode);
+    ::close(fd);
+    CannotRead(what, path, folder ? "it is a folder" : "it is not a regular file");
+  }
   std::string bytes;
   char buffer[8192];
   for (;;) {
+    if (bytes.size() > maxBytes) {
+      ::close(fd);
+      CannotRead(what, path, "it is larger than " + std::to_string(maxBytes) + " bytes");
+    }
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR)
       continue;

@@ -31,7 +31,9 @@ std::string ProfilePath(const std::optional<std::string>& variable,
 std::optional<std::string> ReadDefaultStore(const std::string& profilePath, FileAccess& files) {
   if (profilePath.empty())
     return std::nullopt;
-  const std::optional<std::string> text = files.ReadIfPresent(profilePath, kWhat);
+  // A profile is a few lines; anything near this size is not one.
+  constexpr std::size_t kMaxProfileBytes = 64 * 1024;
+  const std::optional<std::string> text = files.ReadIfPresent(profilePath, kWhat, kMaxProfileBytes);
   if (!text)
     return std::nullopt;
   std::istringstream in(*text);

@@ -258,16 +258,30 @@ std::shared_ptr<store::Item> FirstContactsFolder(const std::shared_ptr<store::It
   return nullptr;
 }
 
+// The default store as the profile names it, or why the profile could not be read.
+struct DefaultStore {
+  std::optional<std::string> path;
+  std::string problem;
+};
+
 class PstNamespace : public OutlookNamespace {
  public:
-  PstNamespace(PstOutlookOptions options, PstPlatform platform,
-               std::optional<std::string> defaultStore)
-      : options_(std::move(options)), platform_(platform), defaultPath_(std::move(defaultStore)) {}
+  PstNamespace(PstOutlookOptions options, PstPlatform platform, DefaultStore defaultStore)
+      : options_(std::move(options)),
+        platform_(platform),
+        defaultPath_(std::move(defaultStore.path)),
+        profileProblem_(std::move(defaultStore.problem)) {}
 
   std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t kind) override {
     if (kind != kOlFolderContacts) {
       throw Failure("The default folder of kind " + std::to_string(kind) +
                     " is not available; only the Contacts folder (10) is.");
+    }
+    if (!profileProblem_.empty()) {
+      throw Failure(
+          "No default Outlook data file is known, so there is no default Contacts "
+          "folder. " +
+          profileProblem_);
     }
     if (!defaultPath_ && options_.profilePath.empty()) {
       throw Failure(
@@ -370,6 +384,7 @@ class PstNamespace : public OutlookNamespace {
   PstOutlookOptions options_;
   PstPlatform platform_;
   std::optional<std::string> defaultPath_;
+  std::string profileProblem_;
   bool defaultOpen_ = false;
   std::vector<std::shared_ptr<StoreState>> stores_;
 };
@@ -394,8 +409,7 @@ std::vector<std::shared_ptr<OutlookStore>> PstNamespace::Stores() {
 
 class PstApplication : public OutlookApplication {
  public:
-  PstApplication(PstOutlookOptions options, PstPlatform platform,
-                 std::optional<std::string> defaultStore)
+  PstApplication(PstOutlookOptions options, PstPlatform platform, DefaultStore defaultStore)
       : options_(std::move(options)), platform_(platform), defaultStore_(std::move(defaultStore)) {}
 
   std::shared_ptr<OutlookNamespace> GetNamespace(const std::string& type) override {
@@ -410,7 +424,7 @@ class PstApplication : public OutlookApplication {
  private:
   PstOutlookOptions options_;
   PstPlatform platform_;
-  std::optional<std::string> defaultStore_;
+  DefaultStore defaultStore_;
   std::shared_ptr<PstNamespace> ns_;
 };
 
@@ -419,9 +433,16 @@ class PstAutomation : public OutlookAutomation {
   PstAutomation(PstOutlookOptions options, PstPlatform platform)
       : options_(std::move(options)), platform_(platform) {}
 
+  // A profile that cannot be read does not stop the stand-in: only the default Contacts folder,
+  // the one thing that needs it, is then unavailable, and says why.
   std::shared_ptr<OutlookApplication> CreateApplication() override {
-    return std::make_shared<PstApplication>(
-        options_, platform_, ReadDefaultStore(options_.profilePath, platform_.files));
+    DefaultStore store;
+    try {
+      store.path = ReadDefaultStore(options_.profilePath, platform_.files);
+    } catch (const Failure& failure) {
+      store.problem = failure.what();
+    }
+    return std::make_shared<PstApplication>(options_, platform_, std::move(store));
   }
 
  private:

@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <optional>
+#include <string>
+
 #include "platform/failure.h"
 
 namespace tarnvex {
@@ -21,6 +24,24 @@ std::string Reason(QSettings::Status status) {
                                           : "it cannot be read or written";
 }
 
+// A settings file of a few keys is a few hundred bytes; anything near this size is not one.
+constexpr qint64 kMaxSettingsBytes = 1024 * 1024;
+
+// Why the file at the path cannot serve as the settings file, or nothing when it can (or is not
+// there yet). QSettings would block on a FIFO and read a device without end.
+std::optional<std::string> Unusable(const QString& file) {
+  const QFileInfo info(file);
+  if (!info.exists())
+    return std::nullopt;
+  if (info.isDir())
+    return "it is a folder";
+  if (!info.isFile())
+    return "it is not a regular file";
+  if (info.size() > kMaxSettingsBytes)
+    return "it is larger than " + std::to_string(kMaxSettingsBytes) + " bytes";
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string QtSettingsStore::Get(const std::string& application, const std::string& section,
@@ -28,6 +49,10 @@ std::string QtSettingsStore::Get(const std::string& application, const std::stri
   const QString file = FileFor(application);
   if (file.isEmpty())
     return defaultValue;  // no folder, so no file: nothing is stored
+  if (const auto reason = Unusable(file)) {
+    throw Failure("Cannot read the setting \"" + key + "\" from " + file.toStdString() + ": " +
+                  *reason);
+  }
   QSettings settings(file, QSettings::IniFormat);
   if (settings.status() != QSettings::NoError) {
     throw Failure("Cannot read the setting \"" + key + "\" from " + file.toStdString() + ": " +
@@ -61,6 +86,8 @@ void QtSettingsStore::Save(const std::string& application, const std::string& se
   if (!QDir().mkpath(info.absolutePath())) {
     throw failure("its folder " + info.absolutePath().toStdString() + " cannot be created");
   }
+  if (const auto reason = Unusable(file))
+    throw failure(*reason);
   QSettings settings(file, QSettings::IniFormat);
   if (settings.status() != QSettings::NoError)
     throw failure(Reason(settings.status()));

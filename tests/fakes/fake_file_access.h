@@ -22,10 +22,12 @@ class FakeFileAccess : public FileAccess {
   std::set<std::string> blocked;     // folders that cannot be created
   std::string currentFolder = "/work";
 
-  std::optional<std::string> ReadIfPresent(const std::string& path,
-                                           std::string_view what) override {
+  std::optional<std::string> ReadIfPresent(const std::string& path, std::string_view what,
+                                           std::size_t maxBytes) override {
     if (unreadable.contains(path))
       throw Failure("Cannot read " + std::string(what) + " \"" + path + "\": refused.");
+    if (auto it = files.find(path); it != files.end() && it->second.size() > maxBytes)
+      throw Failure("Cannot read " + std::string(what) + " \"" + path + "\": too large.");
     if (auto it = files.find(path); it != files.end())
       return it->second;
     return std::nullopt;

@@ -332,10 +332,17 @@ TEST_F(PstOutlookTest, MissingProfileStartsButHasNoDefaultFolder) {
   }
 }
 
-TEST_F(PstOutlookTest, UnreadableProfileStopsTheStart) {
+TEST_F(PstOutlookTest, UnreadableProfileFailsOnlyTheDefaultFolder) {
   fs::create_directory(Profile());  // a folder where the file should be
   auto automation = MakePstOutlook({VCardVersion::k21, std::nullopt, Profile()});
-  EXPECT_THROW(automation->CreateApplication(), Failure);
+  auto ns = automation->CreateApplication()->GetNamespace("MAPI");
+  try {
+    ns->GetDefaultFolder(kOlFolderContacts);
+    FAIL() << "no failure";
+  } catch (const Failure& f) {
+    EXPECT_NE(std::string(f.what()).find(Profile() + "\": it is a folder"), std::string::npos)
+        << f.what();
+  }
 }
 
 TEST_F(PstOutlookTest, ProfileFileAndTheEnvironmentVariable) {

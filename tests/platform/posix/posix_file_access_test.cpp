@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -48,31 +49,61 @@ class PosixFiles : public ::testing::Test {
   PosixFileAccess files;
 };
 
+constexpr std::size_t kLimit = 1 << 20;
+
 TEST_F(PosixFiles, ReadGivesTheWholeFileOrNothingWhenNoFileIsThere) {
   const std::string bytes = std::string("[Profile]\r\nDefaultStore=/a b.pst\n\0tail", 38);
   Write("profile.ini", bytes);
-  EXPECT_EQ(files.ReadIfPresent(At("profile.ini"), "the profile"), bytes);
+  EXPECT_EQ(files.ReadIfPresent(At("profile.ini"), "the profile", kLimit), bytes);
   Write("empty.ini", "");
-  EXPECT_EQ(files.ReadIfPresent(At("empty.ini"), "the profile"), "");
+  EXPECT_EQ(files.ReadIfPresent(At("empty.ini"), "the profile", kLimit), "");
   std::string big(100000, 'x');
   Write("big.ini", big);
-  EXPECT_EQ(files.ReadIfPresent(At("big.ini"), "the profile"), big);
-  EXPECT_EQ(files.ReadIfPresent(At("missing.ini"), "the profile"), std::nullopt);
-  EXPECT_EQ(files.ReadIfPresent(At("no-folder/x.ini"), "the profile"), std::nullopt);
+  EXPECT_EQ(files.ReadIfPresent(At("big.ini"), "the profile", kLimit), big);
+  EXPECT_EQ(files.ReadIfPresent(At("missing.ini"), "the profile", kLimit), std::nullopt);
+  EXPECT_EQ(files.ReadIfPresent(At("no-folder/x.ini"), "the profile", kLimit), std::nullopt);
   // A part of the path that is a file, not a folder: nothing there either.
-  EXPECT_EQ(files.ReadIfPresent(At("profile.ini/x.ini"), "the profile"), std::nullopt);
+  EXPECT_EQ(files.ReadIfPresent(At("profile.ini/x.ini"), "the profile", kLimit), std::nullopt);
 }
 
 TEST_F(PosixFiles, ReadFailsNamingWhatAndThePathWhenSomethingElseIsThere) {
   fs::create_directories(root / "folder.ini");
-  EXPECT_EQ(FailureOf([&] { files.ReadIfPresent(At("folder.ini"), "the Outlook profile"); }),
-            "Cannot read the Outlook profile \"" + At("folder.ini") + "\": it is a folder.");
+  EXPECT_EQ(
+      FailureOf([&] { files.ReadIfPresent(At("folder.ini"), "the Outlook profile", kLimit); }),
+      "Cannot read the Outlook profile \"" + At("folder.ini") + "\": it is a folder.");
   if (::geteuid() != 0) {  // root reads whatever the mode says
     Write("locked.ini", "x");
     fs::permissions(root / "locked.ini", fs::perms::none);
-    EXPECT_EQ(FailureOf([&] { files.ReadIfPresent(At("locked.ini"), "the Outlook profile"); }),
-              "Cannot read the Outlook profile \"" + At("locked.ini") + "\": Permission denied.");
+    EXPECT_EQ(
+        FailureOf([&] { files.ReadIfPresent(At("locked.ini"), "the Outlook profile", kLimit); }),
+        "Cannot read the Outlook profile \"" + At("locked.ini") + "\": Permission denied.");
   }
+}
+
+// Nothing but a regular file of bounded size is read: a FIFO would block the program, a device
+// such as /dev/zero would fill its memory. The suite's time-out turns a hang into a failure.
+TEST_F(PosixFiles, ReadRefusesWhatIsNoRegularFileOrTooLarge) {
+  ASSERT_EQ(::mkfifo(At("fifo.ini").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", root / "zero.ini");
+  Write("huge.ini", std::string(kLimit + 1, 'x'));
+  Write("exact.ini", std::string(kLimit, 'x'));
+  const std::string binary("\0\xFF\x01[Profile]\x80", 13);
+  Write("binary.ini", binary);
+  const struct {
+    std::string path;
+    std::string reason;
+  } refused[] = {
+      {At("fifo.ini"), "it is not a regular file"},
+      {"/dev/zero", "it is not a regular file"},
+      {At("zero.ini"), "it is not a regular file"},
+      {At("huge.ini"), "it is larger than 1048576 bytes"},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(FailureOf([&] { files.ReadIfPresent(r.path, "the Outlook profile", kLimit); }),
+              "Cannot read the Outlook profile \"" + r.path + "\": " + r.reason + ".");
+  }
+  EXPECT_EQ(files.ReadIfPresent(At("exact.ini"), "the profile", kLimit)->size(), kLimit);
+  EXPECT_EQ(files.ReadIfPresent(At("binary.ini"), "the profile", kLimit), binary);
 }
 
 TEST_F(PosixFiles, CreateFoldersMakesEveryMissingFolder) {

@@ -115,8 +115,22 @@ TEST_F(Profile, TheStandInReadsTheProfileThroughTheMachineItIsGiven) {
   } catch (const Failure& failure) {
     EXPECT_THAT(failure.what(), HasSubstr("/data/missing.pst"));
   }
+}
+
+// A profile that cannot be read (a pipe, a device, no permission) does not stop the stand-in:
+// only the default Contacts folder fails, naming the profile and what is wrong with it.
+TEST_F(Profile, AnUnreadableProfileFailsOnlyTheDefaultFolder) {
   files.unreadable.insert("/c/profile.ini");
-  EXPECT_THROW(automation->CreateApplication(), Failure);
+  auto automation =
+      MakePstOutlook({VCardVersion::k21, std::nullopt, "/c/profile.ini"}, {writer, files});
+  auto ns = automation->CreateApplication()->GetNamespace("MAPI");
+  try {
+    ns->GetDefaultFolder(kOlFolderContacts);
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_THAT(failure.what(), HasSubstr("Cannot read the Outlook profile \"/c/profile.ini\""));
+  }
+  EXPECT_EQ(ns->Folders()->Count(), 0);
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <functional>
+
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
@@ -109,6 +113,57 @@ TEST(QtSettingsStore, AWriteThatFailsRaisesAFailureNamingTheFile) {
   ASSERT_TRUE(QDir(config.path()).mkpath("other/Dravelkin.ini"));
   QtSettingsStore underFolder(config.filePath("other"));
   EXPECT_THROW(underFolder.Save(kApp, kSection, "PST File", "x"), Failure);
+}
+
+// Only a regular settings file of sensible size is read or written: a FIFO would block the
+// window, a device would never end. The suite's time-out turns a hang into a failure.
+TEST(QtSettingsStore, WhatIsNoRegularSettingsFileIsRefusedNamingTheFile) {
+  const struct {
+    const char* name;
+    std::function<void(const QString& file)> make;
+    const char* reason;
+  } cases[] = {
+      {"fifo", [](const QString& f) { ASSERT_EQ(::mkfifo(f.toLocal8Bit().constData(), 0600), 0); },
+       "it is not a regular file"},
+      {"device", [](const QString& f) { QFile::link("/dev/zero", f); }, "it is not a regular file"},
+      {"folder", [](const QString& f) { QDir().mkpath(f); }, "it is a folder"},
+      {"huge",
+       [](const QString& f) {
+         QFile file(f);
+         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+         file.write(QByteArray(1024 * 1024 + 1, 'x'));
+       },
+       "it is larger than 1048576 bytes"},
+  };
+  for (const auto& c : cases) {
+    QTemporaryDir config;
+    QtSettingsStore store(config.path());
+    const QString file = store.FileFor(kApp);
+    c.make(file);
+    for (const bool write : {false, true}) {
+      try {
+        if (write)
+          store.Save(kApp, kSection, "Option1", "True");
+        else
+          store.Get(kApp, kSection, "Option1", "True");
+        ADD_FAILURE() << c.name << ": no failure";
+      } catch (const Failure& failure) {
+        EXPECT_THAT(failure.what(), ::testing::HasSubstr(file.toStdString())) << c.name;
+        EXPECT_THAT(failure.what(), ::testing::HasSubstr(c.reason)) << c.name;
+      }
+    }
+  }
+}
+
+// A binary file is read as well as QSettings can, never a crash: unknown keys are absent.
+TEST(QtSettingsStore, ABinaryFileGivesDefaults) {
+  QTemporaryDir config;
+  QtSettingsStore store(config.path());
+  QFile file(store.FileFor(kApp));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray("\0\xff\x01[\x80=\n\xfe", 10));
+  file.close();
+  EXPECT_EQ(store.Get(kApp, kSection, "Option1", "True"), "True");
 }
 
 // --- folder browser ---------------------------------------------------------------------------
