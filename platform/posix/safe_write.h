@@ -2,6 +2,7 @@
 
 // Atomic file writing over POSIX calls.
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -15,11 +16,19 @@ namespace tarnvex {
 // the system's reason; a failed write leaves no temporary file behind.
 void WriteFileReplacing(const std::string& path, std::string_view bytes);
 
+// Removes the temporary files that a process of this program left in the folder when it was
+// killed while replacing a file (named ".tarnvex-PID-START-..." after the process that made
+// them); files of processes still running, and every other file, stay.
+void RemoveLeftoverTemporaries(const std::string& folder);
+
+// WriteFileReplacing, and the first write into each folder removes the leftovers there first, so
+// after a run no killed run's temporary file survives in a folder it wrote to.
 class PosixAtomicFileWriter : public AtomicFileWriter {
  public:
-  void WriteReplacing(const std::string& path, std::string_view bytes) override {
-    WriteFileReplacing(path, bytes);
-  }
+  void WriteReplacing(const std::string& path, std::string_view bytes) override;
+
+ private:
+  std::set<std::string> swept_;
 };
 
 }  // namespace tarnvex
