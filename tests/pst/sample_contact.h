@@ -1,16 +1,5 @@
 #pragma once
 
-#include <string>
-
-#include "platform/pst/contact.h"
-
-namespace tarnvex::pst::testing {
-
-// A small valid JPEG (SOI, APP0, EOI).
-extern const std::string kJpeg;
-
-// A contact with every property the writer maps set, with characters that need escaping, text
-// beyond ASCII, line breaks and a photo.
-Contact FullContact();
-
-}  // namespace tarnvex::pst::testing
+// The stand-in's test helper moved to tests/platform/pst/; vcard_test.cpp still includes it
+// from here until it moves to the vCard library's tests.
+#include "tests/platform/pst/sample_contact.h"

@@ -14,9 +14,9 @@
 #include "platform/pst/contact_reader.h"
 #include "platform/pst/profile.h"
 #include "platform/pst/vcard.h"
-#include "tests/pst/card_parsers.h"
-#include "tests/pst/pst_fixtures.h"
-#include "tests/pst/sample_contact.h"
+#include "tests/platform/pst/card_parsers.h"
+#include "tests/platform/pst/pst_fixtures.h"
+#include "tests/platform/pst/sample_contact.h"
 
 namespace tarnvex::pst {
 namespace {

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "platform/pst/contact.h"
+
+namespace tarnvex::pst::testing {
+
+// A small valid JPEG (SOI, APP0, EOI).
+extern const std::string kJpeg;
+
+// A contact with every property the writer maps set, with characters that need escaping, text
+// beyond ASCII, line breaks and a photo.
+Contact FullContact();
+
+}  // namespace tarnvex::pst::testing
