@@ -20,7 +20,8 @@ class ByteSource {
   virtual const std::string& Name() const = 0;
   virtual std::uint64_t Size() const = 0;
   // Reads up to `size` bytes at `offset` into `buffer` and returns how many it read: fewer only
-  // where the data ends. Throws tarnvex::Failure naming the file when the data cannot be read.
+  // where the data ends. When the data cannot be read it throws an exception of its own kind
+  // (the POSIX source throws the program's failure), naming the file; the library lets it pass.
   virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const = 0;
 };
 

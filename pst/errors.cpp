@@ -17,7 +17,7 @@ std::string CorruptionText(const std::string& source, const std::string& descrip
 
 CorruptionError::CorruptionError(std::string source, Defect defect, std::string description,
                                  Location where, std::string expected, std::string found)
-    : Failure(CorruptionText(source, description, expected, found)),
+    : Error(CorruptionText(source, description, expected, found)),
       source_(std::move(source)),
       defect_(defect),
       description_(std::move(description)),
@@ -26,8 +26,8 @@ CorruptionError::CorruptionError(std::string source, Defect defect, std::string 
       found_(std::move(found)) {}
 
 UnsupportedFormat::UnsupportedFormat(std::string source, std::string reason)
-    : Failure("The file \"" + source +
-              "\" is not an Outlook data file this reader reads: " + reason + "."),
+    : Error("The file \"" + source + "\" is not an Outlook data file this reader reads: " + reason +
+            "."),
       source_(std::move(source)),
       reason_(std::move(reason)) {}
 

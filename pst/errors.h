@@ -1,17 +1,25 @@
 #pragma once
 
-// How the PST library fails. Both failures are tarnvex::Failure (platform/failure.h, a header
-// with nothing but the standard library), so the program's error report shows them as they
-// come; their descriptions name the data file.
+// How the PST library fails: exceptions of its own, below the program's failure type (the
+// library includes nothing of platform/). Their texts are worded for a person and name the data
+// file, so whoever translates them into the program's failure (platform/pst/native_reader.cpp)
+// passes the text on as it is.
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
-#include "platform/failure.h"
 #include "pst/format.h"
 
 namespace tarnvex::pst {
+
+// Every failure the library raises itself. A byte source raises what its implementation raises
+// (byte_source.h).
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // What is wrong with a damaged file, for code that reacts to a kind of damage and for tests.
 enum class Defect {
@@ -46,7 +54,7 @@ struct Location {
 // A damaged data file. The description says what and where in words. Expected and found give
 // the values compared, when there are such: expected is what the referring structure records (a
 // trailer's check sum, the size an index gives), found is what the data holds.
-class CorruptionError : public Failure {
+class CorruptionError : public Error {
  public:
   CorruptionError(std::string source, Defect defect, std::string description, Location where,
                   std::string expected = {}, std::string found = {});
@@ -69,7 +77,7 @@ class CorruptionError : public Failure {
 
 // A file this library does not read (no PST file, an ANSI file, an encoding it does not decode):
 // not damage; another reader may serve it.
-class UnsupportedFormat : public Failure {
+class UnsupportedFormat : public Error {
  public:
   UnsupportedFormat(std::string source, std::string reason);
   const std::string& source() const { return source_; }

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/failure.h"
-#include "platform/pst/data_file.h"
+#include "pst/file_source.h"
 
 namespace tarnvex {
 namespace {
@@ -62,12 +62,12 @@ std::size_t PosixByteSource::ReadAt(std::uint64_t offset, void* buffer, std::siz
   return done;
 }
 
-namespace pst::store {
+namespace pst {
 
-std::shared_ptr<const ByteSource> OpenDataFile(const std::string& path) {
+std::shared_ptr<const ByteSource> OpenFileSource(const std::string& path) {
   return PosixByteSource::Open(path);
 }
 
-}  // namespace pst::store
+}  // namespace pst
 
 }  // namespace tarnvex

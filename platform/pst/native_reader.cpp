@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "platform/failure.h"
-#include "platform/pst/data_file.h"
 #include "pst/errors.h"
+#include "pst/file_source.h"
 #include "pst/format.h"
 #include "pst/messaging/store.h"
 
@@ -21,6 +21,24 @@ constexpr std::uint16_t kTagMessageClass = 0x001A;
 constexpr std::uint16_t kTagAttachDataBinary = 0x3701;
 
 const std::string kNoName;
+
+// The library's failures become the program's, with their texts as they are: they name the file
+// and say what is wrong where.
+template <typename F>
+auto Translated(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const Error& e) {
+    throw Failure(e.what());
+  }
+}
+
+[[noreturn]] void Fail(const Store& store, Defect defect, std::string description, Location where,
+                       std::string expected = {}, std::string found = {}) {
+  throw Failure(CorruptionError(store.name(), defect, std::move(description), where,
+                                std::move(expected), std::move(found))
+                    .what());
+}
 
 class NativeEntry : public store::Entry {
  public:
@@ -43,15 +61,18 @@ class NativeEntry : public store::Entry {
   uint32_t Lid() const override { return named_ && !named_->isString ? named_->lid : 0; }
   const std::string& Name() const override { return named_ ? named_->name : kNoName; }
 
-  std::string Text() const override { return pc_->ValueText(r_); }
-  std::string Bytes() const override { return pc_->ValueBytes(r_); }
+  std::string Text() const override {
+    return Translated([&] { return pc_->ValueText(r_); });
+  }
+  std::string Bytes() const override {
+    return Translated([&] { return pc_->ValueBytes(r_); });
+  }
   uint64_t Filetime() const override {
     const std::string raw = Bytes();
     if (raw.size() < 8) {
-      pc_->db().Fail(
-          Defect::kBadStructure,
-          "time property " + Hex(r_.id) + " of node " + Hex(pc_->node()) + " is too short",
-          Location::OfNode(pc_->node()), "8 bytes", std::to_string(raw.size()) + " bytes");
+      Fail(*store_, Defect::kBadStructure,
+           "time property " + Hex(r_.id) + " of node " + Hex(pc_->node()) + " is too short",
+           Location::OfNode(pc_->node()), "8 bytes", std::to_string(raw.size()) + " bytes");
     }
     return format::Load<uint64_t>(raw.data());
   }
@@ -105,9 +126,9 @@ class NativeItem : public store::Item {
   std::unique_ptr<store::Item> SubFolder(int index) const override {
     const auto& f = Folders();
     if (index < 0 || static_cast<size_t>(index) >= f.size()) {
-      store_->db()->Fail(Defect::kMissing,
-                         "folder " + Hex(nid_) + " has no subfolder " + std::to_string(index + 1),
-                         Location::OfNode(nid_));
+      Fail(*store_, Defect::kMissing,
+           "folder " + Hex(nid_) + " has no subfolder " + std::to_string(index + 1),
+           Location::OfNode(nid_));
     }
     return std::make_unique<NativeItem>(store_, f[index]->nid, f[index]->data, f[index]->sub, true);
   }
@@ -124,9 +145,9 @@ class NativeItem : public store::Item {
   std::unique_ptr<store::Item> Attachment(int index) const override {
     const auto& a = Attachments();
     if (index < 0 || static_cast<size_t>(index) >= a.size()) {
-      store_->db()->Fail(Defect::kMissing,
-                         "item " + Hex(nid_) + " has no attachment " + std::to_string(index + 1),
-                         Location::OfNode(nid_));
+      Fail(*store_, Defect::kMissing,
+           "item " + Hex(nid_) + " has no attachment " + std::to_string(index + 1),
+           Location::OfNode(nid_));
     }
     return std::make_unique<NativeItem>(store_, a[index].nid, a[index].data, a[index].sub, false);
   }
@@ -140,34 +161,38 @@ class NativeItem : public store::Item {
   std::string AttachmentData() const override {
     const PropertyContext& pc = *Props();
     const auto* r = pc.Find(kTagAttachDataBinary, ltp::kTypeBinary);
-    return r ? pc.ValueBytes(*r) : std::string();
+    return r ? Translated([&] { return pc.ValueBytes(*r); }) : std::string();
   }
 
  private:
   const std::shared_ptr<const PropertyContext>& Props() const {
-    if (!pc_)
-      pc_ = std::make_shared<const PropertyContext>(store_->db(), nid_, data_, sub_);
+    if (!pc_) {
+      pc_ = Translated(
+          [&] { return std::make_shared<const PropertyContext>(store_->db(), nid_, data_, sub_); });
+    }
     return pc_;
   }
 
   std::string TextOf(uint16_t tag) const {
     const PropertyContext& pc = *Props();
-    if (const auto* r = pc.Find(tag, ltp::kTypeUnicode))
-      return pc.ValueText(*r);
-    if (const auto* r = pc.Find(tag, ltp::kTypeString8))
-      return pc.ValueText(*r);
+    for (const uint16_t type : {ltp::kTypeUnicode, ltp::kTypeString8}) {
+      if (const auto* r = pc.Find(tag, type))
+        return Translated([&] { return pc.ValueText(*r); });
+    }
     return {};
   }
 
   const std::vector<const ndb::Node*>& Folders() const {
     if (!folders_)
-      folders_ = store_->SubFolders(nid_);
+      folders_ = Translated([&] { return store_->SubFolders(nid_); });
     return *folders_;
   }
 
   const std::vector<ndb::Subnode>& Attachments() const {
-    if (!attachments_)
-      attachments_ = Store::Attachments(*Props());
+    if (!attachments_) {
+      const PropertyContext& pc = *Props();
+      attachments_ = Translated([&] { return Store::Attachments(pc); });
+    }
     return *attachments_;
   }
 
@@ -220,9 +245,9 @@ std::shared_ptr<store::File> OpenNative(std::shared_ptr<const ByteSource> source
   } catch (const CorruptionError& e) {
     // A node listed twice is damage no reader should pass over: it can make the folders a loop.
     if (e.defect() == Defect::kDuplicateNode)
-      throw;
+      throw Failure(e.what());
     why = e.description();
-  } catch (const Failure& e) {
+  } catch (const Failure& e) {  // the source cannot be read
     why = e.what();
   }
   return nullptr;
@@ -230,12 +255,12 @@ std::shared_ptr<store::File> OpenNative(std::shared_ptr<const ByteSource> source
 
 std::shared_ptr<store::File> OpenNative(const std::string& path) {
   std::string why;
-  return OpenNative(store::OpenDataFile(path), why);
+  return OpenNative(OpenFileSource(path), why);
 }
 
 std::shared_ptr<store::File> OpenNativeOrFail(const std::string& path) {
   std::string why;
-  auto file = OpenNative(store::OpenDataFile(path), why);
+  auto file = OpenNative(OpenFileSource(path), why);
   if (!file)
     throw Failure("The Outlook data file \"" + path + "\" is not read natively: " + why + ".");
   return file;

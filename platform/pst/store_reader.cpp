@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "platform/failure.h"
-#include "platform/pst/data_file.h"
 #include "platform/pst/native_reader.h"
 #include "platform/pst/pff.h"
+#include "pst/file_source.h"
 #include "text/utf.h"
 
 namespace tarnvex::pst::store {
@@ -64,11 +64,11 @@ void CheckSignature(const ByteSource& source) {
 }  // namespace
 
 void CheckSignature(const std::string& path) {
-  CheckSignature(*OpenDataFile(path));
+  CheckSignature(*OpenFileSource(path));
 }
 
 std::shared_ptr<File> OpenFile(const std::string& path) {
-  std::shared_ptr<const ByteSource> source = OpenDataFile(path);
+  std::shared_ptr<const ByteSource> source = OpenFileSource(path);
   CheckSignature(*source);
   std::string why;
   if (auto file = native::OpenNative(std::move(source), why))

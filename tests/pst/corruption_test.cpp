@@ -135,15 +135,15 @@ const CorruptionCase kCases[] = {
      [](std::string& b, Facts& f) { b[f.header.root.brefNbt.ib + 3] ^= 0x40; }, OpenStore,
      Defect::kChecksum,
      [](const CorruptionError& e, const Facts& f) {
-       EXPECT_EQ(e.where().offset, f.header.root.brefNbt.ib);
-       EXPECT_EQ(e.where().block, f.header.root.brefNbt.bid);
+       EXPECT_EQ(e.where().offset, +f.header.root.brefNbt.ib);
+       EXPECT_EQ(e.where().block, +f.header.root.brefNbt.bid);
        EXPECT_NE(e.found(), e.expected());
      }},
     {"TruncatedNodeIndexPage",
      [](std::string& b, Facts& f) { b.resize(f.header.root.brefNbt.ib + 100); }, OpenStore,
      Defect::kOutOfBounds,
      [](const CorruptionError& e, const Facts& f) {
-       EXPECT_EQ(e.where().offset, f.header.root.brefNbt.ib);
+       EXPECT_EQ(e.where().offset, +f.header.root.brefNbt.ib);
        EXPECT_EQ(e.expected(),
                  "a page within " + std::to_string(f.header.root.brefNbt.ib + 100) + " bytes");
        EXPECT_EQ(e.found(), "offset " + std::to_string(f.header.root.brefNbt.ib));
@@ -159,7 +159,7 @@ const CorruptionCase kCases[] = {
      },
      OpenStore, Defect::kMismatch,
      [](const CorruptionError& e, const Facts& f) {
-       EXPECT_EQ(e.where().offset, f.header.root.brefNbt.ib);
+       EXPECT_EQ(e.where().offset, +f.header.root.brefNbt.ib);
        EXPECT_EQ(e.expected(), "level 0");
        EXPECT_EQ(e.found(), "level 1");
      }},

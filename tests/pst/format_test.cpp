@@ -72,25 +72,26 @@ TEST(FormatTest, IdentifiersSplitAsTheFormatSays) {
 TEST(FormatTest, WrittenHeaderReadsBackThroughTheStructures) {
   const std::string bytes = testing::Written(testing::SmallStore());
   ASSERT_GE(bytes.size(), sizeof(Header));
+  // The structs are packed: their fields are read as values (unary +), never bound to references.
   const auto header = Load<Header>(bytes.data());
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&header.dwMagic), 4), "!BDN");
-  EXPECT_EQ(header.wMagicClient, kMagicClient);
-  EXPECT_EQ(header.wVer, kVersionUnicode);
-  EXPECT_EQ(header.bSentinel, 0x80);
-  EXPECT_EQ(header.bCryptMethod, kCryptNone);
-  EXPECT_EQ(header.root.ibFileEof, bytes.size());
-  EXPECT_EQ(header.dwCRCPartial,
+  EXPECT_EQ(+header.wMagicClient, kMagicClient);
+  EXPECT_EQ(+header.wVer, kVersionUnicode);
+  EXPECT_EQ(+header.bSentinel, 0x80);
+  EXPECT_EQ(+header.bCryptMethod, kCryptNone);
+  EXPECT_EQ(+header.root.ibFileEof, bytes.size());
+  EXPECT_EQ(+header.dwCRCPartial,
             text::Crc32(bytes.data() + kHeaderCrcStart, kHeaderCrcPartialLength));
-  EXPECT_EQ(header.dwCRCFull, text::Crc32(bytes.data() + kHeaderCrcStart, kHeaderCrcFullLength));
+  EXPECT_EQ(+header.dwCRCFull, text::Crc32(bytes.data() + kHeaderCrcStart, kHeaderCrcFullLength));
   // Both B-tree roots are pages of their kind, named by their BIDs.
   for (const auto& [bref, ptype] :
        {std::pair{header.root.brefNbt, kPtypeNBT}, std::pair{header.root.brefBbt, kPtypeBBT}}) {
-    ASSERT_LE(bref.ib + kPageSize, bytes.size());
+    ASSERT_LE(+bref.ib + kPageSize, bytes.size());
     const auto trailer = Load<PageTrailer>(bytes.data() + bref.ib + kPageDataSize);
-    EXPECT_EQ(trailer.ptype, ptype);
-    EXPECT_EQ(trailer.bid, bref.bid);
-    EXPECT_EQ(trailer.wSig, ComputeSig(bref.ib, bref.bid));
-    EXPECT_EQ(trailer.dwCRC, text::Crc32(bytes.data() + bref.ib, kPageDataSize));
+    EXPECT_EQ(+trailer.ptype, ptype);
+    EXPECT_EQ(+trailer.bid, +bref.bid);
+    EXPECT_EQ(+trailer.wSig, ComputeSig(bref.ib, bref.bid));
+    EXPECT_EQ(+trailer.dwCRC, text::Crc32(bytes.data() + bref.ib, kPageDataSize));
   }
 }
 
