@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -77,10 +78,14 @@ std::string LineDiff(const std::string& expected, const std::string& actual) {
 
 class TempDir {
  public:
+  // A folder no other test process has: CTest runs the cases side by side, each in a process of
+  // its own, so a name from an unseeded std::rand() and the second would be shared.
   TempDir() {
-    path_ = fs::temp_directory_path() / ("tarnvex-golden-" + std::to_string(std::rand()) + "-" +
-                                         std::to_string(std::time(nullptr)));
-    fs::create_directories(path_);
+    std::random_device random;
+    do {
+      path_ = fs::temp_directory_path() /
+              ("tarnvex-golden-" + std::to_string(random()) + "-" + std::to_string(random()));
+    } while (!fs::create_directory(path_));
   }
   ~TempDir() {
     std::error_code ec;
