@@ -14,6 +14,8 @@ namespace tarnvex {
 namespace {
 
 constexpr int kOutlookPauseMs = 1000;
+// Levels of folders below the top-level folder that a PST export searches for contacts.
+constexpr int kMaxFolderDepth = 64;
 
 std::string Trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(' ');
@@ -185,10 +187,24 @@ class ExportRun {
       count_ = count;
     });
     if (pstSource_ && !sources_.empty())
-      AddContactSubfolders(*folder_);
+      AddContactSubfolders(*folder_, 0);
   }
 
-  void AddContactSubfolders(OutlookFolder& parent) {
+  // `depth`: how far the parent lies below the top-level folder. Outlook's folders are never
+  // nested that deep; a store whose folders form a loop would be walked for ever, so the walk
+  // stops there and says so once for the folder whose subfolders it leaves out.
+  void AddContactSubfolders(OutlookFolder& parent, int depth) {
+    if (depth >= kMaxFolderDepth) {
+      guard_.Run(136, [&] {
+        if (parent.Folders()->Count() > 0) {
+          throw Failure("The folder \"" + parent.Name() + "\" lies " +
+                        std::to_string(kMaxFolderDepth) +
+                        " levels below the top-level folder; its subfolders are not searched "
+                        "for contacts.");
+        }
+      });
+      return;
+    }
     std::shared_ptr<OutlookFolders> subfolders;
     if (!guard_.Run(136, [&] { subfolders = parent.Folders(); }))
       return;
@@ -211,7 +227,7 @@ class ExportRun {
         visit = true;
       });
       if (visit)
-        AddContactSubfolders(*subfolder);
+        AddContactSubfolders(*subfolder, depth + 1);
     }
   }
 

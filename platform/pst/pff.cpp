@@ -1,12 +1,10 @@
 #include "platform/pst/pff.h"
 
-#include <sys/stat.h>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "platform/failure.h"
+#include "text/utf.h"
 
 namespace tarnvex::pst::pff {
 namespace {
@@ -114,7 +112,7 @@ std::string Entry::Text() const {
   libpff_error_t* error = nullptr;
   if (valueType_ == kTypeUnicode) {
     const std::string raw = Bytes();
-    return store::Utf16ToUtf8(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
+    return text::Utf16LeToUtf8(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
   }
   size_t size = 0;
   const int rc = libpff_record_entry_get_data_as_utf8_string_size(entry_, &size, &error);

@@ -9,6 +9,7 @@
 #include "platform/pst/profile.h"
 #include "platform/pst/store_reader.h"
 #include "vcard/writer.h"
+#include "text/crc.h"
 
 namespace tarnvex::pst {
 namespace {
@@ -482,20 +483,7 @@ void CheckStorePassword(const std::string& path, std::optional<uint32_t> kept,
 // MS-PST section 5.3: the CRC of data blocks (reflected polynomial 0xEDB88320, initial value 0,
 // no final inversion).
 uint32_t PstPasswordCrc(const std::string& password) {
-  static const auto table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k)
-        c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  uint32_t crc = 0;
-  for (unsigned char b : password)
-    crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
-  return crc;
+  return text::Crc32(password.data(), password.size());
 }
 
 }  // namespace tarnvex::pst

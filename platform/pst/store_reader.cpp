@@ -1,61 +1,14 @@
 #include "platform/pst/store_reader.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 
 #include "platform/failure.h"
-#include "platform/pst/ndb/native_reader.h"
+#include "platform/pst/native_reader.h"
 #include "platform/pst/pff.h"
+#include "pst/file_source.h"
+#include "text/utf.h"
 
 namespace tarnvex::pst::store {
-
-std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
-  // At most three bytes per UTF-16 unit (a surrogate pair, two units, makes four).
-  std::string out(size / 2 * 3, '\0');
-  char* o = out.data();
-  auto put = [&](uint32_t cp) {
-    if (cp < 0x800) {
-      *o++ = static_cast<char>(0xC0 | (cp >> 6));
-      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      *o++ = static_cast<char>(0xE0 | (cp >> 12));
-      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      *o++ = static_cast<char>(0xF0 | (cp >> 18));
-      *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  };
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    const uint32_t u = data[i] | (data[i + 1] << 8);
-    if (u < 0x80) {
-      if (u == 0)
-        break;
-      *o++ = static_cast<char>(u);
-      continue;
-    }
-    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < size) {
-      const uint32_t low = data[i + 2] | (data[i + 3] << 8);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    put(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
-  }
-  out.resize(static_cast<size_t>(o - out.data()));
-  return out;
-}
-
-void FailDamaged(const std::string& path, const std::string& what) {
-  throw Failure("The Outlook data file \"" + path + "\" is damaged: " + what + ".");
-}
 
 // MS-PST section 2.3.3.4.2, multi-valued variable-size properties: a 32-bit count, that many
 // 32-bit offsets into the data, then the values one after the other. libpff's own multi-value
@@ -84,7 +37,7 @@ std::vector<std::string> Entry::Texts() const {
     if (begin < dataStart || begin > end || end > raw.size())
       damaged();
     if (ValueType() == kTypeMultiUnicode) {
-      out.push_back(store::Utf16ToUtf8(d + begin, end - begin));
+      out.push_back(text::Utf16LeToUtf8(d + begin, end - begin));
     } else {
       std::string s(raw, begin, end - begin);
       s.resize(strnlen(s.c_str(), s.size()));
@@ -94,36 +47,31 @@ std::vector<std::string> Entry::Texts() const {
   return out;
 }
 
+namespace {
+
+// The quick check over an open source.
+void CheckSignature(const ByteSource& source) {
+  char magic[4] = {};
+  const std::size_t read = source.ReadAt(0, magic, sizeof magic);
+  if (read == 0) {
+    throw Failure("The file \"" + source.Name() +
+                  "\" is empty; it is not an Outlook data file (PST/OST).");
+  }
+  if (read < sizeof magic || std::memcmp(magic, "!BDN", 4) != 0)
+    throw Failure("The file \"" + source.Name() + "\" is not an Outlook data file (PST/OST).");
+}
+
+}  // namespace
+
 void CheckSignature(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
-                  ".");
-  }
-  if (!S_ISREG(st.st_mode)) {
-    throw Failure("Cannot open the Outlook data file \"" + path + "\": it is not a file.");
-  }
-  {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-      throw Failure("Cannot open the Outlook data file \"" + path + "\": " + std::strerror(errno) +
-                    ".");
-    }
-    char magic[4] = {};
-    in.read(magic, sizeof magic);
-    if (in.gcount() == 0) {
-      throw Failure("The file \"" + path +
-                    "\" is empty; it is not an Outlook data file (PST/OST).");
-    }
-    if (in.gcount() < 4 || std::memcmp(magic, "!BDN", 4) != 0) {
-      throw Failure("The file \"" + path + "\" is not an Outlook data file (PST/OST).");
-    }
-  }
+  CheckSignature(*OpenFileSource(path));
 }
 
 std::shared_ptr<File> OpenFile(const std::string& path) {
-  CheckSignature(path);
-  if (auto file = ndb::OpenNative(path))
+  std::shared_ptr<const ByteSource> source = OpenFileSource(path);
+  CheckSignature(*source);
+  std::string why;
+  if (auto file = native::OpenNative(std::move(source), why))
     return file;
   return pff::File::Open(path);
 }

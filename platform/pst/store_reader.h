@@ -2,9 +2,9 @@
 
 // What the stand-in reads from an Outlook data file, whichever reader serves it: items (the
 // message store, folders, messages, attachments) with their properties. Two readers serve it:
-// the native one (platform/pst/ndb/) for Unicode PST files, and libpff (platform/pst/pff.h) for
-// every other file. Every read failure is a tarnvex::Failure naming the data file; "not present"
-// is an empty pointer, never a failure.
+// the native one (platform/pst/native_reader.h, over the PST library in pst/) for Unicode PST
+// files, and libpff (platform/pst/pff.h) for every other file. Every read failure is a
+// tarnvex::Failure naming the data file; "not present" is an empty pointer, never a failure.
 
 #include <cstdint>
 #include <functional>
@@ -113,11 +113,5 @@ void CheckSignature(const std::string& path);
 // libpff. Throws Failure naming the file when it is missing, unreadable, not a PST/OST file or
 // damaged beyond opening.
 std::shared_ptr<File> OpenFile(const std::string& path);
-
-// UTF-16LE to UTF-8. An unpaired surrogate becomes U+FFFD; a terminating NUL ends the text.
-std::string Utf16ToUtf8(const uint8_t* data, size_t size);
-
-// The PST signature check's failure texts, shared by both readers.
-[[noreturn]] void FailDamaged(const std::string& path, const std::string& what);
 
 }  // namespace tarnvex::pst::store

@@ -475,6 +475,35 @@ TEST_F(ExportRunTest, PstRunTakesContactsFoldersWhateverTheLetterCaseOfTheirClas
   EXPECT_THAT(SavedPaths(), ElementsAre("/out/Anna.vcf", "/out/Boris.vcf"));
 }
 
+// A store whose folders form a loop nests them without end; the walk stops 64 levels down and
+// reports the folder whose subfolders it leaves out, once.
+TEST_F(ExportRunTest, PstFoldersMoreThan64LevelsDownAreReportedOnceAndNotWalked) {
+  FakeFolderSpec folder{"Level 70", "IPF.Contact"};
+  folder.items = {Contact("Contact 70")};
+  for (int level = 69; level >= 1; --level) {
+    FakeFolderSpec parent{"Level " + std::to_string(level), "IPF.Contact"};
+    parent.items = {Contact("Contact " + std::to_string(level))};
+    parent.subfolders = {std::move(folder)};
+    folder = std::move(parent);
+  }
+  FakeFolderSpec root{"Top"};
+  root.subfolders = {std::move(folder)};
+  PstSource(root);
+
+  const ExportSummary summary = RunExport();
+
+  ASSERT_EQ(SavedPaths().size(), 64u);
+  EXPECT_EQ(SavedPaths().front(), "/out/Contact 1.vcf");
+  EXPECT_EQ(SavedPaths().back(), "/out/Contact 64.vcf");
+  EXPECT_THAT(boxes.ReportedLines(), ElementsAre(136));
+  EXPECT_NE(boxes.shown.at(0).text.find("The folder \"Level 64\" lies 64 levels below the "
+                                        "top-level folder; its subfolders are not searched for "
+                                        "contacts."),
+            std::string::npos)
+      << boxes.shown.at(0).text;
+  EXPECT_EQ(summary.closingMessage, "Done.");
+}
+
 TEST_F(ExportRunTest, DefaultSourceIsTheContactsFolderAlone) {
   DefaultContacts({Contact("Anna")});
   FakeFolderSpec nested{"Friends", "IPF.Contact"};

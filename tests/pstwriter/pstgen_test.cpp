@@ -4,9 +4,13 @@
 
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 
 #include "platform/failure.h"
+#include "pst/byte_source.h"
+#include "pst/errors.h"
+#include "pst/messaging/store.h"
 #include "tests/pstwriter/readers.h"
 #include "tests/pstwriter/test_support.h"
 #include "tools/pstgen/pstgen_cli.h"
@@ -275,6 +279,91 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         DamageCase{"FlippedAnywhere", {"--flip-bytes", "2000", "--seed", "5"}, false, false}),
     [](const ::testing::TestParamInfo<DamageCase>& info) { return info.param.name; });
+
+std::shared_ptr<const pst::ByteSource> InMemory(const std::string& path) {
+  return std::make_shared<pst::MemoryByteSource>(path, ReadBytes(path));
+}
+
+// The byte ranges of 512-byte pages in which two files differ.
+std::set<std::size_t> ChangedPages(const std::string& a, const std::string& b) {
+  std::set<std::size_t> pages;
+  for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+    if (a[i] != b[i])
+      pages.insert(i / 512);
+  }
+  return pages;
+}
+
+// Structural damage keeps every check sum valid: the PST library passes the header and every
+// page's check sum and finds the structure itself wrong.
+TEST(Pstgen, NodeListedTwiceKeepsEveryCheckSum) {
+  TempDir dir;
+  const std::string good = dir.File("good.pst"), bad = dir.File("bad.pst");
+  ASSERT_EQ(Pstgen({"--generate", "50", "--folders", "2", "--out", good}).code, 0);
+  PstgenResult run = Pstgen({"--from", good, "--out", bad, "--duplicate-node", "auto"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Listed node 0x8002 twice in the node index of " + bad + "\n");
+  EXPECT_EQ(ChangedPages(ReadBytes(good), ReadBytes(bad)).size(), 1u);
+  try {
+    pst::messaging::Store::Open(InMemory(bad));
+    ADD_FAILURE() << "opened";
+  } catch (const pst::CorruptionError& e) {
+    EXPECT_EQ(e.defect(), pst::Defect::kDuplicateNode) << e.what();
+    EXPECT_EQ(e.where().node, 0x8002u);
+  }
+
+  run = Pstgen({"--from", good, "--out", bad, "--duplicate-node", "0x21"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("Listed node 0x21 twice"), std::string::npos);
+  run = Pstgen({"--from", good, "--out", bad, "--duplicate-node", "0x7FFFFFE2"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("does not list node 0x7FFFFFE2"), std::string::npos) << run.err;
+  EXPECT_EQ(Pstgen({"--from", good, "--out", bad, "--duplicate-node", "some"}).code, 2);
+}
+
+TEST(Pstgen, FolderCycleKeepsEveryCheckSum) {
+  TempDir dir;
+  const std::string good = dir.File("good.pst"), bad = dir.File("bad.pst");
+  ASSERT_EQ(Pstgen({"--generate", "50", "--folders", "2", "--out", good}).code, 0);
+  const PstgenResult run = Pstgen({"--from", good, "--out", bad, "--folder-cycle", "auto"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Made folder 0x8002 a subfolder of its subfolder 0x8042 in " + bad + "\n");
+  EXPECT_EQ(ChangedPages(ReadBytes(good), ReadBytes(bad)).size(), 1u);
+  const auto store = pst::messaging::Store::Open(InMemory(bad));
+  try {
+    store->SubFolders(0x8002);
+    ADD_FAILURE() << "no loop found";
+  } catch (const pst::CorruptionError& e) {
+    EXPECT_EQ(e.defect(), pst::Defect::kFolderCycle) << e.what();
+  }
+  EXPECT_EQ(Pstgen({"--from", good, "--out", bad, "--folder-cycle", "0x21"}).code, 1);
+}
+
+// Encoded copies read with libpff as the plain file does (libpff decodes both encodings).
+TEST(Pstgen, EncodedCopiesReadAsThePlainFile) {
+  TempDir dir;
+  const std::string good = dir.File("good.pst");
+  ASSERT_EQ(Pstgen({"--generate", "60", "--seed", "3", "--out", good}).code, 0);
+  GeneratorOptions options;
+  options.contacts = 60;
+  options.seed = 3;
+  const SeenStore expected = Expected(GenerateStore(options));
+  for (const std::string method : {"permute", "cyclic"}) {
+    SCOPED_TRACE(method);
+    const std::string encoded = dir.File(method + ".pst");
+    const PstgenResult run = Pstgen({"--from", good, "--out", encoded, "--encode", method});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "Encoded the data blocks of " + encoded + " (" + method + ")\n");
+    const std::string bytes = ReadBytes(encoded);
+    EXPECT_EQ(static_cast<int>(bytes.at(513)), method == "permute" ? 1 : 2);
+    EXPECT_NE(bytes, ReadBytes(good));
+    ExpectSameStore(expected, ReadWithLibpff(encoded), Reader::kLibpff);
+    // Encoded once is enough.
+    EXPECT_EQ(Pstgen({"--from", encoded, "--out", dir.File("twice.pst"), "--encode", method}).code,
+              1);
+  }
+  EXPECT_EQ(Pstgen({"--from", good, "--out", dir.File("x.pst"), "--encode", "rot13"}).code, 2);
+}
 
 TEST(Pstgen, GeneratesAndDamagesInOneRun) {
   TempDir dir;

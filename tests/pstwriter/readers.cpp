@@ -1,5 +1,6 @@
 #include "tests/pstwriter/readers.h"
 
+#include "text/utf.h"
 #include "tools/pstwriter/pst_writer.h"
 
 #include <libpff.h>
@@ -39,33 +40,7 @@ std::string GuidText(const std::uint8_t* bytes) {
 }
 
 std::string FromUtf16(const std::string& raw) {
-  std::string out;
-  for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
-    std::uint32_t u =
-        static_cast<std::uint8_t>(raw[i]) | (static_cast<std::uint8_t>(raw[i + 1]) << 8);
-    if (u >= 0xD800 && u < 0xDC00 && i + 3 < raw.size()) {
-      const std::uint32_t low =
-          static_cast<std::uint8_t>(raw[i + 2]) | (static_cast<std::uint8_t>(raw[i + 3]) << 8);
-      u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
-      i += 2;
-    }
-    if (u < 0x80) {
-      out += static_cast<char>(u);
-    } else if (u < 0x800) {
-      out += static_cast<char>(0xC0 | (u >> 6));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-      out += static_cast<char>(0xE0 | (u >> 12));
-      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (u >> 18));
-      out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
+  return text::Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
 }
 
 std::uint32_t Le32(const std::string& raw, std::size_t at) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/failure.h"
+#include "pst/format.h"
 #include "tools/pstwriter/damage.h"
 #include "tools/pstwriter/generator.h"
 #include "tools/pstwriter/json_store.h"
@@ -25,11 +26,21 @@ const char kUsage[] =
     "Damage (applied to the written file, or to the --from file):\n"
     "  --truncate OFFSET          keep only the first OFFSET bytes\n"
     "  --flip-bytes COUNT         change COUNT bytes at positions drawn from --seed\n"
-    "  --flip-from OFFSET         draw those positions at or after OFFSET (default 0)\n";
+    "  --flip-from OFFSET         draw those positions at or after OFFSET (default 0)\n"
+    "  --duplicate-node NID|auto  list node NID twice in the node index (auto: the first\n"
+    "                             folder after the root folder); check sums stay valid\n"
+    "  --folder-cycle NID|auto    make folder NID the subfolder of its first subfolder (auto:\n"
+    "                             the first folder that has one); check sums stay valid\n"
+    "Encoding (applied last):\n"
+    "  --encode permute|cyclic    encode the data blocks as Outlook's compressible or high\n"
+    "                             encryption does (NDB_CRYPT_PERMUTE, NDB_CRYPT_CYCLIC)\n";
 
 struct Options {
   std::optional<std::string> json, from, out, storeName;
   std::optional<std::uint64_t> generate, truncate, flip;
+  // 0: pick one.
+  std::optional<std::uint32_t> duplicateNode, folderCycle;
+  std::optional<std::uint8_t> encode;
   std::uint64_t seed = 1, flipFrom = 0;
   int folders = 1;
   bool photos = true, longNotes = true;
@@ -47,6 +58,29 @@ std::uint64_t Number(const std::string& option, const std::string& text) {
     throw std::invalid_argument(option + " needs a whole number, not \"" + text + "\".");
   }
   return v;
+}
+
+std::uint32_t NidOrAuto(const std::string& option, const std::string& text) {
+  if (text == "auto")
+    return 0;
+  const std::uint64_t v = Number(option, text);
+  if (v == 0 || v > 0xFFFFFFFFu)
+    throw std::invalid_argument(option + " needs a node id or \"auto\", not \"" + text + "\".");
+  return static_cast<std::uint32_t>(v);
+}
+
+std::uint8_t Encoding(const std::string& text) {
+  if (text == "permute")
+    return pst::format::kCryptPermute;
+  if (text == "cyclic")
+    return pst::format::kCryptCyclic;
+  throw std::invalid_argument("--encode takes \"permute\" or \"cyclic\", not \"" + text + "\".");
+}
+
+std::string HexId(std::uint32_t id) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", id);
+  return buf;
 }
 
 Options Parse(const std::vector<std::string>& args) {
@@ -78,6 +112,12 @@ Options Parse(const std::vector<std::string>& args) {
       o.flip = Number(a, value());
     else if (a == "--flip-from")
       o.flipFrom = Number(a, value());
+    else if (a == "--duplicate-node")
+      o.duplicateNode = NidOrAuto(a, value());
+    else if (a == "--folder-cycle")
+      o.folderCycle = NidOrAuto(a, value());
+    else if (a == "--encode")
+      o.encode = Encoding(value());
     else if (a == "--no-photos")
       o.photos = false;
     else if (a == "--no-long-notes")
@@ -90,8 +130,10 @@ Options Parse(const std::vector<std::string>& args) {
     throw std::invalid_argument("Give exactly one of --json, --generate, --from.");
   if (!o.out)
     throw std::invalid_argument("--out is missing.");
-  if (o.from && !o.truncate && !o.flip) {
-    throw std::invalid_argument("--from needs --truncate or --flip-bytes.");
+  if (o.from && !o.truncate && !o.flip && !o.duplicateNode && !o.folderCycle && !o.encode) {
+    throw std::invalid_argument(
+        "--from needs --truncate or --flip-bytes (or --duplicate-node, --folder-cycle, "
+        "--encode).");
   }
   if (o.generate && o.folders < 1)
     throw std::invalid_argument("--folders must be at least 1.");
@@ -152,6 +194,23 @@ int RunPstgen(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (o.flip) {
       WriteFlippedCopy(written, *o.out, *o.flip, o.seed, o.flipFrom);
       out << "Changed " << *o.flip << " bytes of " << *o.out << " (seed " << o.seed << ")\n";
+      written = *o.out;
+    }
+    if (o.duplicateNode) {
+      const std::uint32_t nid = WriteDuplicateNodeCopy(written, *o.out, *o.duplicateNode);
+      written = *o.out;
+      out << "Listed node " << HexId(nid) << " twice in the node index of " << *o.out << "\n";
+    }
+    if (o.folderCycle) {
+      const FolderCycle cycle = WriteFolderCycleCopy(written, *o.out, *o.folderCycle);
+      written = *o.out;
+      out << "Made folder " << HexId(cycle.folder) << " a subfolder of its subfolder "
+          << HexId(cycle.subfolder) << " in " << *o.out << "\n";
+    }
+    if (o.encode) {
+      WriteEncodedCopy(written, *o.out, *o.encode);
+      out << "Encoded the data blocks of " << *o.out << " ("
+          << (*o.encode == pst::format::kCryptPermute ? "permute" : "cyclic") << ")\n";
     }
     return 0;
   } catch (const std::exception& e) {

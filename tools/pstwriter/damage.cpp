@@ -1,12 +1,16 @@
 #include "tools/pstwriter/damage.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "platform/failure.h"
+#include "pst/crypt.h"
+#include "pst/format.h"
+#include "text/crc.h"
 
 namespace tarnvex::pstwriter {
 
@@ -53,6 +57,183 @@ void WriteFlippedCopy(const std::string& source, const std::string& target, std:
     data[at] = static_cast<char>(data[at] ^ static_cast<char>(1 + next() % 255));
   }
   WriteAll(target, data.data(), data.size());
+}
+
+namespace {
+
+using namespace pst::format;
+
+// A leaf entry of a B-tree and where it lies.
+template <typename Entry>
+struct EntryAt {
+  Entry entry;
+  std::uint64_t page;  // offset of its leaf page
+  std::size_t index;   // its place in the page
+};
+
+Header HeaderOf(const std::string& pst) {
+  if (pst.size() < sizeof(Header))
+    throw Failure("The PST file is shorter than its header.");
+  return Load<Header>(pst.data());
+}
+
+// Every leaf entry of the B-tree whose root page is at `ib` (NbtEntry for the node index,
+// BbtEntry for the block index), in page order. The walk checks only what it needs to stay
+// inside the bytes.
+template <typename Entry>
+std::vector<EntryAt<Entry>> LeafEntries(const std::string& pst, std::uint64_t root) {
+  std::vector<EntryAt<Entry>> out;
+  std::size_t pages = 0;
+  auto walk = [&](auto&& self, std::uint64_t ib, int depth) -> void {
+    if (depth > kMaxBtreeLevels || ++pages > pst.size() / kPageSize || ib > pst.size() ||
+        kPageSize > pst.size() - ib) {
+      throw Failure("The PST file's index cannot be walked.");
+    }
+    const auto tail = Load<BtPageTail>(pst.data() + ib + kBtPageEntryBytes);
+    const std::size_t size = tail.cLevel > 0 ? sizeof(BtEntry) : sizeof(Entry);
+    if (tail.cbEnt < size || std::size_t{tail.cEnt} * tail.cbEnt > kBtPageEntryBytes)
+      throw Failure("The PST file's index cannot be walked.");
+    for (std::size_t i = 0; i < tail.cEnt; ++i) {
+      const char* at = pst.data() + ib + i * tail.cbEnt;
+      if (tail.cLevel > 0)
+        self(self, Load<BtEntry>(at).bref.ib, depth + 1);
+      else
+        out.push_back({Load<Entry>(at), ib, i});
+    }
+  };
+  walk(walk, root, 0);
+  return out;
+}
+
+std::vector<EntryAt<NbtEntry>> NodeEntries(const std::string& pst) {
+  return LeafEntries<NbtEntry>(pst, HeaderOf(pst).root.brefNbt.ib);
+}
+
+// Takes the check sum of the page at `ib` again.
+void Reseal(std::string& pst, std::uint64_t ib) {
+  auto trailer = Load<PageTrailer>(pst.data() + ib + kPageDataSize);
+  trailer.dwCRC = text::Crc32(pst.data() + ib, kPageDataSize);
+  std::memcpy(pst.data() + ib + kPageDataSize, &trailer, sizeof trailer);
+}
+
+bool IsFolder(const NbtEntry& e) {
+  return NidTypeOf(static_cast<Nid>(e.nid)) == kNidTypeNormalFolder && e.nid != kNidRootFolder;
+}
+
+std::string HexNid(std::uint64_t nid) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(nid));
+  return buf;
+}
+
+}  // namespace
+
+std::uint32_t DuplicateNode(std::string& pst, std::uint32_t nid) {
+  const auto entries = NodeEntries(pst);
+  const EntryAt<NbtEntry>* target = nullptr;
+  for (const auto& e : entries) {
+    if (nid ? e.entry.nid == nid : IsFolder(e.entry)) {
+      target = &e;
+      break;
+    }
+  }
+  if (!target) {
+    throw Failure(nid ? "The PST file's node index does not list node " + HexNid(nid) + "."
+                      : "The PST file has no folder but the root folder.");
+  }
+  char* page = pst.data() + target->page;
+  auto tail = Load<BtPageTail>(page + kBtPageEntryBytes);
+  const std::size_t size = tail.cbEnt;
+  std::size_t at = target->index + 1;
+  if (tail.cEnt < tail.cEntMax && (std::size_t{tail.cEnt} + 1) * size <= kBtPageEntryBytes) {
+    // Room for one more: the entries after it move up by one.
+    std::memmove(page + (at + 1) * size, page + at * size, (tail.cEnt - at) * size);
+    ++tail.cEnt;
+    std::memcpy(page + kBtPageEntryBytes, &tail, sizeof tail);
+  } else if (at == tail.cEnt) {
+    if (target->index == 0)
+      throw Failure("Node " + HexNid(target->entry.nid) + " is alone in its node index page.");
+    at = target->index - 1;
+  }
+  std::memcpy(page + at * size, &target->entry, sizeof target->entry);
+  Reseal(pst, target->page);
+  return static_cast<std::uint32_t>(target->entry.nid);
+}
+
+FolderCycle MakeFolderCycle(std::string& pst, std::uint32_t folder) {
+  const auto entries = NodeEntries(pst);
+  for (const auto& e : entries) {
+    if (folder ? e.entry.nid != folder : !IsFolder(e.entry))
+      continue;
+    for (const auto& sub : entries) {
+      if (!IsFolder(sub.entry) || sub.entry.nidParent != e.entry.nid ||
+          sub.entry.nid == e.entry.nid)
+        continue;
+      NbtEntry changed = e.entry;
+      changed.nidParent = static_cast<std::uint32_t>(sub.entry.nid);
+      std::memcpy(pst.data() + e.page + e.index * sizeof changed, &changed, sizeof changed);
+      Reseal(pst, e.page);
+      return {static_cast<std::uint32_t>(e.entry.nid), static_cast<std::uint32_t>(sub.entry.nid)};
+    }
+    if (folder)
+      break;
+  }
+  throw Failure(folder ? "Folder " + HexNid(folder) + " has no subfolder in the PST file."
+                       : "The PST file has no folder with a subfolder.");
+}
+
+void EncodeBlocks(std::string& pst, std::uint8_t method) {
+  Header header = HeaderOf(pst);
+  if (header.bCryptMethod != kCryptNone)
+    throw Failure("The PST file's blocks are encoded already.");
+  if (method != kCryptPermute && method != kCryptCyclic)
+    throw Failure("Unknown block encoding " + std::to_string(method) + ".");
+  for (const auto& e : LeafEntries<BbtEntry>(pst, header.root.brefBbt.ib)) {
+    const Bid bid = e.entry.bref.bid;
+    const std::uint64_t span = BlockSpan(e.entry.cb);
+    if (IsInternal(bid))
+      continue;  // internal blocks stay plain
+    if (e.entry.bref.ib > pst.size() || span > pst.size() - e.entry.bref.ib)
+      throw Failure("A block of the PST file lies outside it.");
+    auto* data = reinterpret_cast<std::uint8_t*>(pst.data() + e.entry.bref.ib);
+    if (method == kCryptPermute)
+      pst::EncodePermute(data, e.entry.cb);
+    else
+      pst::CryptCyclic(data, e.entry.cb, static_cast<std::uint32_t>(bid));
+    auto trailer = Load<BlockTrailer>(data + span - sizeof(BlockTrailer));
+    trailer.dwCRC = text::Crc32(data, e.entry.cb);
+    std::memcpy(data + span - sizeof(BlockTrailer), &trailer, sizeof trailer);
+  }
+  header.bCryptMethod = method;
+  std::memcpy(pst.data(), &header, sizeof header);
+  header.dwCRCPartial = text::Crc32(pst.data() + kHeaderCrcStart, kHeaderCrcPartialLength);
+  header.dwCRCFull = text::Crc32(pst.data() + kHeaderCrcStart, kHeaderCrcFullLength);
+  std::memcpy(pst.data(), &header, sizeof header);
+}
+
+std::uint32_t WriteDuplicateNodeCopy(const std::string& source, const std::string& target,
+                                     std::uint32_t nid) {
+  const std::vector<char> data = ReadAll(source);
+  std::string pst(data.begin(), data.end());
+  nid = DuplicateNode(pst, nid);
+  WriteAll(target, pst.data(), pst.size());
+  return nid;
+}
+
+FolderCycle WriteFolderCycleCopy(const std::string& source, const std::string& target,
+                                 std::uint32_t folder) {
+  const std::vector<char> data = ReadAll(source);
+  std::string pst(data.begin(), data.end());
+  const FolderCycle cycle = MakeFolderCycle(pst, folder);
+  WriteAll(target, pst.data(), pst.size());
+  return cycle;
+}
+
+void WriteEncodedCopy(const std::string& source, const std::string& target, std::uint8_t method) {
+  const std::vector<char> data = ReadAll(source);
+  std::string pst(data.begin(), data.end());
+  EncodeBlocks(pst, method);
+  WriteAll(target, pst.data(), pst.size());
 }
 
 }  // namespace tarnvex::pstwriter

@@ -1,6 +1,10 @@
 #pragma once
 
-// Deliberately damaged copies of a PST file, for robustness tests of readers.
+// Deliberately damaged copies of a PST file, for robustness tests of readers. Truncation and
+// flipped bytes break check sums; the structural kinds (a node listed twice, a folder loop)
+// rewrite a node index page and take its check sum again, so that only a reader that checks
+// the structure itself finds them. And, not damage but alike, copies whose data blocks are
+// encoded as Outlook encodes them.
 
 #include <cstdint>
 #include <string>
@@ -15,5 +19,35 @@ void WriteTruncatedCopy(const std::string& source, const std::string& target, st
 // pass from = 564 to keep the file header intact. Throws Failure.
 void WriteFlippedCopy(const std::string& source, const std::string& target, std::uint64_t count,
                       std::uint64_t seed, std::uint64_t from = 0);
+
+// The PST file's bytes with node `nid` listed twice in its node index: the copy of its entry
+// goes right after it in its leaf page, or, when the page is full, over the entry after it (over
+// the one before it when it is the page's last). nid 0 picks the first folder after the root
+// folder. Returns the NID listed twice. Throws Failure when the file's node index cannot be
+// walked or does not list the node.
+std::uint32_t DuplicateNode(std::string& pst, std::uint32_t nid = 0);
+
+// The PST file's bytes with folder `folder` made the subfolder of its own first subfolder (its
+// parent in the node index becomes that subfolder), so that the two form a loop. folder 0 picks
+// the first folder after the root folder that has a subfolder. Returns the folder and the
+// subfolder. Throws Failure when there is no such folder.
+struct FolderCycle {
+  std::uint32_t folder;
+  std::uint32_t subfolder;
+};
+FolderCycle MakeFolderCycle(std::string& pst, std::uint32_t folder = 0);
+
+// The PST file's bytes, written plain, with every data block encoded by `method`
+// (pst::format::kCryptPermute or kCryptCyclic, pst/crypt.h; internal blocks stay plain), each
+// block's check sum taken again over the stored bytes, the header's bCryptMethod and check sums
+// set. Throws Failure when the blocks are encoded already or the block index cannot be walked.
+void EncodeBlocks(std::string& pst, std::uint8_t method);
+
+// The same on files: source copied to target with the damage. Throw Failure.
+std::uint32_t WriteDuplicateNodeCopy(const std::string& source, const std::string& target,
+                                     std::uint32_t nid = 0);
+FolderCycle WriteFolderCycleCopy(const std::string& source, const std::string& target,
+                                 std::uint32_t folder = 0);
+void WriteEncodedCopy(const std::string& source, const std::string& target, std::uint8_t method);
 
 }  // namespace tarnvex::pstwriter

@@ -4,11 +4,12 @@
 #include <cstring>
 
 #include "platform/failure.h"
-#include "tools/pstwriter/format.h"
+#include "pst/format.h"
+#include "text/utf.h"
 
 namespace tarnvex::pstwriter {
 
-using namespace format;
+using namespace pst::format;
 
 namespace {
 
@@ -169,57 +170,9 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
   return heap.Allocate(reinterpret_cast<const std::uint8_t*>(&header), sizeof header);
 }
 
-Bytes Utf16Le(const std::string& s) {
-  // UTF-16 never needs more code units than the UTF-8 string has bytes.
-  Bytes out(s.size() * 2);
-  std::uint8_t* o = out.data();
-  auto put = [&o](std::uint32_t u) {
-    *o++ = static_cast<std::uint8_t>(u & 0xFF);
-    *o++ = static_cast<std::uint8_t>((u >> 8) & 0xFF);
-  };
-  static const std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-  for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<std::uint8_t>(s[i]);
-    std::uint32_t cp = 0xFFFD;
-    std::size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 0x6) {
-      len = 2;
-    } else if ((c >> 4) == 0xE) {
-      len = 3;
-    } else if ((c >> 3) == 0x1E) {
-      len = 4;
-    }
-    if (len > 1) {
-      if (i + len > s.size()) {
-        len = 1;
-      } else {
-        cp = c & (0x7F >> len);
-        bool ok = true;
-        for (std::size_t k = 1; k < len; ++k) {
-          const auto cc = static_cast<std::uint8_t>(s[i + k]);
-          if ((cc >> 6) != 0x2)
-            ok = false;
-          cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!ok || cp < kMinimum[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-          cp = 0xFFFD;
-          len = 1;
-        }
-      }
-    }
-    i += len;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      put(0xD800 + (cp >> 10));
-      put(0xDC00 + (cp & 0x3FF));
-    } else {
-      put(cp);
-    }
-  }
-  out.resize(static_cast<std::size_t>(o - out.data()));
-  return out;
+Bytes Utf16Le(const std::string& utf8) {
+  const std::string bytes = text::Utf8ToUtf16Le(utf8);
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 Bytes EncodeValue(const Value& value) {

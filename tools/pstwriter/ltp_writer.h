@@ -60,7 +60,7 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
 // The bytes a value has on disk when it is not stored inline (strings as UTF-16LE, multi-valued
 // types with their counts and offsets).
 Bytes EncodeValue(const Value& value);
-// UTF-8 to UTF-16LE bytes; invalid sequences become U+FFFD.
+// UTF-8 to UTF-16LE bytes (text::Utf8ToUtf16Le); invalid sequences become U+FFFD.
 Bytes Utf16Le(const std::string& utf8);
 
 // A property context: property id and value pairs. Returns the heap's blocks.

@@ -5,11 +5,12 @@
 #include <cstring>
 
 #include "platform/failure.h"
-#include "tools/pstwriter/format.h"
+#include "pst/format.h"
+#include "text/crc.h"
 
 namespace tarnvex::pstwriter {
 
-using namespace format;
+using namespace pst::format;
 
 namespace {
 
@@ -106,7 +107,7 @@ std::uint64_t NdbWriter::AddBlock(const std::uint8_t* data, std::size_t size, bo
   const std::uint64_t total = AlignUp(size + sizeof(BlockTrailer), kBlockAlign);
   const std::uint64_t ib = Allocate(total, kBlockAlign);
   const BlockTrailer trailer{static_cast<std::uint16_t>(size), ComputeSig(ib, bid),
-                             ComputeCrc(0, data, size), bid};
+                             text::Crc32(data, size), bid};
   // Data, zero padding, then the trailer at the end of the block.
   Emit(ib, data, size);
   buffer_.insert(buffer_.end(), total - size - sizeof trailer, 0);
@@ -201,7 +202,7 @@ void NdbWriter::AddNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t 
 std::uint64_t NdbWriter::WritePage(std::uint8_t ptype, std::uint8_t* page) {
   const std::uint64_t ib = Allocate(kPageSize, kPageSize);
   const std::uint64_t bid = nextPageBid_++ << 2;
-  PageTrailer trailer{ptype, ptype, ComputeSig(ib, bid), ComputeCrc(0, page, kPageDataSize), bid};
+  PageTrailer trailer{ptype, ptype, ComputeSig(ib, bid), text::Crc32(page, kPageDataSize), bid};
   std::memcpy(page + kPageDataSize, &trailer, sizeof trailer);
   Emit(ib, page, kPageSize);
   return ib;
@@ -283,14 +284,14 @@ std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidInde
     std::memcpy(page, amaps_[r].data(), kPageDataSize);
     for (std::size_t i = 0; i < kPageDataSize; ++i)
       freeBytes += (8 - std::popcount(page[i])) * 64;
-    PageTrailer t{kPtypeAMap, kPtypeAMap, 0, ComputeCrc(0, page, kPageDataSize), ib};
+    PageTrailer t{kPtypeAMap, kPtypeAMap, 0, text::Crc32(page, kPageDataSize), ib};
     std::memcpy(page + kPageDataSize, &t, sizeof t);
     WriteAt(ib, page, kPageSize);
     std::uint64_t next = ib + kPageSize;
     if (r % kAMapsPerPMap == 0) {
       std::uint8_t pmap[kPageSize];
       std::memset(pmap, 0xFF, kPageDataSize);
-      PageTrailer pt{kPtypePMap, kPtypePMap, 0, ComputeCrc(0, pmap, kPageDataSize), next};
+      PageTrailer pt{kPtypePMap, kPtypePMap, 0, text::Crc32(pmap, kPageDataSize), next};
       std::memcpy(pmap + kPageDataSize, &pt, sizeof pt);
       WriteAt(next, pmap, kPageSize);
       next += kPageSize;
@@ -298,7 +299,7 @@ std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidInde
     if (r >= static_cast<std::uint64_t>(kFirstFMapAMap) &&
         (r - kFirstFMapAMap) % kAMapsPerFMap == 0) {
       std::uint8_t fmap[kPageSize] = {};
-      PageTrailer ft{kPtypeFMap, kPtypeFMap, 0, ComputeCrc(0, fmap, kPageDataSize), next};
+      PageTrailer ft{kPtypeFMap, kPtypeFMap, 0, text::Crc32(fmap, kPageDataSize), next};
       std::memcpy(fmap + kPageDataSize, &ft, sizeof ft);
       WriteAt(next, fmap, kPageSize);
     }
@@ -309,7 +310,7 @@ std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidInde
     std::uint8_t page[kPageSize] = {};
     const std::uint64_t bid = nextPageBid_++ << 2;
     PageTrailer t{kPtypeDL, kPtypeDL, ComputeSig(kDListOffset, bid),
-                  ComputeCrc(0, page, kPageDataSize), bid};
+                  text::Crc32(page, kPageDataSize), bid};
     std::memcpy(page + kPageDataSize, &t, sizeof t);
     WriteAt(kDListOffset, page, kPageSize);
   }
@@ -344,8 +345,8 @@ std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidInde
   h.bCryptMethod = 0x00;  // NDB_CRYPT_NONE
   h.bidNextB = nextBid_ << 2;
   const auto* raw = reinterpret_cast<const std::uint8_t*>(&h);
-  h.dwCRCPartial = ComputeCrc(0, raw + 8, kHeaderCrcPartialLength);
-  h.dwCRCFull = ComputeCrc(0, raw + 8, kHeaderCrcFullLength);
+  h.dwCRCPartial = text::Crc32(raw + 8, kHeaderCrcPartialLength);
+  h.dwCRCFull = text::Crc32(raw + 8, kHeaderCrcFullLength);
   WriteAt(0, raw, sizeof h);
 
   if (std::fclose(file_) != 0) {

@@ -6,7 +6,8 @@
 #include <unordered_map>
 
 #include "platform/failure.h"
-#include "tools/pstwriter/format.h"
+#include "pst/format.h"
+#include "text/crc.h"
 #include "tools/pstwriter/ltp_writer.h"
 #include "tools/pstwriter/ndb_writer.h"
 
@@ -15,7 +16,7 @@
 
 namespace tarnvex::pstwriter {
 
-using namespace format;
+using namespace pst::format;
 
 namespace {
 
@@ -165,7 +166,7 @@ class NameMap {
         strings.insert(strings.end(), utf16.begin(), utf16.end());
         while (strings.size() % 4)
           strings.push_back(0);
-        hashKey = ComputeCrc(0, utf16.data(), utf16.size());
+        hashKey = text::Crc32(utf16.data(), utf16.size());
       }
       const auto* raw = reinterpret_cast<const std::uint8_t*>(&id);
       entries.insert(entries.end(), raw, raw + sizeof id);
@@ -245,7 +246,7 @@ class StoreWriter {
   }
 
   Value EntryId(std::uint32_t nid) const {
-    format::EntryId id{};
+    pst::format::EntryId id{};
     std::memcpy(id.uid, store_.recordKey.bytes.data(), 16);
     id.nid = nid;
     const auto* raw = reinterpret_cast<const std::uint8_t*>(&id);
@@ -534,7 +535,7 @@ class StoreWriter {
 }  // namespace
 
 std::uint32_t PstPasswordChecksum(std::string_view password) {
-  return ComputeCrc(0, password.data(), password.size());
+  return text::Crc32(password.data(), password.size());
 }
 
 WriteStats WritePst(const Store& store, const std::string& path) {

@@ -20,7 +20,7 @@ struct WriteStats {
 };
 
 // The checksum a password-protected store keeps in PidTagPstPassword (0x67FF, PT_LONG): the
-// format's CRC (format::ComputeCrc, starting from 0) over the password's bytes as given.
+// format's CRC (text::Crc32, starting from 0) over the password's bytes as given.
 std::uint32_t PstPasswordChecksum(std::string_view password);
 
 // Writes the store to path, replacing any file there. Throws Failure (platform/failure.h) when

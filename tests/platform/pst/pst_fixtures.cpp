@@ -1,4 +1,4 @@
-#include "tests/pst/pst_fixtures.h"
+#include "tests/platform/pst/pst_fixtures.h"
 
 #include <unistd.h>
 

@@ -9,9 +9,11 @@
 #include <random>
 
 #include "platform/failure.h"
-#include "tests/pst/pst_fixtures.h"
-#include "tests/pst/sample_contact.h"
+#include "platform/pst/pst_outlook.h"
+#include "tests/platform/pst/pst_fixtures.h"
+#include "tests/platform/pst/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
+#include "tools/pstwriter/damage.h"
 
 namespace tarnvex::pst {
 namespace {
@@ -149,6 +151,21 @@ const Damage kDamages[] = {
     {"FlippedMany3", [](const std::string& b) { return Flip(b, 2000, 4, 1024); }, false},
     {"FlippedTail",
      [](const std::string& b) { return Flip(b, 300, 5, Used(b) / 2).substr(0, Used(b)); }, false},
+    // Check sums stay valid: only the structure is wrong.
+    {"NodeListedTwice",
+     [](const std::string& b) {
+       std::string copy = b;
+       pstwriter::DuplicateNode(copy);
+       return copy;
+     },
+     true},
+    {"FolderLoop",
+     [](const std::string& b) {
+       std::string copy = b;
+       pstwriter::MakeFolderCycle(copy);
+       return copy;
+     },
+     false},
 };
 
 class DamageTest : public ::testing::TestWithParam<Damage> {};

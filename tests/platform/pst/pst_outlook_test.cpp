@@ -12,9 +12,9 @@
 
 #include "platform/failure.h"
 #include "platform/pst/contact_reader.h"
-#include "tests/pst/card_parsers.h"
-#include "tests/pst/pst_fixtures.h"
-#include "tests/pst/sample_contact.h"
+#include "tests/platform/pst/card_parsers.h"
+#include "tests/platform/pst/pst_fixtures.h"
+#include "tests/platform/pst/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
 #include "vcard/writer.h"
 

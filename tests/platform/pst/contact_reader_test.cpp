@@ -9,7 +9,7 @@
 #include <map>
 #include <memory>
 
-#include "tests/pst/pst_fixtures.h"
+#include "tests/platform/pst/pst_fixtures.h"
 #include "tools/pstwriter/store_model.h"
 #include "vcard/contact_properties.h"
 

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/pst/card_parsers.h"
-#include "tests/pst/sample_contact.h"
+#include "tests/platform/pst/card_parsers.h"
+#include "tests/platform/pst/sample_contact.h"
 #include "text/utf.h"
 
 namespace tarnvex::vcard {

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "tests/pst/card_parsers.h"
-#include "tests/pst/pst_fixtures.h"
+#include "tests/platform/pst/card_parsers.h"
+#include "tests/platform/pst/pst_fixtures.h"
 #include "tools/pstwriter/generator.h"
 #include "tools/pstwriter/pst_writer.h"
 

@@ -1,4 +1,4 @@
-#include "tests/pst/sample_contact.h"
+#include "tests/platform/pst/sample_contact.h"
 
 namespace tarnvex::pst::testing {
 

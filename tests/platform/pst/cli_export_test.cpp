@@ -5,13 +5,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "cli/cli.h"
-#include "tests/pst/card_parsers.h"
-#include "tests/pst/pst_fixtures.h"
-#include "tests/pst/sample_contact.h"
+#include "tests/platform/pst/card_parsers.h"
+#include "tests/platform/pst/pst_fixtures.h"
+#include "tests/platform/pst/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
+#include "tools/pstwriter/damage.h"
 
 namespace tarnvex::pst {
 namespace {
@@ -148,6 +150,39 @@ TEST_F(CliExportTest, DamagedPstIsReportedWithItsName) {
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.err.find(pst), std::string::npos) << r.err;
   EXPECT_TRUE(Cards().empty());
+}
+
+// Damage that keeps every check sum valid: a node listed twice in the node index, folders that
+// form a loop. Each ends the run with a clear message and an exit status, never a signal (the
+// loop used to recurse until the stack overflowed).
+TEST_F(CliExportTest, NodeListedTwiceOrFolderLoopEndsWithAStatusNotASignal) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&, const std::string&)> damage;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"DuplicateNode",
+       [](const std::string& from, const std::string& to) {
+         pstwriter::WriteDuplicateNodeCopy(from, to);
+       },
+       "the node index lists node 0x8002 twice"},
+      {"FolderCycle",
+       [](const std::string& from, const std::string& to) {
+         pstwriter::WriteFolderCycleCopy(from, to);
+       },
+       "the folders form a loop: folder 0x8002 lists folder"},
+  };
+  const std::string source = MixedStore();
+  for (const auto& c : cases) {
+    const std::string pst = tmp_ / (std::string(c.name) + ".pst");
+    c.damage(source, pst);
+    const Result r = Run({"--pst", pst, "--out", out_});
+    EXPECT_TRUE(r.status == 3 || r.status == 1) << c.name << ": " << r.status;
+    EXPECT_NE(r.err.find("The Outlook data file \"" + pst + "\" is damaged: " + c.says),
+              std::string::npos)
+        << c.name << ": " << r.err;
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "tests/pst/card_parsers.h"
+#include "tests/platform/pst/card_parsers.h"
 
 #include <gtest/gtest.h>
 #include <belcard/belcard.hpp>

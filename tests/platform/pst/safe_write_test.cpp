@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "platform/posix/safe_write.h"
-#include "tests/pst/pst_fixtures.h"
+#include "tests/platform/pst/pst_fixtures.h"
 
 namespace tarnvex::pst {
 namespace {

@@ -1,0 +1,269 @@
+#include "platform/pst/native_reader.h"
+
+#include <optional>
+#include <vector>
+
+#include "platform/failure.h"
+#include "pst/errors.h"
+#include "pst/file_source.h"
+#include "pst/format.h"
+#include "pst/messaging/store.h"
+
+namespace tarnvex::pst::native {
+namespace {
+
+using format::Nid;
+using ltp::PropertyContext;
+using messaging::Store;
+
+constexpr std::uint16_t kTagDisplayName = 0x3001;
+constexpr std::uint16_t kTagMessageClass = 0x001A;
+constexpr std::uint16_t kTagAttachDataBinary = 0x3701;
+
+const std::string kNoName;
+
+// The library's failures become the program's, with their texts as they are: they name the file
+// and say what is wrong where.
+template <typename F>
+auto Translated(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const Error& e) {
+    throw Failure(e.what());
+  }
+}
+
+[[noreturn]] void Fail(const Store& store, Defect defect, std::string description, Location where,
+                       std::string expected = {}, std::string found = {}) {
+  throw Failure(CorruptionError(store.name(), defect, std::move(description), where,
+                                std::move(expected), std::move(found))
+                    .what());
+}
+
+class NativeEntry : public store::Entry {
+ public:
+  // `keep` holds the store and the context for an entry that outlives the enumeration it came
+  // from; an entry handed to ForEachEntry's callback lives only for the call and borrows them.
+  NativeEntry(const Store* store, const PropertyContext* pc, const PropertyContext::Record& r,
+              std::shared_ptr<const Store> keepStore = nullptr,
+              std::shared_ptr<const PropertyContext> keep = nullptr)
+      : store_(store),
+        pc_(pc),
+        r_(r),
+        named_(store->names().Find(r.id)),
+        keepStore_(std::move(keepStore)),
+        keep_(std::move(keep)) {}
+
+  uint32_t Tag() const override { return r_.id; }
+  uint32_t ValueType() const override { return r_.type; }
+  bool Named() const override { return named_ != nullptr; }
+  const uint8_t* Guid() const override { return named_ ? named_->guid : kNoGuid; }
+  uint32_t Lid() const override { return named_ && !named_->isString ? named_->lid : 0; }
+  const std::string& Name() const override { return named_ ? named_->name : kNoName; }
+
+  std::string Text() const override {
+    return Translated([&] { return pc_->ValueText(r_); });
+  }
+  std::string Bytes() const override {
+    return Translated([&] { return pc_->ValueBytes(r_); });
+  }
+  uint64_t Filetime() const override {
+    const std::string raw = Bytes();
+    if (raw.size() < 8) {
+      Fail(*store_, Defect::kBadStructure,
+           "time property " + Hex(r_.id) + " of node " + Hex(pc_->node()) + " is too short",
+           Location::OfNode(pc_->node()), "8 bytes", std::to_string(raw.size()) + " bytes");
+    }
+    return format::Load<uint64_t>(raw.data());
+  }
+  uint32_t Int32() const override {
+    return r_.type == ltp::kTypeInt16 ? r_.hnid & 0xFFFF : r_.hnid;
+  }
+  bool Boolean() const override { return (r_.hnid & 0xFF) != 0; }
+
+ protected:
+  const std::string& FilePath() const override { return store_->name(); }
+
+ private:
+  static constexpr uint8_t kNoGuid[16] = {};
+  const Store* store_;
+  const PropertyContext* pc_;
+  PropertyContext::Record r_;
+  const messaging::NamedProperty* named_;
+  std::shared_ptr<const Store> keepStore_;
+  std::shared_ptr<const PropertyContext> keep_;
+};
+
+class NativeItem : public store::Item {
+ public:
+  // `inIndex`: a node of the node index (a folder or message); else a subnode (an attachment).
+  NativeItem(std::shared_ptr<const Store> store, Nid nid, format::Bid data, format::Bid sub,
+             bool inIndex)
+      : store_(std::move(store)), nid_(nid), data_(data), sub_(sub), inIndex_(inIndex) {}
+
+  uint32_t Identifier() const override { return nid_; }
+  bool IsFolder() const override {
+    return inIndex_ && format::NidTypeOf(nid_) == format::kNidTypeNormalFolder;
+  }
+
+  void ForEachEntry(const std::function<void(const store::Entry&)>& f) const override {
+    const PropertyContext* pc = Props().get();
+    for (const auto& r : pc->records())
+      f(NativeEntry(store_.get(), pc, r));
+  }
+
+  std::unique_ptr<store::Entry> Find(uint32_t tag, uint32_t valueType) const override {
+    const auto& pc = Props();
+    for (const auto& r : pc->records()) {
+      if (r.id == tag && r.type == valueType)
+        return std::make_unique<NativeEntry>(store_.get(), pc.get(), r, store_, pc);
+    }
+    return nullptr;
+  }
+
+  std::string FolderName() const override { return TextOf(kTagDisplayName); }
+  int SubFolderCount() const override { return static_cast<int>(Folders().size()); }
+  std::unique_ptr<store::Item> SubFolder(int index) const override {
+    const auto& f = Folders();
+    if (index < 0 || static_cast<size_t>(index) >= f.size()) {
+      Fail(*store_, Defect::kMissing,
+           "folder " + Hex(nid_) + " has no subfolder " + std::to_string(index + 1),
+           Location::OfNode(nid_));
+    }
+    return std::make_unique<NativeItem>(store_, f[index]->nid, f[index]->data, f[index]->sub, true);
+  }
+
+  std::vector<Child> NormalMessages() const override {
+    std::vector<Child> out;
+    for (const ndb::Node* n : store_->Messages(nid_))
+      out.push_back({std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true), {}});
+    return out;
+  }
+
+  std::string MessageClass() const override { return TextOf(kTagMessageClass); }
+  int AttachmentCount() const override { return static_cast<int>(Attachments().size()); }
+  std::unique_ptr<store::Item> Attachment(int index) const override {
+    const auto& a = Attachments();
+    if (index < 0 || static_cast<size_t>(index) >= a.size()) {
+      Fail(*store_, Defect::kMissing,
+           "item " + Hex(nid_) + " has no attachment " + std::to_string(index + 1),
+           Location::OfNode(nid_));
+    }
+    return std::make_unique<NativeItem>(store_, a[index].nid, a[index].data, a[index].sub, false);
+  }
+  bool IsDataAttachment() const override {
+    for (const auto& r : Props()->records()) {
+      if (r.id == kTagAttachDataBinary)
+        return r.type == ltp::kTypeBinary;
+    }
+    return false;
+  }
+  std::string AttachmentData() const override {
+    const PropertyContext& pc = *Props();
+    const auto* r = pc.Find(kTagAttachDataBinary, ltp::kTypeBinary);
+    return r ? Translated([&] { return pc.ValueBytes(*r); }) : std::string();
+  }
+
+ private:
+  const std::shared_ptr<const PropertyContext>& Props() const {
+    if (!pc_) {
+      pc_ = Translated(
+          [&] { return std::make_shared<const PropertyContext>(store_->db(), nid_, data_, sub_); });
+    }
+    return pc_;
+  }
+
+  std::string TextOf(uint16_t tag) const {
+    const PropertyContext& pc = *Props();
+    for (const uint16_t type : {ltp::kTypeUnicode, ltp::kTypeString8}) {
+      if (const auto* r = pc.Find(tag, type))
+        return Translated([&] { return pc.ValueText(*r); });
+    }
+    return {};
+  }
+
+  const std::vector<const ndb::Node*>& Folders() const {
+    if (!folders_)
+      folders_ = Translated([&] { return store_->SubFolders(nid_); });
+    return *folders_;
+  }
+
+  const std::vector<ndb::Subnode>& Attachments() const {
+    if (!attachments_) {
+      const PropertyContext& pc = *Props();
+      attachments_ = Translated([&] { return Store::Attachments(pc); });
+    }
+    return *attachments_;
+  }
+
+  std::shared_ptr<const Store> store_;
+  Nid nid_;
+  format::Bid data_;
+  format::Bid sub_;
+  bool inIndex_;
+  mutable std::shared_ptr<const PropertyContext> pc_;
+  mutable std::optional<std::vector<const ndb::Node*>> folders_;
+  mutable std::optional<std::vector<ndb::Subnode>> attachments_;
+};
+
+class NativeFile : public store::File {
+ public:
+  explicit NativeFile(std::shared_ptr<const Store> store) : store_(std::move(store)) {}
+  const std::string& path() const override { return store_->name(); }
+  const char* ReaderName() const override { return "native"; }
+
+  std::unique_ptr<store::Item> RootFolder() override {
+    auto item = ItemByIdentifier(format::kNidRootFolder);
+    if (!item) {
+      throw Failure("The Outlook data file \"" + path() +
+                    "\" is damaged or truncated: its folder tree cannot be found.");
+    }
+    return item;
+  }
+  std::unique_ptr<store::Item> MessageStore() override {
+    return ItemByIdentifier(format::kNidMessageStore);
+  }
+  std::unique_ptr<store::Item> ItemByIdentifier(uint32_t identifier) override {
+    const ndb::Node* n = store_->FindNode(identifier);
+    if (!n)
+      return nullptr;
+    return std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true);
+  }
+
+ private:
+  std::shared_ptr<const Store> store_;
+};
+
+}  // namespace
+
+std::shared_ptr<store::File> OpenNative(std::shared_ptr<const ByteSource> source,
+                                        std::string& why) {
+  try {
+    return std::make_shared<NativeFile>(Store::Open(std::move(source)));
+  } catch (const UnsupportedFormat& e) {
+    why = e.reason();
+  } catch (const CorruptionError& e) {
+    // A node listed twice is damage no reader should pass over: it can make the folders a loop.
+    if (e.defect() == Defect::kDuplicateNode)
+      throw Failure(e.what());
+    why = e.description();
+  } catch (const Failure& e) {  // the source cannot be read
+    why = e.what();
+  }
+  return nullptr;
+}
+
+std::shared_ptr<store::File> OpenNative(const std::string& path) {
+  std::string why;
+  return OpenNative(OpenFileSource(path), why);
+}
+
+std::shared_ptr<store::File> OpenNativeOrFail(const std::string& path) {
+  std::string why;
+  auto file = OpenNative(OpenFileSource(path), why);
+  if (!file)
+    throw Failure("The Outlook data file \"" + path + "\" is not read natively: " + why + ".");
+  return file;
+}
+
+}  // namespace tarnvex::pst::native

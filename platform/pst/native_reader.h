@@ -1,0 +1,29 @@
+#pragma once
+
+// The stand-in's own reader: the store reader interface (store_reader.h) over the PST library
+// (pst/), for Unicode PST files stored plain or permute-encoded. Includes no OS header: files
+// are opened through pst/file_source.h.
+//
+// Folder contents and subfolders are the node index's entries whose parent is the folder, in
+// node-identifier order; a message's attachments are its attachment subnodes in the same order.
+
+#include <memory>
+#include <string>
+
+#include "platform/pst/store_reader.h"
+#include "pst/byte_source.h"
+
+namespace tarnvex::pst::native {
+
+// The file served by this reader, or null when the reader does not take it (not a Unicode PST,
+// an encryption it does not decode, an index that does not read whole): libpff serves it then.
+// Throws Failure when the file cannot be opened, and for damage no reader should pass over: a
+// node index that lists a node twice.
+std::shared_ptr<store::File> OpenNative(const std::string& path);
+// The same over a source already open; `why` says why a file is not taken.
+std::shared_ptr<store::File> OpenNative(std::shared_ptr<const ByteSource> source, std::string& why);
+
+// As OpenNative, but a file the reader does not take is a Failure saying why.
+std::shared_ptr<store::File> OpenNativeOrFail(const std::string& path);
+
+}  // namespace tarnvex::pst::native

@@ -1,0 +1,57 @@
+#include "pst/messaging/store.h"
+
+#include <unordered_set>
+
+namespace tarnvex::pst::messaging {
+
+using namespace format;
+
+std::shared_ptr<const Store> Store::Open(std::shared_ptr<const ByteSource> source) {
+  auto db = ndb::NodeDatabase::Open(std::move(source));
+  NameMap names = NameMap::Read(db);
+  return std::make_shared<const Store>(std::move(db), std::move(names));
+}
+
+std::shared_ptr<const ltp::PropertyContext> Store::Properties(const ndb::Node& node) const {
+  return std::make_shared<const ltp::PropertyContext>(db_, node.nid, node.data, node.sub);
+}
+
+std::shared_ptr<const ltp::PropertyContext> Store::Properties(const ndb::Subnode& subnode) const {
+  return std::make_shared<const ltp::PropertyContext>(db_, subnode.nid, subnode.data, subnode.sub);
+}
+
+std::vector<const ndb::Node*> Store::SubFolders(Nid folder) const {
+  std::vector<const ndb::Node*> subfolders = db_->Children(folder, kNidTypeNormalFolder);
+  if (subfolders.empty())
+    return subfolders;
+  // The folder and those above it, as far as the parent chain goes; each step adds a new node,
+  // so the chain is followed at most once around a loop.
+  std::unordered_set<Nid> above{folder};
+  for (const ndb::Node* n = db_->FindNode(folder); n && above.insert(n->parent).second;)
+    n = db_->FindNode(n->parent);
+  for (const ndb::Node* sub : subfolders) {
+    if (above.contains(sub->nid)) {
+      db_->Fail(Defect::kFolderCycle,
+                "the folders form a loop: folder " + Hex(folder) + " lists folder " +
+                    Hex(sub->nid) + ", which lies above it, as its subfolder",
+                Location::OfNode(folder), "a subfolder below " + Hex(folder),
+                "folder " + Hex(sub->nid) + ", above it");
+    }
+  }
+  return subfolders;
+}
+
+std::vector<const ndb::Node*> Store::Messages(Nid folder) const {
+  return db_->Children(folder, kNidTypeNormalMessage);
+}
+
+std::vector<ndb::Subnode> Store::Attachments(const ltp::PropertyContext& message) {
+  std::vector<ndb::Subnode> out;
+  for (const auto& s : message.Subnodes()) {
+    if (NidTypeOf(s.nid) == kNidTypeAttachment)
+      out.push_back(s);
+  }
+  return out;
+}
+
+}  // namespace tarnvex::pst::messaging

@@ -1,0 +1,58 @@
+#pragma once
+
+// The messaging layer (MS-PST 2.4): the message store, folders, messages and attachments over
+// the node database, with the name-to-id map. Folder contents are the node index's entries
+// whose parent is the folder, in NID order; a message's attachments are its attachment subnodes
+// in NID order. The tables the format keeps beside them (hierarchy, contents, attachment
+// tables) are not read: the node index says the same, and is checked.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pst/byte_source.h"
+#include "pst/ltp/property_context.h"
+#include "pst/messaging/name_map.h"
+#include "pst/ndb/node_database.h"
+
+namespace tarnvex::pst::messaging {
+
+using format::Nid;
+
+class Store {
+ public:
+  // Opens the node database and reads the name-to-id map. Throws UnsupportedFormat or
+  // CorruptionError (ndb/node_database.h).
+  static std::shared_ptr<const Store> Open(std::shared_ptr<const ByteSource> source);
+
+  Store(std::shared_ptr<const ndb::NodeDatabase> db, NameMap names)
+      : db_(std::move(db)), names_(std::move(names)) {}
+
+  const std::string& name() const { return db_->name(); }
+  const std::shared_ptr<const ndb::NodeDatabase>& db() const { return db_; }
+  const NameMap& names() const { return names_; }
+
+  // The node of the node index with this NID, or null: the message store is
+  // format::kNidMessageStore, the root folder format::kNidRootFolder.
+  const ndb::Node* FindNode(Nid nid) const { return db_->FindNode(nid); }
+
+  // The properties of a node of the index.
+  std::shared_ptr<const ltp::PropertyContext> Properties(const ndb::Node& node) const;
+  // The properties of a subnode of `owner` (an attachment).
+  std::shared_ptr<const ltp::PropertyContext> Properties(const ndb::Subnode& subnode) const;
+
+  // The subfolders of a folder. A folder never lies below itself: one that lists a folder above
+  // it (its parent, its parent's parent, ...) is a CorruptionError (Defect::kFolderCycle), so a
+  // walk down the tree always ends.
+  std::vector<const ndb::Node*> SubFolders(Nid folder) const;
+  // The folder's normal messages (not the associated ones).
+  std::vector<const ndb::Node*> Messages(Nid folder) const;
+  // A message's attachments: its subnodes of NID type attachment.
+  static std::vector<ndb::Subnode> Attachments(const ltp::PropertyContext& message);
+
+ private:
+  std::shared_ptr<const ndb::NodeDatabase> db_;
+  NameMap names_;
+};
+
+}  // namespace tarnvex::pst::messaging

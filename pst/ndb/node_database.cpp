@@ -1,0 +1,161 @@
+#include "pst/ndb/node_database.h"
+
+#include <algorithm>
+
+#include "pst/ndb/header.h"
+#include "text/crc.h"
+
+namespace tarnvex::pst::ndb {
+
+using namespace format;
+
+// One walk of a B-tree: which index, how many more pages it may read, what it found.
+struct NodeDatabase::PageWalk {
+  struct LoadedNode {
+    Node node;
+    std::uint64_t page;  // offset of the page that lists it
+  };
+  std::uint8_t ptype;
+  std::string what;
+  std::uint64_t budget;
+  std::vector<LoadedNode> nodes;
+};
+
+NodeDatabase::NodeDatabase(std::shared_ptr<const ByteSource> source, const Header& header)
+    : source_(std::move(source)), header_(header) {}
+
+std::shared_ptr<const NodeDatabase> NodeDatabase::Open(std::shared_ptr<const ByteSource> source) {
+  const Header header = ReadHeader(*source);
+  auto db = std::make_shared<NodeDatabase>(std::move(source), header);
+  db->LoadIndex(kPtypeNBT, header.root.brefNbt);
+  db->LoadIndex(kPtypeBBT, header.root.brefBbt);
+  return db;
+}
+
+void NodeDatabase::Fail(Defect defect, std::string description, Location where,
+                        std::string expected, std::string found) const {
+  throw CorruptionError(name(), defect, std::move(description), where, std::move(expected),
+                        std::move(found));
+}
+
+void NodeDatabase::LoadIndex(std::uint8_t ptype, const Bref& root) {
+  // No page is read twice in a sound file.
+  PageWalk walk{ptype,
+                ptype == kPtypeNBT ? "the node index" : "the block index",
+                source_->Size() / kPageSize + 1,
+                {}};
+  LoadPage(walk, root.ib, root.bid, -1);
+  if (ptype == kPtypeBBT) {
+    auto byBid = [](const Block& a, const Block& b) { return a.bid < b.bid; };
+    if (!std::is_sorted(blocks_.begin(), blocks_.end(), byBid))
+      std::stable_sort(blocks_.begin(), blocks_.end(), byBid);
+    return;
+  }
+  auto byNid = [](const PageWalk::LoadedNode& a, const PageWalk::LoadedNode& b) {
+    return a.node.nid < b.node.nid;
+  };
+  if (!std::is_sorted(walk.nodes.begin(), walk.nodes.end(), byNid))
+    std::stable_sort(walk.nodes.begin(), walk.nodes.end(), byNid);
+  // Each node is listed once (MS-PST 2.2.2.1): a second entry could give a node two parents and
+  // so make the folder tree a loop.
+  for (std::size_t i = 1; i < walk.nodes.size(); ++i) {
+    if (walk.nodes[i].node.nid != walk.nodes[i - 1].node.nid)
+      continue;
+    const Nid nid = walk.nodes[i].node.nid;
+    std::size_t count = 2;
+    while (i + 1 < walk.nodes.size() && walk.nodes[i + 1].node.nid == nid)
+      ++i, ++count;
+    const std::uint64_t first = walk.nodes[i + 1 - count].page, last = walk.nodes[i].page;
+    Fail(Defect::kDuplicateNode,
+         "the node index lists node " + Hex(nid) + " " +
+             (count == 2 ? std::string("twice") : std::to_string(count) + " times") +
+             (first == last ? " in its page at offset " + std::to_string(last)
+                            : " (in its pages at offsets " + std::to_string(first) + " and " +
+                                  std::to_string(last) + ")"),
+         Location::OfNode(nid, last), "1 entry", std::to_string(count) + " entries");
+  }
+  nodes_.reserve(walk.nodes.size());
+  for (const auto& n : walk.nodes)
+    nodes_.push_back(n.node);
+  byParent_.resize(nodes_.size());
+  for (std::uint32_t i = 0; i < nodes_.size(); ++i)
+    byParent_[i] = i;
+  std::stable_sort(byParent_.begin(), byParent_.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return nodes_[a].parent < nodes_[b].parent;
+  });
+}
+
+void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level) {
+  const Location where = Location::OfBlock(bid, ib);
+  const std::string page = walk.what + " page at offset " + std::to_string(ib);
+  if (walk.budget-- == 0)
+    Fail(Defect::kLoop, walk.what + " has a loop", where);
+  if (ib > source_->Size() || kPageSize > source_->Size() - ib || ib % kBlockAlign != 0) {
+    Fail(Defect::kOutOfBounds, walk.what + " points outside the file", where,
+         "a page within " + std::to_string(source_->Size()) + " bytes",
+         "offset " + std::to_string(ib));
+  }
+  std::uint8_t raw[kPageSize];
+  ReadExactly(*source_, ib, raw, kPageSize, page, where);
+  const auto trailer = Load<PageTrailer>(raw + kPageDataSize);
+  if (trailer.ptype != walk.ptype || trailer.ptypeRepeat != walk.ptype) {
+    Fail(Defect::kMismatch, page + " is not one of its pages", where,
+         "page type " + Hex(walk.ptype), "page type " + Hex(trailer.ptype));
+  }
+  if (trailer.bid != bid)
+    Fail(Defect::kMismatch, page + " is not the page named there", where, Hex(bid),
+         Hex(trailer.bid));
+  if (const std::uint32_t crc = text::Crc32(raw, kPageDataSize); crc != trailer.dwCRC)
+    Fail(Defect::kChecksum, page + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
+  const auto tail = Load<BtPageTail>(raw + kBtPageEntryBytes);
+  const int cLevel = tail.cLevel;
+  if (cLevel > kMaxBtreeLevels || (level >= 0 && cLevel != level)) {
+    Fail(Defect::kMismatch, page + " is at the wrong level of the tree", where,
+         level >= 0 ? "level " + std::to_string(level)
+                    : "at most level " + std::to_string(kMaxBtreeLevels),
+         "level " + std::to_string(cLevel));
+  }
+  const std::size_t entrySize = cLevel > 0                ? sizeof(BtEntry)
+                                : walk.ptype == kPtypeNBT ? sizeof(NbtEntry)
+                                                          : sizeof(BbtEntry);
+  if (tail.cbEnt < entrySize || std::size_t{tail.cEnt} * tail.cbEnt > kBtPageEntryBytes) {
+    Fail(Defect::kBadStructure, page + " has entries that do not fit it", where,
+         "entries of at least " + std::to_string(entrySize) + " bytes within " +
+             std::to_string(kBtPageEntryBytes),
+         std::to_string(tail.cEnt) + " of " + std::to_string(tail.cbEnt) + " bytes");
+  }
+  for (std::size_t i = 0; i < tail.cEnt; ++i) {
+    const std::uint8_t* e = raw + i * tail.cbEnt;
+    if (cLevel > 0) {
+      const auto entry = Load<BtEntry>(e);
+      LoadPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
+    } else if (walk.ptype == kPtypeNBT) {
+      const auto entry = Load<NbtEntry>(e);
+      walk.nodes.push_back(
+          {{static_cast<Nid>(entry.nid), entry.nidParent, entry.bidData, entry.bidSub}, ib});
+    } else {
+      const auto entry = Load<BbtEntry>(e);
+      blocks_.push_back({BidKey(entry.bref.bid), entry.bref.ib, entry.cb});
+    }
+  }
+}
+
+const Node* NodeDatabase::FindNode(Nid nid) const {
+  auto it = std::lower_bound(nodes_.begin(), nodes_.end(), nid,
+                             [](const Node& n, Nid v) { return n.nid < v; });
+  return it != nodes_.end() && it->nid == nid ? &*it : nullptr;
+}
+
+std::vector<const Node*> NodeDatabase::Children(Nid parent, std::uint32_t nidType) const {
+  auto lo = std::lower_bound(byParent_.begin(), byParent_.end(), parent,
+                             [&](std::uint32_t i, Nid v) { return nodes_[i].parent < v; });
+  std::vector<const Node*> out;
+  for (auto it = lo; it != byParent_.end() && nodes_[*it].parent == parent; ++it) {
+    const Node& n = nodes_[*it];
+    if (n.nid != parent && NidTypeOf(n.nid) == nidType)
+      out.push_back(&n);
+  }
+  return out;
+}
+
+}  // namespace tarnvex::pst::ndb

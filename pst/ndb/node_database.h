@@ -1,0 +1,99 @@
+#pragma once
+
+// The node database (MS-PST 2.2): the node and block B-trees, blocks with their trailers and
+// check sums, data trees (XBLOCK, XXBLOCK) and subnode trees (SLBLOCK, SIBLOCK). Read only.
+// Every offset is checked against the data it points into and every walk is bounded, so a
+// damaged file gives a CorruptionError naming it, never a crash or a hang.
+//
+// The two indexes are read whole when the database opens and kept as sorted arrays (about 24
+// bytes per node and per block); nothing else is kept.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pst/byte_source.h"
+#include "pst/errors.h"
+#include "pst/format.h"
+
+namespace tarnvex::pst::ndb {
+
+using format::Bid;
+using format::Nid;
+
+// A node of the node index (an NBTENTRY).
+struct Node {
+  Nid nid;
+  Nid parent;
+  Bid data;
+  Bid sub;
+};
+
+// A block of the block index (a BBTENTRY): where its data lies and how long it is.
+struct Block {
+  Bid bid;  // without the reserved bit
+  std::uint64_t ib;
+  std::uint16_t cb;
+};
+
+// An entry of a subnode tree (an SLENTRY).
+struct Subnode {
+  Nid nid;
+  Bid data;
+  Bid sub;
+};
+
+class NodeDatabase {
+ public:
+  // Reads the header and both indexes. Throws UnsupportedFormat for a file this reader does not
+  // read (ndb/header.h), CorruptionError for a damaged header or index, among them a node index
+  // that lists one NID twice (Defect::kDuplicateNode).
+  static std::shared_ptr<const NodeDatabase> Open(std::shared_ptr<const ByteSource> source);
+
+  const std::string& name() const { return source_->Name(); }
+  const format::Header& header() const { return header_; }
+
+  // The node with this NID, or null.
+  const Node* FindNode(Nid nid) const;
+  // The nodes whose parent is `parent` and whose NID is of the given type, in NID order; the
+  // parent itself (the root folder is its own parent) is left out.
+  std::vector<const Node*> Children(Nid parent, std::uint32_t nidType) const;
+  std::size_t NodeCount() const { return nodes_.size(); }
+
+  // The block index's entry of a block, or null.
+  const Block* FindBlock(Bid bid) const;
+  // One block's data, checked against its trailer and check sum and decoded.
+  std::string ReadBlock(Bid bid) const;
+  // The data blocks of a data tree (a data block, an XBLOCK or an XXBLOCK) in order; none for
+  // BID 0. At most kMaxValueSize bytes in all.
+  std::vector<std::string> ReadDataTree(Bid bid) const;
+  // The same, one string.
+  std::string ReadData(Bid bid) const;
+  // The entries of a subnode tree (an SLBLOCK or an SIBLOCK), sorted by NID; none for BID 0.
+  std::vector<Subnode> ReadSubnodes(Bid bid) const;
+
+  // Larger than any property value of an item: a data tree that claims more is damaged.
+  static constexpr std::uint64_t kMaxValueSize = 64ull * 1024 * 1024;
+
+  // Throws the CorruptionError for this file.
+  [[noreturn]] void Fail(Defect defect, std::string description, Location where,
+                         std::string expected = {}, std::string found = {}) const;
+
+  NodeDatabase(std::shared_ptr<const ByteSource> source, const format::Header& header);
+
+ private:
+  struct PageWalk;
+  void LoadIndex(std::uint8_t ptype, const format::Bref& root);
+  void LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level);
+  void ReadTree(Bid bid, int levelsLeft, std::vector<std::string>& out, std::uint64_t& total) const;
+  void ReadSub(Bid bid, int levelsLeft, std::vector<Subnode>& out) const;
+
+  std::shared_ptr<const ByteSource> source_;
+  format::Header header_;
+  std::vector<Node> nodes_;
+  std::vector<Block> blocks_;
+  std::vector<std::uint32_t> byParent_;  // indexes into nodes_, sorted by parent
+};
+
+}  // namespace tarnvex::pst::ndb

@@ -1,0 +1,250 @@
+// Damaged stores, one case per defect: each gives a CorruptionError that says what is wrong and
+// where (file offset, block or node), with the values it expected and found, never a crash or a
+// walk without end.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <optional>
+
+#include "pst/errors.h"
+#include "pst/format.h"
+#include "pst/messaging/store.h"
+#include "pst/ndb/node_database.h"
+#include "tests/pst/test_stores.h"
+#include "text/crc.h"
+#include "tools/pstwriter/damage.h"
+
+namespace tarnvex::pst {
+namespace {
+
+using namespace format;
+using messaging::Store;
+
+// What the cases damage, found in the sound file.
+struct Facts {
+  std::size_t size = 0;
+  Header header{};
+  ndb::Block messageStore{};                 // the block of the message store's properties
+  std::uint16_t displayNameAllocations = 0;  // cAlloc of that heap block
+  std::optional<pstwriter::FolderCycle> cycle;
+  Nid duplicated = 0;
+};
+
+void ResealPage(std::string& b, std::uint64_t ib) {
+  auto trailer = Load<PageTrailer>(b.data() + ib + kPageDataSize);
+  trailer.dwCRC = text::Crc32(b.data() + ib, kPageDataSize);
+  std::memcpy(b.data() + ib + kPageDataSize, &trailer, sizeof trailer);
+}
+
+void ResealBlock(std::string& b, const ndb::Block& block) {
+  const std::uint64_t at = block.ib + BlockSpan(block.cb) - sizeof(BlockTrailer);
+  auto trailer = Load<BlockTrailer>(b.data() + at);
+  trailer.dwCRC = text::Crc32(b.data() + block.ib, block.cb);
+  std::memcpy(b.data() + at, &trailer, sizeof trailer);
+}
+
+// The offset of the message store's PC record of PidTagDisplayName in the file.
+std::size_t DisplayNameRecord(const std::string& b, const ndb::Block& block) {
+  const PcRecord wanted{0x3001, 0x001F, 0};
+  for (std::size_t at = block.ib; at + sizeof(PcRecord) <= block.ib + block.cb; ++at) {
+    if (std::memcmp(b.data() + at, &wanted, 4) == 0)
+      return at;
+  }
+  throw std::runtime_error("no display name record");
+}
+
+// Calls `f` with the file offset of each leaf entry of the node index.
+void ForEachNodeEntry(const std::string& b, std::uint64_t ib,
+                      const std::function<void(std::uint64_t entry, std::uint64_t page)>& f) {
+  const auto tail = Load<BtPageTail>(b.data() + ib + kBtPageEntryBytes);
+  for (std::size_t i = 0; i < tail.cEnt; ++i) {
+    const std::uint64_t at = ib + i * tail.cbEnt;
+    if (tail.cLevel > 0)
+      ForEachNodeEntry(b, Load<BtEntry>(b.data() + at).bref.ib, f);
+    else
+      f(at, ib);
+  }
+}
+
+// Every folder's subfolders, walked down from the root folder (as an export does).
+void WalkFolders(const Store& store, Nid folder, int depth) {
+  ASSERT_LT(depth, 100) << "the walk did not end";
+  for (const ndb::Node* sub : store.SubFolders(folder))
+    WalkFolders(store, sub->nid, depth + 1);
+}
+
+struct CorruptionCase {
+  const char* name;
+  std::function<void(std::string&, Facts&)> damage;
+  // What reads the damaged part; the damage must make it throw.
+  std::function<void(const std::shared_ptr<const ByteSource>&)> read;
+  Defect defect;
+  std::function<void(const CorruptionError&, const Facts&)> check;
+};
+
+void OpenStore(const std::shared_ptr<const ByteSource>& source) {
+  Store::Open(source);
+}
+
+void ReadMessageStore(const std::shared_ptr<const ByteSource>& source) {
+  const auto store = Store::Open(source);
+  const auto pc = store->Properties(*store->FindNode(kNidMessageStore));
+  for (const auto& r : pc->records())
+    pc->ValueBytes(r);
+}
+
+const CorruptionCase kCases[] = {
+    {"DuplicateNode",
+     [](std::string& b, Facts& f) { f.duplicated = pstwriter::DuplicateNode(b, 0); }, OpenStore,
+     Defect::kDuplicateNode,
+     [](const CorruptionError& e, const Facts& f) {
+       EXPECT_EQ(e.where().node, f.duplicated);
+       ASSERT_TRUE(e.where().offset);
+       EXPECT_EQ(*e.where().offset % kPageSize, 0u);
+       EXPECT_EQ(e.expected(), "1 entry");
+       EXPECT_EQ(e.found(), "2 entries");
+       EXPECT_NE(e.description().find("lists node " + Hex(f.duplicated) + " twice"),
+                 std::string::npos);
+     }},
+    {"FolderCycle", [](std::string& b, Facts& f) { f.cycle = pstwriter::MakeFolderCycle(b, 0); },
+     [](const std::shared_ptr<const ByteSource>& source) {
+       WalkFolders(*Store::Open(source), kNidRootFolder, 0);
+       // The folders in the loop are no longer below the root: the walk starts at one of them,
+       // as an export does that finds its folder through an entry id.
+       const auto store = Store::Open(source);
+       const ndb::Node* ipm = nullptr;
+       for (Nid nid = MakeNid(kNidTypeNormalFolder, 0x400); !ipm; nid += 0x20)
+         ipm = store->FindNode(nid);
+       WalkFolders(*store, ipm->nid, 0);
+     },
+     Defect::kFolderCycle,
+     [](const CorruptionError& e, const Facts& f) {
+       EXPECT_EQ(e.where().node, f.cycle->folder);
+       EXPECT_EQ(e.expected(), "a subfolder below " + Hex(f.cycle->folder));
+       EXPECT_EQ(e.found(), "folder " + Hex(f.cycle->subfolder) + ", above it");
+     }},
+    {"HeaderChecksum", [](std::string& b, Facts&) { b[200] ^= 0x01; }, OpenStore, Defect::kChecksum,
+     [](const CorruptionError& e, const Facts& f) {
+       EXPECT_EQ(e.where().offset, offsetof(Header, dwCRCPartial));
+       EXPECT_EQ(e.expected(), Hex(f.header.dwCRCPartial));
+       EXPECT_NE(e.found(), e.expected());
+     }},
+    {"NodeIndexPageChecksum",
+     [](std::string& b, Facts& f) { b[f.header.root.brefNbt.ib + 3] ^= 0x40; }, OpenStore,
+     Defect::kChecksum,
+     [](const CorruptionError& e, const Facts& f) {
+       EXPECT_EQ(e.where().offset, +f.header.root.brefNbt.ib);
+       EXPECT_EQ(e.where().block, +f.header.root.brefNbt.bid);
+       EXPECT_NE(e.found(), e.expected());
+     }},
+    {"TruncatedNodeIndexPage",
+     [](std::string& b, Facts& f) { b.resize(f.header.root.brefNbt.ib + 100); }, OpenStore,
+     Defect::kOutOfBounds,
+     [](const CorruptionError& e, const Facts& f) {
+       EXPECT_EQ(e.where().offset, +f.header.root.brefNbt.ib);
+       EXPECT_EQ(e.expected(),
+                 "a page within " + std::to_string(f.header.root.brefNbt.ib + 100) + " bytes");
+       EXPECT_EQ(e.found(), "offset " + std::to_string(f.header.root.brefNbt.ib));
+     }},
+    {"NodeIndexPageAtTheWrongLevel",
+     [](std::string& b, Facts& f) {
+       // The root page's first entry points back at the root page itself.
+       const auto root = f.header.root.brefNbt;
+       BtEntry entry = Load<BtEntry>(b.data() + root.ib);
+       entry.bref = root;
+       std::memcpy(b.data() + root.ib, &entry, sizeof entry);
+       ResealPage(b, root.ib);
+     },
+     OpenStore, Defect::kMismatch,
+     [](const CorruptionError& e, const Facts& f) {
+       EXPECT_EQ(e.where().offset, +f.header.root.brefNbt.ib);
+       EXPECT_EQ(e.expected(), "level 0");
+       EXPECT_EQ(e.found(), "level 1");
+     }},
+    {"BlockChecksum",
+     [](std::string& b, Facts& f) { b[f.messageStore.ib + f.messageStore.cb - 1] ^= 0x10; },
+     ReadMessageStore, Defect::kChecksum,
+     [](const CorruptionError& e, const Facts& f) {
+       EXPECT_EQ(e.where().block, f.messageStore.bid);
+       EXPECT_EQ(e.where().offset, f.messageStore.ib);
+       EXPECT_NE(e.found(), e.expected());
+       EXPECT_NE(e.description().find("block " + Hex(f.messageStore.bid) + " fails its check sum"),
+                 std::string::npos);
+     }},
+    {"BadHeapReference",
+     [](std::string& b, Facts& f) {
+       const std::size_t at = DisplayNameRecord(b, f.messageStore);
+       const Hid bad = 0x7FF << 5;  // block 0, allocation 2047
+       std::memcpy(b.data() + at + offsetof(PcRecord, dwValueHnid), &bad, sizeof bad);
+       f.displayNameAllocations =
+           Load<HnPageMapHead>(b.data() + f.messageStore.ib +
+                               Load<std::uint16_t>(b.data() + f.messageStore.ib))
+               .cAlloc;
+       ResealBlock(b, f.messageStore);
+     },
+     ReadMessageStore, Defect::kBadHeapReference,
+     [](const CorruptionError& e, const Facts& f) {
+       EXPECT_EQ(e.where().node, kNidMessageStore);
+       EXPECT_EQ(e.expected(), "an allocation of " + std::to_string(f.displayNameAllocations));
+       EXPECT_EQ(e.found(), "allocation 2047");
+     }},
+    {"MissingBlock",
+     [](std::string& b, Facts& f) {
+       ForEachNodeEntry(b, f.header.root.brefNbt.ib, [&](std::uint64_t at, std::uint64_t page) {
+         NbtEntry entry = Load<NbtEntry>(b.data() + at);
+         if (entry.nid != kNidMessageStore)
+           return;
+         entry.bidData = 0x7FFFFFF0;
+         std::memcpy(b.data() + at, &entry, sizeof entry);
+         ResealPage(b, page);
+       });
+     },
+     ReadMessageStore, Defect::kMissing,
+     [](const CorruptionError& e, const Facts&) {
+       EXPECT_EQ(e.where().block, 0x7FFFFFF0u);
+       EXPECT_NE(e.description().find("missing from the block index"), std::string::npos);
+     }},
+};
+
+class CorruptionTest : public ::testing::TestWithParam<CorruptionCase> {};
+
+TEST_P(CorruptionTest, FailsNamingTheDefectAndWhereItIs) {
+  const std::string sound = testing::Written(testing::SmallStore());
+  Facts facts;
+  facts.size = sound.size();
+  facts.header = Load<Header>(sound.data());
+  {
+    const auto db = ndb::NodeDatabase::Open(testing::Source(sound));
+    facts.messageStore = *db->FindBlock(db->FindNode(kNidMessageStore)->data);
+  }
+  std::string damaged = sound;
+  GetParam().damage(damaged, facts);
+  const auto source = testing::Source(damaged);
+  try {
+    GetParam().read(source);
+    ADD_FAILURE() << "no failure";
+  } catch (const CorruptionError& e) {
+    EXPECT_EQ(e.defect(), GetParam().defect) << e.what();
+    EXPECT_EQ(e.source(), "store.pst");
+    EXPECT_EQ(std::string(e.what()).rfind(
+                  "The Outlook data file \"store.pst\" is damaged: " + e.description(), 0),
+              0u)
+        << e.what();
+    GetParam().check(e, facts);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Defects, CorruptionTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The sound store reads whole through the same steps.
+TEST(CorruptionTest, TheSoundStoreReads) {
+  const auto source = testing::Source(testing::Written(testing::SmallStore()));
+  ReadMessageStore(source);
+  WalkFolders(*Store::Open(source), kNidRootFolder, 0);
+}
+
+}  // namespace
+}  // namespace tarnvex::pst

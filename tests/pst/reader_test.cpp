@@ -1,0 +1,228 @@
+// The reader's layers on stores written by the project's writer, in memory: the node database,
+// the heap and property contexts, the name-to-id map, folders, messages and attachments, and
+// stores whose blocks are encoded.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "pst/errors.h"
+#include "pst/format.h"
+#include "pst/ltp/property_context.h"
+#include "pst/messaging/store.h"
+#include "pst/ndb/node_database.h"
+#include "tests/pst/test_stores.h"
+#include "tools/pstwriter/damage.h"
+#include "tools/pstwriter/generator.h"
+
+namespace tarnvex::pst {
+namespace {
+
+using namespace format;
+using messaging::Store;
+using testing::SmallStore;
+using testing::Source;
+using testing::Written;
+
+constexpr std::uint16_t kTagDisplayName = 0x3001;
+
+std::string DisplayName(const Store& store, const ndb::Node& node) {
+  const auto pc = store.Properties(node);
+  const auto* r = pc->Find(kTagDisplayName, ltp::kTypeUnicode);
+  return r ? pc->ValueText(*r) : "";
+}
+
+// The value of the named property (set, lid) of a message, as text; empty when it has none.
+std::string NamedText(const Store& store, const ltp::PropertyContext& pc, const std::uint8_t* set,
+                      std::uint32_t lid) {
+  for (const auto& r : pc.records()) {
+    const auto* named = store.names().Find(r.id);
+    if (named && !named->isString && named->lid == lid &&
+        std::equal(named->guid, named->guid + 16, set)) {
+      return pc.ValueText(r);
+    }
+  }
+  return "";
+}
+
+constexpr std::uint8_t kPsetidAddress[16] = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                             0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+const ndb::Node& Folder(const Store& store, Nid parent, const std::string& name) {
+  for (const ndb::Node* n : store.SubFolders(parent)) {
+    if (DisplayName(store, *n) == name)
+      return *n;
+  }
+  throw std::runtime_error("no folder " + name);
+}
+
+TEST(NodeDatabaseTest, FindsTheNodesEveryStoreHas) {
+  const auto db = ndb::NodeDatabase::Open(Source(Written(SmallStore())));
+  EXPECT_EQ(db->name(), "store.pst");
+  for (Nid nid : {kNidMessageStore, kNidNameToIdMap, kNidRootFolder, kNidHierarchyTableTemplate})
+    EXPECT_NE(db->FindNode(nid), nullptr) << Hex(nid);
+  EXPECT_EQ(db->FindNode(0x7FFFFFE2), nullptr);
+  // The root folder is its own parent and not its own child.
+  EXPECT_EQ(db->FindNode(kNidRootFolder)->parent, kNidRootFolder);
+  const auto top = db->Children(kNidRootFolder, kNidTypeNormalFolder);
+  ASSERT_EQ(top.size(), 2u);  // the IPM subtree and the search root
+  EXPECT_LT(top[0]->nid, top[1]->nid);
+}
+
+TEST(NodeDatabaseTest, ReadsDataTreesAcrossBlocks) {
+  const auto store = Store::Open(Source(Written(SmallStore(3, 30000))));
+  const ndb::Node& contacts =
+      Folder(*store, Folder(*store, kNidRootFolder, "Top of Personal Folders").nid, "Contacts");
+  const auto messages = store->Messages(contacts.nid);
+  ASSERT_EQ(messages.size(), 3u);
+  const auto pc = store->Properties(*messages[0]);
+  const auto* body = pc->Find(0x1000, ltp::kTypeUnicode);  // PidTagBody
+  ASSERT_NE(body, nullptr);
+  // 60,000 bytes of UTF-16: a subnode whose data tree spans eight blocks.
+  EXPECT_EQ(pc->ValueText(*body), std::string(30000, 'n'));
+  EXPECT_TRUE(IsInternal(pc->FindSubnode(body->hnid)->data));
+}
+
+TEST(PropertyContextTest, ReadsTheMessageStore) {
+  const auto store = Store::Open(Source(Written(SmallStore())));
+  const auto pc = store->Properties(*store->FindNode(kNidMessageStore));
+  const auto* name = pc->Find(kTagDisplayName, ltp::kTypeUnicode);
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(pc->ValueText(*name), "Test Store");
+  // Records come sorted by property id, as the writer stores them.
+  for (std::size_t i = 1; i < pc->records().size(); ++i)
+    EXPECT_LT(pc->records()[i - 1].id, pc->records()[i].id);
+  const auto* mask = pc->Find(0x35DF, ltp::kTypeInt32);  // PidTagValidFolderMask, inline
+  ASSERT_NE(mask, nullptr);
+  EXPECT_EQ(pc->ValueBytes(*mask).size(), 4u);
+  EXPECT_EQ(mask->hnid, 0x81u | 0x04 | 0x08 | 0x10);
+}
+
+TEST(MessagingTest, FoldersMessagesNamedPropertiesAndAttachments) {
+  const auto store = Store::Open(Source(Written(SmallStore())));
+  const ndb::Node& top = Folder(*store, kNidRootFolder, "Top of Personal Folders");
+  std::vector<std::string> names;
+  for (const ndb::Node* n : store->SubFolders(top.nid))
+    names.push_back(DisplayName(*store, *n));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Deleted Items", "Inbox", "Outbox", "Sent Items", "Calendar",
+                                      "Contacts", "Journal", "Notes", "Tasks", "Drafts"}));
+  const ndb::Node& contacts = Folder(*store, top.nid, "Contacts");
+  const ndb::Node& friends = Folder(*store, contacts.nid, "Friends");
+  EXPECT_TRUE(store->SubFolders(friends.nid).empty());
+
+  std::vector<std::string> fileAs;
+  for (const ndb::Node* m : store->Messages(contacts.nid))
+    fileAs.push_back(NamedText(*store, *store->Properties(*m), kPsetidAddress, 0x8005));
+  EXPECT_EQ(fileAs, (std::vector<std::string>{"Contact 1", "Contact 2", "Contact 3"}));
+  ASSERT_EQ(store->Messages(friends.nid).size(), 1u);
+
+  const auto first = store->Properties(*store->Messages(contacts.nid)[0]);
+  const auto attachments = Store::Attachments(*first);
+  ASSERT_EQ(attachments.size(), 1u);
+  const auto photo = store->Properties(attachments[0]);
+  const auto* data = photo->Find(0x3701, ltp::kTypeBinary);  // PidTagAttachDataBinary
+  ASSERT_NE(data, nullptr);
+  const auto jpeg = pstwriter::TinyJpeg(1);
+  EXPECT_EQ(photo->ValueBytes(*data), std::string(jpeg.begin(), jpeg.end()));
+  EXPECT_TRUE(Store::Attachments(*store->Properties(*store->Messages(contacts.nid)[1])).empty());
+}
+
+TEST(MessagingTest, NamedPropertiesByName) {
+  auto model = SmallStore(1, 0);
+  pstwriter::Guid set = pstwriter::kPsPublicStrings;
+  model.Contacts()->messages.front().props.SetNamed(set, "My Field",
+                                                    pstwriter::Value::String("mine"));
+  const auto store = Store::Open(Source(Written(model)));
+  const ndb::Node& top = Folder(*store, kNidRootFolder, "Top of Personal Folders");
+  const auto pc =
+      store->Properties(*store->Messages(Folder(*store, top.nid, "Contacts").nid).front());
+  int found = 0;
+  for (const auto& r : pc->records()) {
+    const auto* named = store->names().Find(r.id);
+    if (named && named->isString && named->name == "My Field") {
+      EXPECT_TRUE(std::equal(named->guid, named->guid + 16, kPsPublicStrings));
+      EXPECT_EQ(pc->ValueText(r), "mine");
+      ++found;
+    }
+  }
+  EXPECT_EQ(found, 1);
+}
+
+// Everything the layers give for a store, one line each, to compare two readings.
+std::vector<std::string> Dump(const Store& store) {
+  std::vector<std::string> out;
+  std::function<void(Nid, int)> folder = [&](Nid nid, int depth) {
+    ASSERT_LT(depth, 16);
+    out.push_back("folder " + Hex(nid));
+    for (const ndb::Node* m : store.Messages(nid)) {
+      const auto pc = store.Properties(*m);
+      for (const auto& r : pc->records())
+        out.push_back(Hex(r.id) + ":" + Hex(r.type) + " " + pc->ValueBytes(r));
+      for (const auto& a : Store::Attachments(*pc)) {
+        const auto att = store.Properties(a);
+        for (const auto& r : att->records())
+          out.push_back(" " + Hex(r.id) + " " + att->ValueBytes(r));
+      }
+    }
+    for (const ndb::Node* sub : store.SubFolders(nid))
+      folder(sub->nid, depth + 1);
+  };
+  folder(kNidRootFolder, 0);
+  return out;
+}
+
+TEST(EncodedStoreTest, PermuteEncodedStoreReadsAsThePlainOne) {
+  pstwriter::GeneratorOptions options;
+  options.contacts = 120;
+  options.seed = 9;
+  options.folders = 2;
+  const std::string plain = Written(pstwriter::GenerateStore(options));
+  std::string encoded = plain;
+  pstwriter::EncodeBlocks(encoded, kCryptPermute);
+  EXPECT_NE(encoded, plain);
+  const auto a = Dump(*Store::Open(Source(plain))), b = Dump(*Store::Open(Source(encoded)));
+  ASSERT_GT(a.size(), 500u);
+  EXPECT_EQ(a, b);
+}
+
+TEST(EncodedStoreTest, CyclicEncodedStoreIsNotOneThisReaderReads) {
+  std::string encoded = Written(SmallStore());
+  pstwriter::EncodeBlocks(encoded, kCryptCyclic);
+  try {
+    Store::Open(Source(encoded));
+    ADD_FAILURE() << "opened";
+  } catch (const UnsupportedFormat& e) {
+    EXPECT_EQ(e.reason(), "its encryption (2) is not one this reader decodes");
+    EXPECT_EQ(e.source(), "store.pst");
+  }
+}
+
+struct UnsupportedCase {
+  const char* name;
+  std::function<void(std::string&)> edit;
+  const char* reason;
+};
+
+TEST(EncodedStoreTest, FilesOfOtherKindsAreUnsupported) {
+  const UnsupportedCase cases[] = {
+      {"Short", [](std::string& b) { b.resize(500); }, "its header cannot be read"},
+      {"NoSignature", [](std::string& b) { b[0] = 'X'; },
+       "it does not start with the PST signature"},
+      {"Ansi", [](std::string& b) { b[10] = 14; }, "it is not a Unicode PST file (format 14)"},
+  };
+  const std::string source = Written(SmallStore());
+  for (const auto& c : cases) {
+    std::string bytes = source;
+    c.edit(bytes);
+    try {
+      ndb::NodeDatabase::Open(Source(bytes));
+      ADD_FAILURE() << c.name;
+    } catch (const UnsupportedFormat& e) {
+      EXPECT_EQ(e.reason(), c.reason) << c.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarnvex::pst

@@ -1,0 +1,48 @@
+#include "tests/pst/test_stores.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "tools/pstwriter/generator.h"
+#include "tools/pstwriter/pst_writer.h"
+
+namespace tarnvex::pst::testing {
+
+std::string Written(const pstwriter::Store& store) {
+  namespace fs = std::filesystem;
+  const fs::path path = fs::temp_directory_path() /
+                        ("tarnvex-pst-test-" + std::to_string(std::random_device{}()) + ".pst");
+  pstwriter::WritePst(store, path.string());
+  std::string bytes;
+  {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  fs::remove(path);
+  return bytes;
+}
+
+std::shared_ptr<const ByteSource> Source(std::string bytes) {
+  return std::make_shared<MemoryByteSource>("store.pst", std::move(bytes));
+}
+
+pstwriter::Store SmallStore(int contacts, std::size_t longNote) {
+  auto store = pstwriter::Store::WithStandardFolders("Test Store");
+  auto& folder = *store.Contacts();
+  for (int i = 1; i <= contacts; ++i) {
+    auto& m = folder.AddMessage("IPM.Contact");
+    m.props.SetString("PidLidFileUnder", "Contact " + std::to_string(i));
+    m.props.SetString("PidTagDisplayName", "Contact " + std::to_string(i));
+    if (i == 1) {
+      m.props.SetString("PidTagBody", std::string(longNote, 'n'));
+      m.SetContactPhoto(pstwriter::TinyJpeg(1));
+    }
+  }
+  auto& friends = folder.AddFolder("Friends", "IPF.Contact");
+  friends.AddMessage("IPM.Contact").props.SetString("PidLidFileUnder", "Friend");
+  return store;
+}
+
+}  // namespace tarnvex::pst::testing
