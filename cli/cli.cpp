@@ -168,7 +168,16 @@ int SetDefaultStore(Environment& environment, const std::string& store, std::ost
 }
 
 int Export(const Options& options, Environment& environment, std::ostream& out, std::ostream& err) {
-  const std::unique_ptr<OutlookAutomation> outlook = environment.MakeOutlook(options.outlook);
+  OutlookOptions outlookOptions = options.outlook;
+  outlookOptions.source =
+      options.pstFile ? ContactSource::kPstFile : ContactSource::kDefaultContacts;
+  std::unique_ptr<OutlookAutomation> outlook;
+  try {
+    outlook = environment.MakeOutlook(outlookOptions);
+  } catch (const Failure& failure) {
+    err << "tarnvex-export: " << failure.description() << "\n";
+    return kExitNotExported;
+  }
   ConsoleView view(options.defaultContacts, options.pstFile.value_or(""), *options.outFolder);
   const bool showProgress = !options.quiet && environment.ErrorIsTerminal();
   ConsoleProgress progress(err);

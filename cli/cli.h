@@ -13,9 +13,13 @@ namespace tarnvex::cli {
 
 enum class VCardVersion { k21, k30, k40 };
 
+// Where a run's contacts come from: the default store's Contacts folder or a PST file.
+enum class ContactSource { kDefaultContacts, kPstFile };
+
 // What the command line asks of the Outlook it exports from, in the same words on every
 // platform; the composition place hands them on to the Outlook it picks.
 struct OutlookOptions {
+  ContactSource source = ContactSource::kDefaultContacts;
   VCardVersion vcardVersion = VCardVersion::k21;  // the form SaveAs writes
   std::optional<std::string> password;            // of a protected PST file
 };
@@ -24,6 +28,8 @@ struct OutlookOptions {
 class Environment {
  public:
   virtual ~Environment() = default;
+  // The Outlook for the run; throws Failure, saying why, when the machine has none for the
+  // source (the run then ends with exit status 3).
   virtual std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) = 0;
   virtual FileSystem& Files() = 0;
   // Makes the file the default store of the profile; gives the profile's path.
@@ -32,7 +38,8 @@ class Environment {
 };
 
 // The machine itself, as the composition place of the operating system picks it
-// (machine_posix.cpp: the PST stand-in, the POSIX file system, standard error's terminal).
+// (machine_posix.cpp: the PST stand-in, the POSIX file system, standard error's terminal;
+// machine_win32.cpp: the wide-API file system, standard error's console).
 std::unique_ptr<Environment> MachineEnvironment();
 
 // tarnvex-export: the export run driven from the command line. Plain messages go to `out`, error

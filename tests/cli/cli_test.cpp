@@ -34,6 +34,8 @@ class FakeEnvironment : public Environment {
  public:
   std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) override {
     outlookOptions = options;
+    if (refusal)
+      throw Failure(*refusal);
     return std::make_unique<BorrowedOutlook>(outlook);
   }
   FileSystem& Files() override { return files; }
@@ -48,6 +50,8 @@ class FakeEnvironment : public Environment {
   fakes::FakeOutlook outlook;
   fakes::FakeFileSystem files;
   std::optional<OutlookOptions> outlookOptions;
+  // Set: the machine has no Outlook for the source and says so.
+  std::optional<std::string> refusal;
   std::string defaultStore;
   bool terminal = false;
 };
@@ -134,6 +138,22 @@ TEST_F(CliTest, OptionsReachTheStandIn) {
   ASSERT_TRUE(environment.outlookOptions);
   EXPECT_EQ(environment.outlookOptions->vcardVersion, VCardVersion::k40);
   EXPECT_EQ(environment.outlookOptions->password, "pw");
+}
+
+TEST_F(CliTest, TheMachineLearnsTheSource) {
+  Run({"--default-contacts", "--out", "/out"});
+  ASSERT_TRUE(environment.outlookOptions);
+  EXPECT_EQ(environment.outlookOptions->source, ContactSource::kDefaultContacts);
+  Run({"--pst", "/in.pst", "--out", "/out"});
+  EXPECT_EQ(environment.outlookOptions->source, ContactSource::kPstFile);
+}
+
+TEST_F(CliTest, AMachineWithNoOutlookForTheSourceSaysWhyAndExitsThree) {
+  environment.refusal = "This machine cannot read PST files.";
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out"}), 3);
+  EXPECT_EQ(err.str(), "tarnvex-export: This machine cannot read PST files.\n");
+  EXPECT_EQ(out.str(), "");
+  EXPECT_THAT(outlook->calls, ::testing::IsEmpty());
 }
 
 TEST_F(CliTest, ProgressBarWithCountOnATerminal) {
