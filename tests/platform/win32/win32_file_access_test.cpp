@@ -24,6 +24,8 @@ using testing::TempFolder;
 using ::testing::UnorderedElementsAre;
 using testing::WriteBytes;
 
+constexpr std::size_t kLimit = 1 << 20;
+
 class Win32FileAccessTest : public ::testing::Test {
  protected:
   TempFolder folder;
@@ -35,25 +37,50 @@ TEST_F(Win32FileAccessTest, ReadsWholeFiles) {
   const std::string file = folder / "profile \xE5\xB1\xB1.ini";
   const std::string bytes = std::string("[Profile]\r\nDefaultStore=C:\\x.pst\r\n") + '\0' + "end";
   WriteBytes(file, bytes);
-  EXPECT_EQ(files.ReadIfPresent(file, "the profile"), bytes);
+  EXPECT_EQ(files.ReadIfPresent(file, "the profile", kLimit), bytes);
   WriteBytes(file, "");
-  EXPECT_EQ(files.ReadIfPresent(file, "the profile"), "");
+  EXPECT_EQ(files.ReadIfPresent(file, "the profile", kLimit), "");
 }
 
 TEST_F(Win32FileAccessTest, NothingThereIsNoFailure) {
-  EXPECT_EQ(files.ReadIfPresent(folder / "missing.ini", "the profile"), std::nullopt);
-  EXPECT_EQ(files.ReadIfPresent(folder / "missing\\missing.ini", "the profile"), std::nullopt);
-  EXPECT_EQ(files.ReadIfPresent("", "the profile"), std::nullopt);
+  EXPECT_EQ(files.ReadIfPresent(folder / "missing.ini", "the profile", kLimit), std::nullopt);
+  EXPECT_EQ(files.ReadIfPresent(folder / "missing\\missing.ini", "the profile", kLimit),
+            std::nullopt);
+  EXPECT_EQ(files.ReadIfPresent("", "the profile", kLimit), std::nullopt);
 }
 
 TEST_F(Win32FileAccessTest, AFolderCannotBeReadAsAFile) {
   try {
-    files.ReadIfPresent(folder.path(), "the Outlook profile");
+    files.ReadIfPresent(folder.path(), "the Outlook profile", kLimit);
     ADD_FAILURE() << "no failure";
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.description(),
               "Cannot read the Outlook profile \"" + folder.path() + "\": it is a folder.");
   }
+}
+
+// Only disk files of bounded size are read: a device such as NUL is no profile.
+TEST_F(Win32FileAccessTest, RefusesDevicesAndFilesTooLarge) {
+  const std::string huge = folder / "huge.ini";
+  WriteBytes(huge, std::string(kLimit + 1, 'x'));
+  const struct {
+    std::string path;
+    std::string reason;
+  } refused[] = {
+      {"\\\\.\\NUL", "it is not a regular file"},
+      {huge, "it is larger than 1048576 bytes"},
+  };
+  for (const auto& r : refused) {
+    try {
+      files.ReadIfPresent(r.path, "the Outlook profile", kLimit);
+      ADD_FAILURE() << r.path << ": no failure";
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.description(),
+                "Cannot read the Outlook profile \"" + r.path + "\": " + r.reason + ".");
+    }
+  }
+  WriteBytes(huge, std::string(kLimit, 'x'));
+  EXPECT_EQ(files.ReadIfPresent(huge, "the profile", kLimit)->size(), kLimit);
 }
 
 TEST_F(Win32FileAccessTest, CreatesFoldersAndEveryMissingOneAbove) {

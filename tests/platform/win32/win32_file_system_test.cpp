@@ -166,7 +166,7 @@ TEST_F(Win32FileSystemTest, PathsLongerThanMaxPath) {
   EXPECT_GT(files.FileDateTime(card), 0);
   EXPECT_EQ(files.Dir(deep + "\\*.vcf"), "Smith.vcf");
   EXPECT_TRUE(files.SameFile(card, deep + "\\SMITH.VCF"));
-  EXPECT_EQ(wholeFiles.ReadIfPresent(card, "the card"), "card");
+  EXPECT_EQ(wholeFiles.ReadIfPresent(card, "the card", 100), "card");
 }
 
 }  // namespace
