@@ -10,17 +10,17 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/pst/card_parsers.h"
 #include "tests/pst/sample_contact.h"
+#include "tests/support/card_parsers.h"
 #include "text/utf.h"
 
 namespace tarnvex::vcard {
 namespace {
 
-namespace testing = pst::testing;
+namespace testing = tarnvex::testing;
+using pst::testing::FullContact;
+using pst::testing::kJpeg;
 using testing::All;
-using testing::FullContact;
-using testing::kJpeg;
 using testing::One;
 using testing::ParsedCard;
 using namespace detail;
