@@ -65,7 +65,8 @@ TEST_P(GeneratedStoreTest, EveryContactBecomesOneValidCard) {
     for (const auto& p : paths)
       cards.push_back(tarnvex::testing::ParseWithBelcard(ReadFile(p)));
   } else {
-    cards = tarnvex::testing::ParseWithVobject(paths);
+    cards = tarnvex::testing::ParseWithVobject(
+        paths, {.lexical = std::string(GetParam().version) == "2.1"});
   }
   std::set<std::string> scripts;
   int photos = 0;

@@ -153,7 +153,7 @@ TEST_F(PstOutlookTest, UnicodeFileAsInEveryScript) {
     seen.push_back(fileAs);
     const std::string path = tmp_ / (std::to_string(seen.size()) + ".vcf");
     item->SaveAs(path, kOlVCard);
-    const auto card = tarnvex::testing::ParseWithVobject({path}).front();
+    const auto card = tarnvex::testing::ParseWithVobject({path}, {.lexical = true}).front();
     EXPECT_EQ(tarnvex::testing::One(card, "N").value.at(0), fileAs);
   }
   std::sort(seen.begin(), seen.end());
