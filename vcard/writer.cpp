@@ -59,13 +59,15 @@ constexpr char kHex[] = "0123456789ABCDEF";
 
 // RFC 6350 section 3.2 (and RFC 2425 section 5.8.1 for 3.0): lines longer than 75 octets are
 // folded by inserting CRLF and a single space; multi-octet characters are not split. Appends the
-// pieces of one logical line, folding as it goes.
+// pieces of one logical line, folding as it goes. A fold is moved back a few characters of ASCII
+// rather than leave a space or tab at either end of a physical line (readers that trim lines, or
+// take a line of white space for a blank one, would lose them) or part a backslash or an RFC 6868
+// caret from the character it escapes.
 class Folder {
  public:
-  explicit Folder(std::string& out) : out_(out) {}
+  explicit Folder(std::string& out) : out_(out), lineStart_(out.size()) {}
 
   void Put(std::string_view s) {
-    constexpr size_t kMax = 75;
     for (size_t i = 0; i < s.size();) {
       // A run of ASCII that fits on the line.
       const size_t limit = std::min(s.size(), i + (kMax - width_));
@@ -82,8 +84,9 @@ class Folder {
                            ? 1
                            : std::max<size_t>(text::Utf8SequenceLength(s, i), 1);
       if (width_ + n > kMax) {
-        out_ += "\r\n ";
-        width_ = 1;
+        Fold(s[i], /*moveBack=*/true);
+        if (width_ + n > kMax)
+          Fold(s[i], /*moveBack=*/false);
       }
       out_.append(s, i, n);
       width_ += n;
@@ -94,7 +97,44 @@ class Folder {
   void End() { out_ += "\r\n"; }
 
  private:
+  static constexpr size_t kMax = 75;
+
+  static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+  // Whether a fold before out_[at] (or before `next`, still to come, when `at` is the end)
+  // leaves white space at a line's end or start or parts an escape.
+  bool BadFold(size_t at, char next) const {
+    const char c = at == out_.size() ? next : out_[at];
+    if (IsBlank(c) || (at > lineStart_ && IsBlank(out_[at - 1])))
+      return true;
+    // An odd run of backslashes (text escapes) or carets (RFC 6868 parameter escapes) before the
+    // fold: the last one escapes the character after it.
+    if (at == lineStart_ || (out_[at - 1] != '\\' && out_[at - 1] != '^'))
+      return false;
+    const char escape = out_[at - 1];
+    size_t run = 0;
+    for (size_t k = at; k > lineStart_ && out_[k - 1] == escape; --k)
+      ++run;
+    return run % 2 == 1;
+  }
+
+  void Fold(char next, bool moveBack) {
+    size_t at = out_.size();
+    if (moveBack) {
+      while (BadFold(at, next) && at > lineStart_ + 1 &&
+             static_cast<unsigned char>(out_[at - 1]) < 0x80) {
+        --at;
+      }
+      if (BadFold(at, next))
+        at = out_.size();
+    }
+    out_.insert(at, "\r\n ");
+    lineStart_ = at + 3;
+    width_ = 1 + (out_.size() - lineStart_);
+  }
+
   std::string& out_;
+  size_t lineStart_;  // where the current physical line's text starts in out_
   size_t width_ = 0;  // octets on the current physical line
 };
 
@@ -253,8 +293,9 @@ std::string Base64(const std::string& bytes) {
 // and line breaks are carried by quoted-printable. A backslash is written "\\": 2.1 gives a
 // backslash no other meaning, but a component ending in one would otherwise escape the
 // separator after it, and the readers of today (ez-vcard, vobject) drop a lone backslash as an
-// escape. The items of CATEGORIES, a list 2.1 does not define and takes from RFC 2426 with its
-// list syntax, keep "\," for a comma inside an item: no other form keeps the item whole.
+// escape. The items of CATEGORIES and NICKNAME, lists 2.1 does not define and takes from
+// RFC 2426 with their list syntax, keep "\," for a comma inside an item: no other form keeps the
+// item whole.
 void EscapeInto(std::string& out, std::string_view text, VCardVersion version, ValueKind kind) {
   const bool v21 = version == VCardVersion::k21;
   const bool comma = !v21 || kind == ValueKind::kListItem;
@@ -439,12 +480,14 @@ class CardWriter {
     return clean_;
   }
 
-  // A text value: cleaned, escaped, left out when empty.
-  void Text(std::string_view name, std::string_view params, const std::string& raw) {
+  // A text value: cleaned, escaped, left out when empty. `kind` kListItem for a list property
+  // that holds one item.
+  void Text(std::string_view name, std::string_view params, const std::string& raw,
+            ValueKind kind = ValueKind::kText) {
     if (Clean(raw).empty())
       return;
     value_.clear();
-    EscapeInto(value_, clean_, version_, ValueKind::kText);
+    EscapeInto(value_, clean_, version_, kind);
     Line(name, params, value_);
   }
 
@@ -781,8 +824,9 @@ std::string WriteVCard(const Contact& c, VCardVersion v) {
   } else {
     w.Text("FN", {}, fn);
   }
-  // NICKNAME: RFC 2426 section 3.1.3 / RFC 6350 section 6.2.3 (2.1 readers take it as well).
-  w.Text("NICKNAME", {}, c.nickname);
+  // NICKNAME: RFC 2426 section 3.1.3 / RFC 6350 section 6.2.3 (2.1 readers take it as well), a
+  // list of which the contact's nickname is one item.
+  w.Text("NICKNAME", {}, c.nickname, ValueKind::kListItem);
   // Initials: no vCard version has a property for them.
   w.Text("X-INITIALS", {}, c.initials);
 

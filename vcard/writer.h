@@ -45,7 +45,7 @@ std::string CleanText(const std::string& text);
 void CleanTextInto(std::string& out, std::string_view text);
 
 // Where a text stands in a property's value: the whole value, a component of a structured value
-// (N, ADR, ORG) or an item of a list (CATEGORIES).
+// (N, ADR, ORG) or an item of a list (CATEGORIES, NICKNAME).
 enum class ValueKind { kText, kComponent, kListItem };
 
 // Text escaping in the rules of the version, appended to `out`. 3.0: backslash, comma,

@@ -117,6 +117,19 @@ TEST(FoldTest, ExactPlaces) {
   EXPECT_EQ(Fold(std::string(74, 'a') + "\xC3\xA9"), std::string(74, 'a') + "\r\n \xC3\xA9\r\n");
 }
 
+// A fold leaves no space or tab at either end of a line and parts no escape from its
+// character: it moves back a few characters of ASCII instead.
+TEST(FoldTest, NoBlankAtALineEndAndNoEscapeParted) {
+  const std::string a74(74, 'a');
+  EXPECT_EQ(Fold(a74 + " b"), std::string(73, 'a') + "\r\n a b\r\n");
+  EXPECT_EQ(Fold(a74 + "b c"), a74 + "\r\n b c\r\n");
+  EXPECT_EQ(Fold(a74 + "\\,b"), a74 + "\r\n \\,b\r\n");
+  EXPECT_EQ(Fold(std::string(73, 'a') + "\\\\,b"), std::string(73, 'a') + "\\\\\r\n ,b\r\n");
+  EXPECT_EQ(Fold(a74 + "^^b"), a74 + "\r\n ^^b\r\n");
+  // Trailing white space never makes a line of its own.
+  EXPECT_EQ(Fold(a74 + "b   "), a74 + "\r\n b   \r\n");
+}
+
 TEST(FoldTest, BytesThatAreNotUtf8StandAlone) {
   const std::string line = std::string(74, 'a') + "\xE5\xB1" + std::string(10, 'z');
   const std::string folded = Fold(line);
