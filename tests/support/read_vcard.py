@@ -26,7 +26,7 @@ from vobject import base
 
 STRUCTURED = ("N", "ADR", "ORG")
 LISTS = ("CATEGORIES", "NICKNAME")
-# Values that are URIs or base64 data in 4.0: no text escapes.
+# Values that are URIs or base64 data in 4.0: no text escapes (RELATED unless VALUE=text).
 URIS = ("PHOTO", "URL", "IMPP", "X-MS-CARDPICTURE", "RELATED")
 
 
@@ -104,7 +104,7 @@ def lexical_value(line, version):
         return [unescape(p, escapes) for p in split_unescaped(raw, ";")]
     if line.name in LISTS:
         return [unescape(p, escapes) for p in split_unescaped(raw, ",")]
-    if line.name in URIS:
+    if line.name in URIS and "TEXT" not in [v.upper() for v in line.params.get("VALUE", [])]:
         return raw
     return unescape(raw, escapes)
 
