@@ -67,6 +67,12 @@ struct Date {
 // Which of the three postal addresses is the mailing address (PidLidPostalAddressId).
 enum class MailingAddress { kNone = 0, kHome = 1, kWork = 2, kOther = 3 };
 
+// PidTagGender's values.
+enum class Gender { kUnspecified = 0, kFemale = 1, kMale = 2 };
+
+// PidTagSensitivity's values.
+enum class Sensitivity { kNormal = 0, kPersonal = 1, kPrivate = 2, kConfidential = 3 };
+
 struct Contact {
   std::string fileAs;
   std::string displayName;
@@ -77,10 +83,21 @@ struct Contact {
   std::string prefix;
   std::string suffix;
   std::string nickname;
+  std::string initials;
   std::string company;
   std::string department;
   std::string jobTitle;
   std::string profession;
+  std::string officeLocation;
+
+  // People the contact names.
+  std::string managerName;
+  std::string assistantName;
+  std::string spouseName;
+  std::vector<std::string> children;
+
+  Gender gender = Gender::kUnspecified;
+  std::string hobbies;
 
   std::vector<Phone> phones;
 
@@ -101,9 +118,12 @@ struct Contact {
 
   std::string notes;
   std::vector<std::string> categories;
+  Sensitivity sensitivity = Sensitivity::kNormal;
 
   // The contact picture's bytes as stored (normally JPEG).
   std::string photo;
+  // The picture of the contact's electronic business card (PNG or JPEG).
+  std::string businessCardPicture;
 
   // Last modification, seconds since 1970-01-01 UTC.
   std::optional<int64_t> lastModified;

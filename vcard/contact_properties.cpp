@@ -29,10 +29,11 @@ constexpr ContactProperty kRows[] = {
     {"PidTagSurname", kTag, 0x3A11, S, F::kSurname},
     {"PidTagDisplayNamePrefix", kTag, 0x3A45, S, F::kPrefix},
     {"PidTagGeneration", kTag, 0x3A05, S, F::kSuffix},
-    {"PidTagInitials", kTag, 0x3A0A, S, F::kNone},
+    {"PidTagInitials", kTag, 0x3A0A, S, F::kInitials},
     {"PidTagNickname", kTag, 0x3A4F, S, F::kNickname},
     {"PidTagBody", kTag, 0x1000, S, F::kNotes},
     {"PidTagLastModificationTime", kTag, 0x3008, T, F::kLastModified},
+    {"PidTagSensitivity", kTag, 0x0036, I, F::kSensitivity},
     {"PidLidContactItemData", kLid, 0x8007, PropertyType::kMultiInt32, F::kNone},
     {"PidLidHtml", kLid, 0x802B, S, F::kNone},
     // Organisation and people
@@ -40,13 +41,13 @@ constexpr ContactProperty kRows[] = {
     {"PidTagDepartmentName", kTag, 0x3A18, S, F::kDepartment},
     {"PidTagTitle", kTag, 0x3A17, S, F::kJobTitle},
     {"PidTagProfession", kTag, 0x3A46, S, F::kProfession},
-    {"PidTagOfficeLocation", kTag, 0x3A19, S, F::kNone},
-    {"PidTagManagerName", kTag, 0x3A4E, S, F::kNone},
-    {"PidTagAssistant", kTag, 0x3A30, S, F::kNone},
-    {"PidTagSpouseName", kTag, 0x3A48, S, F::kNone},
-    {"PidTagChildrensNames", kTag, 0x3A58, PropertyType::kMultiString, F::kNone},
-    {"PidTagGender", kTag, 0x3A4D, PropertyType::kInt16, F::kNone},
-    {"PidTagHobbies", kTag, 0x3A43, S, F::kNone},
+    {"PidTagOfficeLocation", kTag, 0x3A19, S, F::kOfficeLocation},
+    {"PidTagManagerName", kTag, 0x3A4E, S, F::kManagerName},
+    {"PidTagAssistant", kTag, 0x3A30, S, F::kAssistantName},
+    {"PidTagSpouseName", kTag, 0x3A48, S, F::kSpouseName},
+    {"PidTagChildrensNames", kTag, 0x3A58, PropertyType::kMultiString, F::kChildren},
+    {"PidTagGender", kTag, 0x3A4D, PropertyType::kInt16, F::kGender},
+    {"PidTagHobbies", kTag, 0x3A43, S, F::kHobbies},
     // Telephone numbers
     {"PidTagPrimaryTelephoneNumber", kTag, 0x3A1A, S, F::kPhonePrimary},
     {"PidTagBusinessTelephoneNumber", kTag, 0x3A08, S, F::kPhoneBusiness},
@@ -134,7 +135,7 @@ constexpr ContactProperty kRows[] = {
     // Picture and business card
     {"PidLidHasPicture", kLid, 0x8015, B, F::kHasPicture},
     {"PidLidBusinessCardDisplayDefinition", kLid, 0x8040, BIN, F::kNone},
-    {"PidLidBusinessCardCardPicture", kLid, 0x8041, BIN, F::kNone},
+    {"PidLidBusinessCardCardPicture", kLid, 0x8041, BIN, F::kBusinessCardPicture},
     // Categories
     {"PidNameKeywords", PropertySet::kPublicStrings, 0, PropertyType::kMultiString, F::kCategories,
      "Keywords"},
@@ -244,6 +245,8 @@ std::string* TextField(Contact& c, ContactField field) {
       return &c.suffix;
     case F::kNickname:
       return &c.nickname;
+    case F::kInitials:
+      return &c.initials;
     case F::kCompany:
       return &c.company;
     case F::kDepartment:
@@ -252,6 +255,16 @@ std::string* TextField(Contact& c, ContactField field) {
       return &c.jobTitle;
     case F::kProfession:
       return &c.profession;
+    case F::kOfficeLocation:
+      return &c.officeLocation;
+    case F::kManagerName:
+      return &c.managerName;
+    case F::kAssistantName:
+      return &c.assistantName;
+    case F::kSpouseName:
+      return &c.spouseName;
+    case F::kHobbies:
+      return &c.hobbies;
     case F::kWorkStreet:
       return &c.work.street;
     case F::kWorkCity:

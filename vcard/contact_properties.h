@@ -64,10 +64,16 @@ enum class ContactField : uint8_t {
   kPrefix,
   kSuffix,
   kNickname,
+  kInitials,
   kCompany,
   kDepartment,
   kJobTitle,
   kProfession,
+  kOfficeLocation,
+  kManagerName,
+  kAssistantName,
+  kSpouseName,
+  kHobbies,
   kWorkStreet,
   kWorkCity,
   kWorkRegion,
@@ -134,7 +140,11 @@ enum class ContactField : uint8_t {
   kAnniversaryLocal,  //
   kLastModified,
   kCategories,
-  kHasPicture,  // the item has a contact picture (an attachment)
+  kChildren,
+  kGender,
+  kSensitivity,
+  kHasPicture,           // the item has a contact picture (an attachment)
+  kBusinessCardPicture,  // the picture of the electronic business card
 
   kCount  // the number of fields, not a field
 };

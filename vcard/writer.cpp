@@ -4,23 +4,24 @@
 #include <cstdio>
 #include <initializer_list>
 #include <string_view>
-#include <vector>
 
 #include "text/utf.h"
 
 namespace tarnvex::vcard {
 namespace detail {
 
-std::string CleanText(const std::string& input) {
-  std::string out;
-  out.reserve(input.size());
+void CleanTextInto(std::string& out, std::string_view input) {
+  out.reserve(out.size() + input.size());
   for (size_t i = 0; i < input.size();) {
+    // Printable ASCII, the common case, in runs.
+    size_t j = i;
+    while (j < input.size() && input[j] >= 0x20 && input[j] < 0x7F)
+      ++j;
+    out.append(input, i, j - i);
+    i = j;
+    if (i == input.size())
+      break;
     const char c = input[i];
-    if (c >= 0x20 && c < 0x7F) {  // printable ASCII, the common case
-      out += c;
-      ++i;
-      continue;
-    }
     if (c == '\r') {
       out += '\n';
       i += (i + 1 < input.size() && input[i + 1] == '\n') ? 2 : 1;
@@ -44,82 +45,227 @@ std::string CleanText(const std::string& input) {
       i += n;
     }
   }
+}
+
+std::string CleanText(const std::string& input) {
+  std::string out;
+  CleanTextInto(out, input);
   return out;
 }
 
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
 // RFC 6350 section 3.2 (and RFC 2425 section 5.8.1 for 3.0): lines longer than 75 octets are
-// folded by inserting CRLF and a single space; multi-octet characters are not split.
-std::string Fold(const std::string& line) {
-  constexpr size_t kMax = 75;
-  std::string out;
-  out.reserve(line.size() + line.size() / kMax * 3 + 2);
-  size_t width = 0;  // octets on the current physical line
-  for (size_t i = 0; i < line.size();) {
-    // A byte that starts no well-formed sequence stands alone.
-    const size_t n = std::max<size_t>(text::Utf8SequenceLength(line, i), 1);
-    if (width + n > kMax) {
-      out += "\r\n ";
-      width = 1;
+// folded by inserting CRLF and a single space; multi-octet characters are not split. Appends the
+// pieces of one logical line, folding as it goes. A fold is moved back a few characters of ASCII
+// rather than leave a space or tab at either end of a physical line (readers that trim lines, or
+// take a line of white space for a blank one, would lose them) or part a backslash or an RFC 6868
+// caret from the character it escapes.
+class Folder {
+ public:
+  explicit Folder(std::string& out) : out_(out), lineStart_(out.size()) {}
+
+  void Put(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+      // A run of ASCII that fits on the line.
+      const size_t limit = std::min(s.size(), i + (kMax - width_));
+      size_t j = i;
+      while (j < limit && static_cast<unsigned char>(s[j]) < 0x80)
+        ++j;
+      out_.append(s, i, j - i);
+      width_ += j - i;
+      i = j;
+      if (i == s.size())
+        break;
+      // A byte that starts no well-formed sequence stands alone.
+      const size_t n = static_cast<unsigned char>(s[i]) < 0x80
+                           ? 1
+                           : std::max<size_t>(text::Utf8SequenceLength(s, i), 1);
+      if (width_ + n > kMax) {
+        Fold(s[i], /*moveBack=*/true);
+        if (width_ + n > kMax)
+          Fold(s[i], /*moveBack=*/false);
+      }
+      out_.append(s, i, n);
+      width_ += n;
+      i += n;
     }
-    out.append(line, i, n);
-    width += n;
-    i += n;
   }
-  out += "\r\n";
+
+  void End() { out_ += "\r\n"; }
+
+ private:
+  static constexpr size_t kMax = 75;
+
+  static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+  // Whether a fold before out_[at] (or before `next`, still to come, when `at` is the end)
+  // leaves white space at a line's end or start or parts an escape.
+  bool BadFold(size_t at, char next) const {
+    const char c = at == out_.size() ? next : out_[at];
+    if (IsBlank(c) || (at > lineStart_ && IsBlank(out_[at - 1])))
+      return true;
+    // An odd run of backslashes (text escapes) or carets (RFC 6868 parameter escapes) before the
+    // fold: the last one escapes the character after it.
+    if (at == lineStart_ || (out_[at - 1] != '\\' && out_[at - 1] != '^'))
+      return false;
+    const char escape = out_[at - 1];
+    size_t run = 0;
+    for (size_t k = at; k > lineStart_ && out_[k - 1] == escape; --k)
+      ++run;
+    return run % 2 == 1;
+  }
+
+  void Fold(char next, bool moveBack) {
+    size_t at = out_.size();
+    if (moveBack) {
+      while (BadFold(at, next) && at > lineStart_ + 1 &&
+             static_cast<unsigned char>(out_[at - 1]) < 0x80) {
+        --at;
+      }
+      if (BadFold(at, next))
+        at = out_.size();
+    }
+    out_.insert(at, "\r\n ");
+    lineStart_ = at + 3;
+    width_ = 1 + (out_.size() - lineStart_);
+  }
+
+  std::string& out_;
+  size_t lineStart_;  // where the current physical line's text starts in out_
+  size_t width_ = 0;  // octets on the current physical line
+};
+
+}  // namespace
+
+std::string Fold(const std::string& line) {
+  std::string out;
+  out.reserve(line.size() + line.size() / 75 * 3 + 2);
+  Folder f(out);
+  f.Put(line);
+  f.End();
   return out;
 }
 
 // vCard 2.1 section 2.1.3 with RFC 2045 section 6.7: quoted-printable, physical lines of at most
-// 76 characters including the "=" of a soft line break.
-std::string QuotedPrintable(const std::string& value, size_t used) {
+// 76 characters including the "=" of a soft line break. What readers that unfold a continued
+// line the way RFC 2425 does need as well: no physical line starts or ends with a space or tab
+// (those are written =20 and =09 there, so that no reader takes them for folding or trims them),
+// and no soft line break falls inside an =XX triplet or inside the bytes of one character.
+void QuotedPrintableInto(std::string& out, std::string_view value, size_t used) {
   constexpr size_t kMax = 76;
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(value.size() * 3);
+  out.reserve(out.size() + value.size() * 3 + value.size() / 24);
   size_t width = used;
   // A token may fill the line to the last column only when nothing follows it; otherwise room
   // is kept for the soft break's "=".
-  auto put = [&](std::string_view token, bool last) {
-    if (width + token.size() + (last ? 0 : 1) > kMax) {
+  auto fits = [&](size_t length, bool last) { return width + length + (last ? 0 : 1) <= kMax; };
+  auto put = [&](const char* token, size_t length, bool last) {
+    if (!fits(length, last) && width > 0) {
       out += "=\r\n";
       width = 0;
     }
-    out += token;
-    width += token.size();
+    out.append(token, length);
+    width += length;
   };
-  for (size_t i = 0; i < value.size(); ++i) {
+  // The length the token at `i` takes at most.
+  auto tokenLength = [&](size_t i) -> size_t {
+    const auto c = static_cast<unsigned char>(value[i]);
+    if (c == '\n')
+      return 6;
+    if (c > 32 && c < 127 && c != '=')
+      return 1;
+    if (c < 0x80)
+      return 3;
+    return 3 * std::max<size_t>(text::Utf8SequenceLength(value, i), 1);
+  };
+  char enc[12];
+  for (size_t i = 0; i < value.size();) {
     const auto c = static_cast<unsigned char>(value[i]);
     if (c == '\n') {
-      put("=0D=0A", i + 1 == value.size());
+      put("=0D=0A", 6, i + 1 == value.size());
+      ++i;
       continue;
     }
-    const bool last = i + 1 == value.size() || value[i + 1] == '\n';
-    const bool literal = (c >= 33 && c <= 126 && c != '=') || (c == ' ' && !last);
-    if (literal) {
-      const char ch = static_cast<char>(c);
-      put(std::string_view(&ch, 1), i + 1 == value.size());
-    } else {
-      const char enc[3] = {'=', kHex[c >> 4], kHex[c & 0xF]};
-      put(std::string_view(enc, 3), i + 1 == value.size());
+    if (c > 32 && c < 127 && c != '=') {
+      // A run of plain characters, as far as it fits on the line.
+      size_t j = i + 1;
+      while (j < value.size()) {
+        const auto d = static_cast<unsigned char>(value[j]);
+        if (d <= 32 || d >= 127 || d == '=')
+          break;
+        ++j;
+      }
+      while (i < j) {
+        const bool lastRun = j == value.size();
+        if (!fits(1, lastRun && i + 1 == j) && width > 0) {
+          out += "=\r\n";
+          width = 0;
+        }
+        // As many as fit before the soft break's column (the run's last one may take it).
+        size_t room = kMax - width;
+        size_t n = std::min(j - i, room > 1 ? room - 1 : 0);
+        if (lastRun && j - i <= room)
+          n = j - i;
+        if (n == 0)
+          n = 1;
+        out.append(value, i, n);
+        width += n;
+        i += n;
+      }
+      continue;
     }
+    if (c == ' ' || c == '\t') {
+      const bool last = i + 1 == value.size();
+      // Literal only inside a line: not where the value or a line starts, not before a soft or
+      // hard break.
+      bool literal = i > 0 && !last && value[i + 1] != '\n' && fits(1, false) && width > 0;
+      if (literal) {
+        const bool nextLast = i + 2 == value.size();
+        literal = width + 1 + tokenLength(i + 1) + (nextLast ? 0 : 1) <= kMax;
+      }
+      if (literal) {
+        put(value.data() + i, 1, false);
+      } else {
+        const char e[3] = {'=', kHex[c >> 4], kHex[c & 0xF]};
+        put(e, 3, last);
+      }
+      ++i;
+      continue;
+    }
+    // "=", other control characters and the bytes of a character beyond ASCII, which stay
+    // together on one line.
+    const size_t n = c < 0x80 ? 1 : std::max<size_t>(text::Utf8SequenceLength(value, i), 1);
+    for (size_t k = 0; k < n; ++k) {
+      const auto b = static_cast<unsigned char>(value[i + k]);
+      enc[3 * k] = '=';
+      enc[3 * k + 1] = kHex[b >> 4];
+      enc[3 * k + 2] = kHex[b & 0xF];
+    }
+    put(enc, 3 * n, i + n == value.size());
+    i += n;
   }
   out += "\r\n";
+}
+
+std::string QuotedPrintable(const std::string& value, size_t used) {
+  std::string out;
+  QuotedPrintableInto(out, value, used);
   return out;
 }
 
-std::string Base64(const std::string& bytes) {
+void Base64Into(std::string& out, std::string_view bytes) {
   static const char kTable[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
+  out.reserve(out.size() + (bytes.size() + 2) / 3 * 4);
   size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
     const uint32_t v = (static_cast<unsigned char>(bytes[i]) << 16) |
                        (static_cast<unsigned char>(bytes[i + 1]) << 8) |
                        static_cast<unsigned char>(bytes[i + 2]);
-    out += kTable[(v >> 18) & 63];
-    out += kTable[(v >> 12) & 63];
-    out += kTable[(v >> 6) & 63];
-    out += kTable[v & 63];
+    const char quad[4] = {kTable[(v >> 18) & 63], kTable[(v >> 12) & 63], kTable[(v >> 6) & 63],
+                          kTable[v & 63]};
+    out.append(quad, 4);
   }
   if (i < bytes.size()) {
     uint32_t v = static_cast<unsigned char>(bytes[i]) << 16;
@@ -130,15 +276,59 @@ std::string Base64(const std::string& bytes) {
     out += i + 1 < bytes.size() ? kTable[(v >> 6) & 63] : '=';
     out += '=';
   }
+}
+
+std::string Base64(const std::string& bytes) {
+  std::string out;
+  Base64Into(out, bytes);
   return out;
 }
 
 // Text escaping. RFC 2426 section 4 (escaped-char) and RFC 6350 section 3.4: backslash, comma
-// and semicolon are escaped, a line break becomes "\n". vCard 2.1 (section 2.1.3) escapes only
-// the semicolon, but readers of today apply the 3.0 rules to 2.1 cards as well and cut a value
-// at a bare comma, so 2.1 escapes the same characters; its line breaks are carried by
-// quoted-printable instead of "\n". In 4.0 a semicolon is escaped only inside the components
-// of a structured value (RFC 6350 section 3.3, "component"); elsewhere "\;" is not allowed.
+// and semicolon are escaped, a line break becomes "\n"; in 4.0 a semicolon is escaped only inside
+// the components of a structured value (RFC 6350 section 3.3, "component").
+//
+// vCard 2.1 (section 2.1.3) knows one escape: "\;" for a semicolon inside a component of a
+// compound value (N, ADR, ORG) or a parameter value. Commas and semicolons elsewhere are text,
+// and line breaks are carried by quoted-printable. A backslash is written "\\": 2.1 gives a
+// backslash no other meaning, but a component ending in one would otherwise escape the
+// separator after it, and the readers of today (ez-vcard, vobject) drop a lone backslash as an
+// escape. The items of CATEGORIES and NICKNAME, lists 2.1 does not define and takes from
+// RFC 2426 with their list syntax, keep "\," for a comma inside an item: no other form keeps the
+// item whole.
+void EscapeInto(std::string& out, std::string_view text, VCardVersion version, ValueKind kind) {
+  const bool v21 = version == VCardVersion::k21;
+  const bool comma = !v21 || kind == ValueKind::kListItem;
+  const bool semicolon = v21 ? kind == ValueKind::kComponent
+                             : (kind == ValueKind::kComponent || version == VCardVersion::k30);
+  out.reserve(out.size() + text.size() + 8);
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t j = i;
+    while (j < text.size() && text[j] != '\\' && text[j] != ',' && text[j] != ';' &&
+           text[j] != '\n')
+      ++j;
+    out.append(text, i, j - i);
+    if (j == text.size())
+      break;
+    switch (text[j]) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case ',':
+        out += comma ? "\\," : ",";
+        break;
+      case ';':
+        out += semicolon ? "\\;" : ";";
+        break;
+      default:  // '\n'
+        out += v21 ? "\n" : "\\n";
+        break;
+    }
+    i = j + 1;
+  }
+}
+
 std::string Escape(std::string_view text, bool lineBreaksAsBackslashN, bool semicolon) {
   std::string out;
   out.reserve(text.size() + 8);
@@ -164,8 +354,8 @@ std::string Escape(std::string_view text, bool lineBreaksAsBackslashN, bool semi
 }
 
 // RFC 6868: a parameter value is quoted; "^" "\n" and '"' are written ^^ ^n ^'.
-std::string QuotedParam(const std::string& text) {
-  std::string out = "\"";
+void QuotedParamInto(std::string& out, std::string_view text) {
+  out += '"';
   for (char c : text) {
     if (c == '^') {
       out += "^^";
@@ -178,6 +368,11 @@ std::string QuotedParam(const std::string& text) {
     }
   }
   out += '"';
+}
+
+std::string QuotedParam(const std::string& text) {
+  std::string out;
+  QuotedParamInto(out, text);
   return out;
 }
 
@@ -214,14 +409,15 @@ std::string TimestampText(int64_t seconds, VCardVersion v) {
 
 namespace {
 
-using detail::Base64;
-using detail::CleanText;
+using detail::Base64Into;
+using detail::CleanTextInto;
 using detail::DateText;
-using detail::Escape;
-using detail::Fold;
-using detail::QuotedParam;
-using detail::QuotedPrintable;
+using detail::EscapeInto;
+using detail::Folder;
+using detail::QuotedParamInto;
+using detail::QuotedPrintableInto;
 using detail::TimestampText;
+using detail::ValueKind;
 
 bool IsAscii(std::string_view s) {
   for (char c : s) {
@@ -231,248 +427,312 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// Writes one card into a string. Values are cleaned and escaped into buffers the writer keeps, so
+// a card costs no allocation per property beyond the card's own text.
 class CardWriter {
  public:
-  explicit CardWriter(VCardVersion version) : version_(version) { out_.reserve(1024); }
+  CardWriter(VCardVersion version, std::string& out) : version_(version), out_(out) {}
 
   VCardVersion version() const { return version_; }
   bool v21() const { return version_ == VCardVersion::k21; }
+  bool v30() const { return version_ == VCardVersion::k30; }
   bool v40() const { return version_ == VCardVersion::k40; }
 
-  // A property whose value is already in its written form (escaped, URI, date, ...). In 2.1
-  // a value with line breaks, non-ASCII text or too long for one line is written as
+  // A property whose value is already in its written form (escaped, URI, date, ...). `params`
+  // is empty or ";"-separated parameters beginning with ";". In 2.1 a value with line breaks,
+  // text beyond ASCII, white space at either end or too long for one line is written as
   // quoted-printable with CHARSET=UTF-8.
-  void Line(std::string_view name, const std::vector<std::string>& params, std::string_view value) {
-    std::string head(name);
-    for (const auto& p : params) {
-      head += ';';
-      head += p;
-    }
+  void Line(std::string_view name, std::string_view params, std::string_view value) {
     if (v21()) {
+      const size_t head = name.size() + params.size();
       const bool qp = !IsAscii(value) || value.find('\n') != std::string_view::npos ||
-                      head.size() + 1 + value.size() > 75;
+                      (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back()))) ||
+                      head + 1 + value.size() > 75;
+      out_ += name;
+      out_ += params;
       if (qp) {
-        head += ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
-        out_ += head;
-        out_ += QuotedPrintable(std::string(value), head.size());
+        constexpr std::string_view kQp = ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
+        out_ += kQp;
+        QuotedPrintableInto(out_, value, head + kQp.size());
         return;
       }
-      out_ += head;
       out_ += ':';
       out_ += value;
       out_ += "\r\n";
       return;
     }
-    head += ':';
-    head += value;
-    out_ += Fold(head);
+    Folder f(out_);
+    f.Put(name);
+    f.Put(params);
+    f.Put(":");
+    f.Put(value);
+    f.End();
   }
 
-  // A text value: cleaned, escaped, left out when empty.
-  void Text(std::string_view name, const std::vector<std::string>& params, const std::string& raw) {
-    const std::string text = CleanText(raw);
-    if (text.empty())
+  // The cleaned form of a text; valid until the next call.
+  const std::string& Clean(const std::string& raw) {
+    clean_.clear();
+    CleanTextInto(clean_, raw);
+    return clean_;
+  }
+
+  // A text value: cleaned, escaped, left out when empty. `kind` kListItem for a list property
+  // that holds one item.
+  void Text(std::string_view name, std::string_view params, const std::string& raw,
+            ValueKind kind = ValueKind::kText) {
+    if (Clean(raw).empty())
       return;
-    Line(name, params, Escape(text, !v21(), !v40()));
+    value_.clear();
+    EscapeInto(value_, clean_, version_, kind);
+    Line(name, params, value_);
   }
 
   // A structured value (N, ADR, ORG): components escaped and joined with ";". With dropTrailing,
   // empty components at the end are left out. Left out entirely when all are empty and not
   // required.
-  void Structured(std::string_view name, const std::vector<std::string>& params,
+  void Structured(std::string_view name, std::string_view params,
                   std::initializer_list<const std::string*> parts, bool dropTrailing,
                   bool required = false) {
-    std::vector<std::string> cleaned;
+    value_.clear();
+    size_t end = 0;  // the value's length after its last non-empty component
     bool any = false;
+    bool firstPart = true;
     for (const auto* p : parts) {
-      cleaned.push_back(Escape(CleanText(*p), !v21(), true));
-      any = any || !cleaned.back().empty();
+      if (!firstPart)
+        value_ += ';';
+      firstPart = false;
+      if (!Clean(*p).empty()) {
+        EscapeInto(value_, clean_, version_, ValueKind::kComponent);
+        end = value_.size();
+        any = true;
+      }
     }
     if (!any && !required)
       return;
-    size_t count = cleaned.size();
-    if (dropTrailing) {
-      while (count > 1 && cleaned[count - 1].empty())
-        --count;
-    }
-    std::string value;
-    for (size_t i = 0; i < count; ++i) {
-      if (i)
-        value += ';';
-      value += cleaned[i];
-    }
-    Line(name, params, value);
+    if (dropTrailing)
+      value_.resize(end);
+    Line(name, params, value_);
   }
 
   // Base64 data in the form of the version (2.1 section 2.1.3 / RFC 2426 section 5.7 / RFC 6350
-  // section 6.2.4 data URI).
-  void Binary(std::string_view name, std::vector<std::string> params, const std::string& bytes,
-              std::string_view mediaType) {
-    const std::string data = Base64(bytes);
-    if (version_ == VCardVersion::k40) {
-      std::string uri = "data:";
-      uri += mediaType;
-      uri += ";base64,";
-      uri += data;
-      Line(name, {}, uri);
+  // section 6.2.4 data URI). `type` is the 2.1/3.0 type name (empty when unknown).
+  void Binary(std::string_view name, std::string_view type, std::string_view mediaType,
+              const std::string& bytes) {
+    value_.clear();
+    if (v40()) {
+      value_ += "data:";
+      value_ += mediaType;
+      value_ += ";base64,";
+      Base64Into(value_, bytes);
+      Line(name, {}, value_);
       return;
     }
-    if (version_ == VCardVersion::k30) {
-      params.insert(params.begin(), "ENCODING=b");
-      Line(name, params, data);
+    params_.assign(v30() ? ";ENCODING=b" : "");
+    if (!type.empty()) {
+      params_ += ";TYPE=";
+      params_ += type;
+    }
+    Base64Into(value_, bytes);
+    if (v30()) {
+      Line(name, params_, value_);
       return;
     }
     // 2.1: the data starts on the next line; every line of it begins with white space and a blank
     // line ends it (section 2.1.3, "BASE64").
-    std::string head(name);
-    for (const auto& p : params) {
-      head += ';';
-      head += p;
-    }
-    head += ";ENCODING=BASE64:\r\n";
-    out_ += head;
+    out_ += name;
+    out_ += params_;
+    out_ += ";ENCODING=BASE64:\r\n";
     constexpr size_t kChunk = 72;
-    for (size_t i = 0; i < data.size(); i += kChunk) {
+    for (size_t i = 0; i < value_.size(); i += kChunk) {
       out_ += ' ';
-      out_.append(data, i, kChunk);
+      out_.append(value_, i, kChunk);
       out_ += "\r\n";
     }
     out_ += "\r\n";
   }
 
-  std::string Take() { return std::move(out_); }
   void Raw(std::string_view s) { out_ += s; }
+
+  // Buffers for callers that compose a value or parameters themselves.
+  std::string& ValueBuffer() {
+    value_.clear();
+    return value_;
+  }
+  std::string& ParamsBuffer() {
+    params_.clear();
+    return params_;
+  }
 
  private:
   VCardVersion version_;
-  std::string out_;
+  std::string& out_;
+  std::string clean_;
+  std::string value_;
+  std::string params_;
 };
 
-// Parameter lists per version: 2.1 bare type names (section 2.1.2), 3.0 TYPE with a comma list
-// (RFC 2426 section 4, "type-param"), 4.0 TYPE plus PREF=1 (RFC 6350 sections 5.6, 5.3).
-std::vector<std::string> Types(VCardVersion v, std::initializer_list<std::string_view> types,
-                               bool pref) {
-  std::vector<std::string> out;
-  if (v == VCardVersion::k21) {
-    for (auto t : types) {
-      std::string upper(t);
-      for (auto& c : upper)
-        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-      out.push_back(upper);
-    }
-    if (pref)
-      out.insert(out.begin() + (out.empty() ? 0 : 1), "PREF");
-    return out;
+// Parameters of one property in each version: 2.1 bare type names (section 2.1.2), 3.0 TYPE with
+// a comma list (RFC 2426 section 4, "type-param"), 4.0 TYPE plus PREF=1 (RFC 6350 sections 5.6,
+// 5.3). Each begins with ";" or is empty.
+struct Params {
+  std::string_view v21;
+  std::string_view v30;
+  std::string_view v40;
+
+  std::string_view For(VCardVersion v) const {
+    return v == VCardVersion::k21 ? v21 : v == VCardVersion::k30 ? v30 : v40;
   }
-  std::string list;
-  for (auto t : types) {
-    if (!list.empty())
-      list += ',';
-    list += t;
-  }
-  if (v == VCardVersion::k30 && pref)
-    list += list.empty() ? "pref" : ",pref";
-  if (!list.empty())
-    out.push_back("TYPE=" + list);
-  if (v == VCardVersion::k40 && pref)
-    out.push_back("PREF=1");
-  return out;
-}
+};
 
 struct PhoneForm {
   PhoneKind kind;
-  // The property (TEL, or X-MS-TEL for the fields the standard types do not cover, as MS-OXVCARD
-  // section 2.1.3.9.5 names them) and the type lists per version.
-  std::string_view name;
-  std::initializer_list<std::string_view> t21;
-  std::initializer_list<std::string_view> t30;
-  std::initializer_list<std::string_view> t40;
-  bool pref = false;
+  // The property in each version: TEL, or X-MS-TEL for the numbers the standard types do not
+  // cover (MS-OXVCARD section 2.1.3.9.5).
+  std::string_view name21;
+  std::string_view name30;
+  std::string_view name40;
+  Params params;
 };
 
-// RFC 2426 section 3.3.1 and RFC 6350 section 6.4.1 type values; the "textphone" type of 4.0 is
-// the TTY/TDD number.
-const PhoneForm kPhoneForms[] = {
-    {PhoneKind::kPrimary, "TEL", {"voice"}, {"voice"}, {"voice"}, true},
-    {PhoneKind::kBusiness, "TEL", {"work", "voice"}, {"work", "voice"}, {"work", "voice"}},
-    {PhoneKind::kBusiness2, "TEL", {"work", "voice"}, {"work", "voice"}, {"work", "voice"}},
-    {PhoneKind::kHome, "TEL", {"home", "voice"}, {"home", "voice"}, {"home", "voice"}},
-    {PhoneKind::kHome2, "TEL", {"home", "voice"}, {"home", "voice"}, {"home", "voice"}},
-    {PhoneKind::kMobile, "TEL", {"cell", "voice"}, {"cell", "voice"}, {"cell", "voice"}},
-    {PhoneKind::kPager, "TEL", {"pager", "voice"}, {"pager"}, {"pager"}},
-    {PhoneKind::kCar, "TEL", {"car", "voice"}, {"car", "voice"}, {"voice"}},
-    {PhoneKind::kIsdn, "TEL", {"isdn"}, {"isdn"}, {"voice"}},
-    {PhoneKind::kBusinessFax, "TEL", {"work", "fax"}, {"work", "fax"}, {"work", "fax"}},
-    {PhoneKind::kHomeFax, "TEL", {"home", "fax"}, {"home", "fax"}, {"home", "fax"}},
-    {PhoneKind::kOtherFax, "TEL", {"fax"}, {"fax"}, {"fax"}},
-    {PhoneKind::kOther, "TEL", {"voice"}, {"voice"}, {"voice"}},
-    {PhoneKind::kAssistant, "X-MS-TEL", {"TYPE=ASSISTANT"}, {"ASSISTANT"}, {"ASSISTANT"}},
-    {PhoneKind::kCallback, "X-MS-TEL", {"TYPE=CALLBACK"}, {"CALLBACK"}, {"CALLBACK"}},
-    {PhoneKind::kCompanyMain, "X-MS-TEL", {"TYPE=COMPANY"}, {"COMPANY"}, {"COMPANY"}},
-    {PhoneKind::kRadio, "X-MS-TEL", {"TYPE=RADIO"}, {"RADIO"}, {"RADIO"}},
-    {PhoneKind::kTelex, "X-MS-TEL", {"TYPE=TELEX"}, {"TELEX"}, {"TELEX"}},
-    {PhoneKind::kTty, "TEL", {"TYPE=TTYTDD"}, {"textphone"}, {"textphone"}},
+// vCard 2.1 section 2.4.1.1, RFC 2426 section 3.3.1 and RFC 6350 section 6.4.1 type values, and
+// MS-OXVCARD's X-MS-TEL types (section 2.1.3.9.5). RFC 6350 lists no type for car and ISDN
+// numbers; they keep RFC 2426's "car" and "isdn" (type tokens RFC 6350's grammar takes, and that
+// MS-OXVCARD's TEL table names), so that a reader still tells them from other voice numbers. The
+// TTY/TDD number is "textphone" in 4.0 (RFC 6350 section 6.4.1); 2.1 and 3.0 have no such type
+// and write it as MS-OXVCARD's X-MS-TEL;TYPE=TTYTDD.
+constexpr PhoneForm kPhoneForms[] = {
+    {PhoneKind::kPrimary,
+     "TEL",
+     "TEL",
+     "TEL",
+     {";VOICE;PREF", ";TYPE=voice,pref", ";TYPE=voice;PREF=1"}},
+    {PhoneKind::kBusiness,
+     "TEL",
+     "TEL",
+     "TEL",
+     {";WORK;VOICE", ";TYPE=work,voice", ";TYPE=work,voice"}},
+    {PhoneKind::kBusiness2,
+     "TEL",
+     "TEL",
+     "TEL",
+     {";WORK;VOICE", ";TYPE=work,voice", ";TYPE=work,voice"}},
+    {PhoneKind::kHome,
+     "TEL",
+     "TEL",
+     "TEL",
+     {";HOME;VOICE", ";TYPE=home,voice", ";TYPE=home,voice"}},
+    {PhoneKind::kHome2,
+     "TEL",
+     "TEL",
+     "TEL",
+     {";HOME;VOICE", ";TYPE=home,voice", ";TYPE=home,voice"}},
+    {PhoneKind::kMobile,
+     "TEL",
+     "TEL",
+     "TEL",
+     {";CELL;VOICE", ";TYPE=cell,voice", ";TYPE=cell,voice"}},
+    {PhoneKind::kPager, "TEL", "TEL", "TEL", {";PAGER;VOICE", ";TYPE=pager", ";TYPE=pager"}},
+    {PhoneKind::kCar, "TEL", "TEL", "TEL", {";CAR;VOICE", ";TYPE=car,voice", ";TYPE=car,voice"}},
+    {PhoneKind::kIsdn, "TEL", "TEL", "TEL", {";ISDN", ";TYPE=isdn", ";TYPE=isdn"}},
+    {PhoneKind::kBusinessFax,
+     "TEL",
+     "TEL",
+     "TEL",
+     {";WORK;FAX", ";TYPE=work,fax", ";TYPE=work,fax"}},
+    {PhoneKind::kHomeFax, "TEL", "TEL", "TEL", {";HOME;FAX", ";TYPE=home,fax", ";TYPE=home,fax"}},
+    {PhoneKind::kOtherFax, "TEL", "TEL", "TEL", {";FAX", ";TYPE=fax", ";TYPE=fax"}},
+    {PhoneKind::kOther, "TEL", "TEL", "TEL", {";VOICE", ";TYPE=voice", ";TYPE=voice"}},
+    {PhoneKind::kAssistant,
+     "X-MS-TEL",
+     "X-MS-TEL",
+     "X-MS-TEL",
+     {";TYPE=ASSISTANT", ";TYPE=ASSISTANT", ";TYPE=ASSISTANT"}},
+    {PhoneKind::kCallback,
+     "X-MS-TEL",
+     "X-MS-TEL",
+     "X-MS-TEL",
+     {";TYPE=CALLBACK", ";TYPE=CALLBACK", ";TYPE=CALLBACK"}},
+    {PhoneKind::kCompanyMain,
+     "X-MS-TEL",
+     "X-MS-TEL",
+     "X-MS-TEL",
+     {";TYPE=COMPANY", ";TYPE=COMPANY", ";TYPE=COMPANY"}},
+    {PhoneKind::kRadio,
+     "X-MS-TEL",
+     "X-MS-TEL",
+     "X-MS-TEL",
+     {";TYPE=RADIO", ";TYPE=RADIO", ";TYPE=RADIO"}},
+    {PhoneKind::kTelex,
+     "X-MS-TEL",
+     "X-MS-TEL",
+     "X-MS-TEL",
+     {";TYPE=TELEX", ";TYPE=TELEX", ";TYPE=TELEX"}},
+    {PhoneKind::kTty,
+     "X-MS-TEL",
+     "X-MS-TEL",
+     "TEL",
+     {";TYPE=TTYTDD", ";TYPE=TTYTDD", ";TYPE=textphone"}},
 };
 
 void WritePhones(CardWriter& w, const Contact& c) {
+  const VCardVersion v = w.version();
   for (const auto& form : kPhoneForms) {
     for (const auto& phone : c.phones) {
       if (phone.kind != form.kind)
         continue;
-      const std::string number = CleanText(phone.number);
-      if (number.empty())
-        continue;
-      std::vector<std::string> params;
-      if (w.v21()) {
-        params = Types(w.version(), form.t21, form.pref);
-        for (auto& p : params) {
-          if (p.rfind("TYPE=", 0) == 0)
-            p = "TYPE=" + p.substr(5);  // keep X-MS-TEL's TYPE as is
-        }
-      } else {
-        params =
-            Types(w.version(), w.version() == VCardVersion::k30 ? form.t30 : form.t40, form.pref);
-      }
-      // The TTY/TDD number in 2.1 has no standard type: write it as X-MS-TEL like the others.
-      const std::string_view name =
-          (form.kind == PhoneKind::kTty && w.v21()) ? std::string_view("X-MS-TEL") : form.name;
-      w.Line(name, params, Escape(number, !w.v21(), !w.v40()));
+      const std::string_view name = v == VCardVersion::k21   ? form.name21
+                                    : v == VCardVersion::k30 ? form.name30
+                                                             : form.name40;
+      w.Text(name, form.params.For(v), phone.number);
     }
   }
 }
 
-void WriteAddress(CardWriter& w, const PostalAddress& a, std::string_view type, bool pref) {
+// ADR types (vCard 2.1 section 2.3.1.1, RFC 2426 section 3.2.1, RFC 6350 section 6.3.1); the
+// mailing address carries the preference. The other address is "postal" before 4.0, which has
+// no such type.
+constexpr Params kWorkAddress{";WORK", ";TYPE=work", ";TYPE=work"};
+constexpr Params kWorkAddressPref{";WORK;PREF", ";TYPE=work,pref", ";TYPE=work;PREF=1"};
+constexpr Params kHomeAddress{";HOME", ";TYPE=home", ";TYPE=home"};
+constexpr Params kHomeAddressPref{";HOME;PREF", ";TYPE=home,pref", ";TYPE=home;PREF=1"};
+constexpr Params kOtherAddress{";POSTAL", ";TYPE=postal", ""};
+constexpr Params kOtherAddressPref{";POSTAL;PREF", ";TYPE=postal,pref", ";PREF=1"};
+
+void WriteAddress(CardWriter& w, const PostalAddress& a, const Params& params) {
   if (a.Empty())
     return;
   const std::string empty;
-  std::vector<std::string> params;
-  if (type.empty()) {
-    params = Types(w.version(), {}, pref);
-  } else {
-    params = Types(w.version(), {type}, pref);
-  }
-  const std::string label = CleanText(a.label);
-  if (w.version() == VCardVersion::k40 && !label.empty()) {
+  std::string_view p = params.For(w.version());
+  const bool label = !w.Clean(a.label).empty();
+  if (w.v40() && label) {
     // RFC 6350 section 6.3.1: the delivery label is the LABEL parameter of ADR.
-    params.push_back("LABEL=" + QuotedParam(label));
+    std::string& composed = w.ParamsBuffer();
+    composed += p;
+    composed += ";LABEL=";
+    QuotedParamInto(composed, w.Clean(a.label));
+    p = composed;
   }
   // RFC 2426 section 3.2.1 / RFC 6350 section 6.3.1: post office box; extended address; street;
   // locality; region; postal code; country.
-  w.Structured("ADR", params,
+  w.Structured("ADR", p,
                {&a.poBox, &empty, &a.street, &a.city, &a.region, &a.postalCode, &a.country},
                /*dropTrailing=*/false, /*required=*/true);
-  if (w.version() != VCardVersion::k40 && !label.empty()) {
+  if (!w.v40() && label) {
     // RFC 2426 section 3.2.2 / vCard 2.1 section 2.3.2: LABEL with the same types.
-    w.Text("LABEL", params, a.label);
+    w.Text("LABEL", params.For(w.version()), a.label);
   }
 }
 
 // The picture's format from its first bytes: the 2.1/3.0 type name and the 4.0 media type.
-struct PhotoType {
+struct PictureType {
   std::string_view name;
   std::string_view media;
 };
-PhotoType DetectPhoto(const std::string& b) {
+PictureType DetectPicture(const std::string& b) {
   auto starts = [&](std::string_view sig) { return b.compare(0, sig.size(), sig) == 0; };
   if (starts("\xFF\xD8\xFF"))
     return {"JPEG", "image/jpeg"};
@@ -490,9 +750,16 @@ PhotoType DetectPhoto(const std::string& b) {
   return {"", "application/octet-stream"};
 }
 
+void WritePicture(CardWriter& w, std::string_view name, const std::string& bytes) {
+  if (bytes.empty())
+    return;
+  const PictureType type = DetectPicture(bytes);
+  w.Binary(name, type.name, type.media, bytes);
+}
+
 std::string FormattedName(const Contact& c) {
   for (const std::string* s : {&c.displayName, &c.subject, &c.fileAs}) {
-    if (!CleanText(*s).empty())
+    if (!detail::CleanText(*s).empty())
       return *s;
   }
   std::string composed;
@@ -508,10 +775,36 @@ std::string FormattedName(const Contact& c) {
   return composed;
 }
 
+// The people a contact names. MS-OXVCARD section 2.1.3.9.8 (X-MS-MANAGER;N), 2.1.3.9.9
+// (X-MS-ASSISTANT;N), and its X-MS-SPOUSE;N and X-MS-CHILD: in 2.1 the N parameter is a bare
+// name, in 3.0 it is written TYPE=N, the form of MS-OXVCARD's own example (section 3.2). 4.0 has
+// RELATED (RFC 6350 section 6.6.6) with the types "spouse", "child" and "agent" (a person who
+// acts for the contact: the assistant), text values with VALUE=text; it has no type for a
+// manager, who keeps the X-MS-MANAGER form.
+void WritePeople(CardWriter& w, const Contact& c) {
+  const VCardVersion v = w.version();
+  constexpr Params kName{";N", ";TYPE=N", ";TYPE=N"};
+  w.Text("X-MS-MANAGER", kName.For(v), c.managerName);
+  if (w.v40()) {
+    w.Text("RELATED", ";TYPE=agent;VALUE=text", c.assistantName);
+    w.Text("RELATED", ";TYPE=spouse;VALUE=text", c.spouseName);
+    for (const auto& child : c.children)
+      w.Text("RELATED", ";TYPE=child;VALUE=text", child);
+    return;
+  }
+  w.Text("X-MS-ASSISTANT", kName.For(v), c.assistantName);
+  w.Text("X-MS-SPOUSE", kName.For(v), c.spouseName);
+  for (const auto& child : c.children)
+    w.Text("X-MS-CHILD", {}, child);
+}
+
 }  // namespace
 
 std::string WriteVCard(const Contact& c, VCardVersion v) {
-  CardWriter w(v);
+  std::string out;
+  out.reserve(1024 + c.notes.size() * 3 / 2 +
+              (c.photo.size() + c.businessCardPicture.size()) * 7 / 5);
+  CardWriter w(v, out);
   w.Raw("BEGIN:VCARD\r\n");
   // RFC 6350 section 6.7.9: VERSION directly after BEGIN.
   w.Raw(v == VCardVersion::k21   ? "VERSION:2.1\r\n"
@@ -525,39 +818,45 @@ std::string WriteVCard(const Contact& c, VCardVersion v) {
 
   // FN: required in 3.0 (RFC 2426 section 3.1.1) and 4.0 (RFC 6350 section 6.2.1).
   const std::string fn = FormattedName(c);
-  if (CleanText(fn).empty()) {
+  if (w.Clean(fn).empty()) {
     if (v != VCardVersion::k21)
       w.Line("FN", {}, "");
   } else {
     w.Text("FN", {}, fn);
   }
-  // NICKNAME: RFC 2426 section 3.1.3 / RFC 6350 section 6.2.3 (2.1 readers take it as well).
-  w.Text("NICKNAME", {}, c.nickname);
+  // NICKNAME: RFC 2426 section 3.1.3 / RFC 6350 section 6.2.3 (2.1 readers take it as well), a
+  // list of which the contact's nickname is one item.
+  w.Text("NICKNAME", {}, c.nickname, ValueKind::kListItem);
+  // Initials: no vCard version has a property for them.
+  w.Text("X-INITIALS", {}, c.initials);
 
   // ORG: organisation name; unit (RFC 2426 section 3.5.5).
   w.Structured("ORG", {}, {&c.company, &c.department}, /*dropTrailing=*/true);
   w.Text("TITLE", {}, c.jobTitle);   // RFC 2426 section 3.5.1
   w.Text("ROLE", {}, c.profession);  // RFC 2426 section 3.5.2
-  w.Text("NOTE", {}, c.notes);       // RFC 2426 section 3.6.2
+  // The office: no vCard version has a property for it.
+  w.Text("X-OFFICE-LOCATION", {}, c.officeLocation);
+  WritePeople(w, c);
+  w.Text("NOTE", {}, c.notes);  // RFC 2426 section 3.6.2
 
   WritePhones(w, c);
 
-  // ADR and LABEL: the mailing address carries the preference.
-  WriteAddress(w, c.work, "work", c.mailing == MailingAddress::kWork);
-  WriteAddress(w, c.home, "home", c.mailing == MailingAddress::kHome);
-  WriteAddress(w, c.other, v == VCardVersion::k40 ? "" : "postal",
-               c.mailing == MailingAddress::kOther);
+  WriteAddress(w, c.work, c.mailing == MailingAddress::kWork ? kWorkAddressPref : kWorkAddress);
+  WriteAddress(w, c.home, c.mailing == MailingAddress::kHome ? kHomeAddressPref : kHomeAddress);
+  WriteAddress(w, c.other, c.mailing == MailingAddress::kOther ? kOtherAddressPref : kOtherAddress);
   if (c.mailing != MailingAddress::kNone) {
-    w.Line("X-MS-OL-DEFAULT-POSTAL-ADDRESS", {}, std::to_string(static_cast<int>(c.mailing)));
+    const char id[2] = {static_cast<char>('0' + static_cast<int>(c.mailing)), '\0'};
+    w.Line("X-MS-OL-DEFAULT-POSTAL-ADDRESS", {}, id);
   }
 
   // URL: RFC 2426 section 3.6.8 / RFC 6350 section 6.7.8; a URI, not escaped.
-  for (const auto& [url, type] :
-       {std::pair{&c.businessHomePage, "work"}, std::pair{&c.personalHomePage, "home"}}) {
-    const std::string u = CleanText(*url);
+  for (const auto& [url, params] :
+       {std::pair{&c.businessHomePage, Params{";WORK", ";TYPE=work", ";TYPE=work"}},
+        std::pair{&c.personalHomePage, Params{";HOME", ";TYPE=home", ";TYPE=home"}}}) {
+    const std::string& u = w.Clean(*url);
     if (u.empty() || u.find('\n') != std::string::npos)
       continue;
-    w.Line("URL", Types(v, {type}, false), u);
+    w.Line("URL", params.For(v), u);
   }
 
   // BDAY: RFC 2426 section 3.1.5 / RFC 6350 section 6.2.5; ANNIVERSARY: RFC 6350 section 6.2.6,
@@ -569,56 +868,76 @@ std::string WriteVCard(const Contact& c, VCardVersion v) {
            DateText(*c.anniversary, v));
   }
 
+  // Gender: GENDER in 4.0 (RFC 6350 section 6.2.7, sex "F" or "M"); before it the form Outlook and
+  // the Windows address book write, X-WAB-GENDER with PidTagGender's number (1 female, 2 male).
+  if (c.gender == Gender::kFemale || c.gender == Gender::kMale) {
+    const bool female = c.gender == Gender::kFemale;
+    if (v == VCardVersion::k40) {
+      w.Line("GENDER", {}, female ? "F" : "M");
+    } else {
+      w.Line("X-WAB-GENDER", {}, female ? "1" : "2");
+    }
+  }
+  // Hobbies: X-MS-INTERESTS (the form MS-OXVCARD imports to PidTagHobbies) in every version;
+  // the HOBBY of RFC 6715 is a list of single hobbies, not one text.
+  w.Text("X-MS-INTERESTS", {}, c.hobbies);
+
   // EMAIL: RFC 2426 section 3.3.2 / RFC 6350 section 6.4.2; the first address is preferred.
   bool first = true;
   for (const auto& e : c.emails) {
-    const std::string addr = CleanText(e);
-    if (addr.empty())
+    if (w.Clean(e).empty())
       continue;
-    std::vector<std::string> params =
-        v == VCardVersion::k40 ? Types(v, {}, first) : Types(v, {"internet"}, first);
-    w.Line("EMAIL", params, Escape(addr, !w.v21(), !w.v40()));
+    constexpr Params kEmail{";INTERNET", ";TYPE=internet", ""};
+    constexpr Params kEmailPref{";INTERNET;PREF", ";TYPE=internet,pref", ";PREF=1"};
+    w.Text("EMAIL", (first ? kEmailPref : kEmail).For(v), e);
     first = false;
   }
 
   // IM: X-MS-IMADDRESS before 4.0 (MS-OXVCARD), IMPP with a URI in 4.0 (RFC 6350 section 6.4.3).
-  if (const std::string im = CleanText(c.imAddress); !im.empty()) {
+  if (const std::string& im = w.Clean(c.imAddress); !im.empty()) {
     if (v == VCardVersion::k40) {
-      const bool hasScheme = im.find(':') != std::string::npos;
-      w.Line("IMPP", {}, hasScheme ? im : "sip:" + im);
+      std::string& uri = w.ValueBuffer();
+      if (im.find(':') == std::string::npos)
+        uri += "sip:";
+      uri += im;
+      w.Line("IMPP", {}, uri);
     } else {
-      w.Text("X-MS-IMADDRESS", {}, im);
+      w.Text("X-MS-IMADDRESS", {}, c.imAddress);
     }
   }
 
-  // PHOTO: RFC 2426 section 3.1.4 / RFC 6350 section 6.2.4.
-  if (!c.photo.empty()) {
-    const PhotoType type = DetectPhoto(c.photo);
-    std::vector<std::string> params;
-    if (!type.name.empty())
-      params.push_back("TYPE=" + std::string(type.name));
-    w.Binary("PHOTO", params, c.photo, type.media);
-  }
+  // PHOTO: RFC 2426 section 3.1.4 / RFC 6350 section 6.2.4. The business card's picture as
+  // MS-OXVCARD's X-MS-CARDPICTURE, in the form of PHOTO.
+  WritePicture(w, "PHOTO", c.photo);
+  WritePicture(w, "X-MS-CARDPICTURE", c.businessCardPicture);
 
   // CATEGORIES: a comma-separated list (RFC 2426 section 3.6.1 / RFC 6350 section 6.7.1).
-  std::string categories;
+  std::string& categories = w.ValueBuffer();
   for (const auto& cat : c.categories) {
-    const std::string clean = CleanText(cat);
+    const std::string& clean = w.Clean(cat);
     if (clean.empty())
       continue;
     if (!categories.empty())
       categories += ',';
-    std::string escaped = Escape(clean, !w.v21(), !w.v40());
-    categories += escaped;
+    EscapeInto(categories, clean, v, ValueKind::kListItem);
   }
   if (!categories.empty())
     w.Line("CATEGORIES", {}, categories);
+
+  // Sensitivity: CLASS (RFC 2426 section 3.7.1; MS-OXVCARD imports CLASS to PidTagSensitivity),
+  // PRIVATE for a personal or private contact, CONFIDENTIAL for a confidential one. 2.1 and 4.0
+  // have no CLASS and write X-CLASS.
+  if (c.sensitivity != Sensitivity::kNormal) {
+    const std::string_view value =
+        c.sensitivity == Sensitivity::kConfidential ? "CONFIDENTIAL" : "PRIVATE";
+    w.Line(v == VCardVersion::k30 ? "CLASS" : "X-CLASS", {}, value);
+  }
 
   if (c.lastModified)
     w.Line("REV", {}, TimestampText(*c.lastModified, v));
 
   w.Raw("END:VCARD\r\n");
-  return w.Take();
+  return out;
 }
 
 }  // namespace tarnvex::vcard

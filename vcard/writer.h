@@ -28,22 +28,39 @@ namespace detail {
 // text with CRLF after every physical line.
 std::string Fold(const std::string& line);
 
-// QUOTED-PRINTABLE of a vCard 2.1 value with soft line breaks; `used` is the length of the
-// physical line before the value (name, parameters and colon). Line breaks are encoded =0D=0A.
+// QUOTED-PRINTABLE of a vCard 2.1 value with soft line breaks, ending with CRLF; `used` is the
+// length of the physical line before the value (name, parameters and colon). Line breaks are
+// encoded =0D=0A. Every physical line holds at most 76 characters; none starts or ends with a
+// space or tab (written =20, =09 there), and no soft break falls inside an =XX triplet or inside
+// the bytes of one UTF-8 character. The Into form appends to `out`.
 std::string QuotedPrintable(const std::string& value, size_t used);
+void QuotedPrintableInto(std::string& out, std::string_view value, size_t used);
 
 std::string Base64(const std::string& bytes);
+void Base64Into(std::string& out, std::string_view bytes);
 
 // Valid UTF-8 with the line breaks of any convention made "\n" and other control characters
-// (except tab) removed; bytes that are not UTF-8 become U+FFFD.
+// (except tab) removed; bytes that are not UTF-8 become U+FFFD. The Into form appends to `out`.
 std::string CleanText(const std::string& text);
+void CleanTextInto(std::string& out, std::string_view text);
 
-// Text escaping: backslash and comma always, the semicolon when `semicolon` is set, a line break
-// as "\n" when `lineBreaksAsBackslashN` is set (else kept).
+// Where a text stands in a property's value: the whole value, a component of a structured value
+// (N, ADR, ORG) or an item of a list (CATEGORIES, NICKNAME).
+enum class ValueKind { kText, kComponent, kListItem };
+
+// Text escaping in the rules of the version, appended to `out`. 3.0: backslash, comma,
+// semicolon, a line break as "\n" (RFC 2426 section 4). 4.0: the same, the semicolon only in a
+// component (RFC 6350 section 3.4). 2.1: "\\" for a backslash, "\;" in a component (section
+// 2.1.3), "\," in a list item only; line breaks kept, for quoted-printable to carry.
+void EscapeInto(std::string& out, std::string_view text, VCardVersion version, ValueKind kind);
+
+// Escaping in the 3.0 manner: backslash and comma always, the semicolon when `semicolon` is set,
+// a line break as "\n" when `lineBreaksAsBackslashN` is set (else kept).
 std::string Escape(std::string_view text, bool lineBreaksAsBackslashN, bool semicolon);
 
 // A parameter value quoted with RFC 6868's escapes (^^, ^n, ^').
 std::string QuotedParam(const std::string& text);
+void QuotedParamInto(std::string& out, std::string_view text);
 
 // A date in the form of the version: "1996-04-15" in 3.0, "19960415" in 2.1 and 4.0.
 std::string DateText(const Date& date, VCardVersion version);

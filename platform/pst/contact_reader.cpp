@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "text/case.h"
 #include "vcard/contact_properties.h"
@@ -48,6 +50,13 @@ bool Fits(const ContactProperty& row, uint32_t storedType) {
     default:
       return storedType == static_cast<uint32_t>(row.type);
   }
+}
+
+// A list of texts, or a single text as a list of one.
+std::vector<std::string> Texts(const store::Entry& e) {
+  if (IsMultiString(e.ValueType()))
+    return e.Texts();
+  return {e.Text()};
 }
 
 // The row of a property the reader maps to a field; null for every other property.
@@ -146,11 +155,28 @@ Contact ReadContact(const store::Item& message) {
         c.lastModified = vcard::FiletimeToUnix(e.Filetime());
         break;
       case ContactField::kCategories:
-        if (IsMultiString(e.ValueType())) {
-          c.categories = e.Texts();
-        } else {
-          c.categories = {e.Text()};
-        }
+        c.categories = Texts(e);
+        break;
+      case ContactField::kChildren:
+        c.children = Texts(e);
+        break;
+      case ContactField::kGender: {
+        // PT_I2, two bytes little-endian; values beyond the three PidTagGender defines count as
+        // unspecified.
+        const std::string raw = e.Bytes();
+        const unsigned v = raw.size() >= 2 ? static_cast<unsigned char>(raw[0]) |
+                                                 static_cast<unsigned char>(raw[1]) << 8
+                                           : 0;
+        c.gender = v <= 2 ? static_cast<vcard::Gender>(v) : vcard::Gender::kUnspecified;
+        break;
+      }
+      case ContactField::kSensitivity: {
+        const uint32_t v = e.Int32();
+        c.sensitivity = v <= 3 ? static_cast<vcard::Sensitivity>(v) : vcard::Sensitivity::kNormal;
+        break;
+      }
+      case ContactField::kBusinessCardPicture:
+        c.businessCardPicture = e.Bytes();
         break;
       case ContactField::kHasPicture:
         hasPicture = e.Boolean();

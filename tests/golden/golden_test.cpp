@@ -163,7 +163,7 @@ TEST_P(GoldenCards, ExportMatchesTheCommittedCards) {
 
 std::vector<Case> AllCases() {
   std::vector<Case> cases;
-  for (const char* fixture : {"folders", "full", "names"}) {
+  for (const char* fixture : {"folders", "full", "names", "strict"}) {
     for (const char* version : {"2.1", "3.0", "4.0"})
       cases.push_back({fixture, version});
   }

@@ -86,8 +86,14 @@ TEST(ContactPropertiesTest, EachFieldHasTheTypeItIsReadAs) {
     PropertyType expected = PropertyType::kString;
     if (f == ContactField::kNone)
       continue;
-    if (f == ContactField::kMailingAddress)
+    if (f == ContactField::kMailingAddress || f == ContactField::kSensitivity)
       expected = PropertyType::kInt32;
+    if (f == ContactField::kGender)
+      expected = PropertyType::kInt16;
+    if (f == ContactField::kChildren)
+      expected = PropertyType::kMultiString;
+    if (f == ContactField::kBusinessCardPicture)
+      expected = PropertyType::kBinary;
     if (f == ContactField::kBirthday || f == ContactField::kBirthdayLocal ||
         f == ContactField::kAnniversary || f == ContactField::kAnniversaryLocal ||
         f == ContactField::kLastModified) {
@@ -161,9 +167,11 @@ TEST(ContactPropertiesTest, TextFieldsReachEveryTextOfTheContactOnce) {
   for (std::string* m : members)
     *m = "value " + std::to_string(++n);
   for (const std::string* s :
-       {&c.fileAs, &c.displayName, &c.subject, &c.givenName, &c.middleName, &c.surname, &c.prefix,
-        &c.suffix, &c.nickname, &c.company, &c.department, &c.jobTitle, &c.profession,
-        &c.businessHomePage, &c.personalHomePage, &c.imAddress, &c.notes}) {
+       {&c.fileAs,        &c.displayName, &c.subject,    &c.givenName,        &c.middleName,
+        &c.surname,       &c.prefix,      &c.suffix,     &c.nickname,         &c.company,
+        &c.department,    &c.jobTitle,    &c.profession, &c.businessHomePage, &c.personalHomePage,
+        &c.imAddress,     &c.notes,       &c.initials,   &c.officeLocation,   &c.managerName,
+        &c.assistantName, &c.spouseName,  &c.hobbies}) {
     EXPECT_FALSE(s->empty());
   }
   for (const PostalAddress* a : {&c.work, &c.home, &c.other}) {
@@ -172,7 +180,7 @@ TEST(ContactPropertiesTest, TextFieldsReachEveryTextOfTheContactOnce) {
       EXPECT_FALSE(s->empty());
     }
   }
-  EXPECT_EQ(members.size(), 17u + 3u * 7u);
+  EXPECT_EQ(members.size(), 23u + 3u * 7u);
   EXPECT_EQ(TextField(c, ContactField::kNone), nullptr);
   EXPECT_EQ(TextField(c, ContactField::kPhoneHome), nullptr);
   EXPECT_EQ(TextField(c, ContactField::kEmail1Address), nullptr);

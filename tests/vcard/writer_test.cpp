@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "text/utf.h"
 
 namespace tarnvex::vcard {
 namespace {
@@ -31,6 +34,34 @@ TEST(EscapeTest, BackslashCommaSemicolonAndLineBreaks) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(Escape(c.in, c.backslashN, c.semicolon), c.out) << c.in;
+}
+
+// Each version's escapes, by where the text stands: 3.0 escapes backslash, comma, semicolon and
+// line breaks everywhere; 4.0 the semicolon only in a component; 2.1 has "\;" in a component and
+// nothing else but the backslash, and "\," in a CATEGORIES item.
+TEST(EscapeTest, EachVersionByPlace) {
+  const std::string in = "a\\b,c;d\ne";
+  struct Case {
+    VCardVersion version;
+    ValueKind kind;
+    std::string out;
+  };
+  const Case cases[] = {
+      {VCardVersion::k21, ValueKind::kText, "a\\\\b,c;d\ne"},
+      {VCardVersion::k21, ValueKind::kComponent, "a\\\\b,c\\;d\ne"},
+      {VCardVersion::k21, ValueKind::kListItem, "a\\\\b\\,c;d\ne"},
+      {VCardVersion::k30, ValueKind::kText, "a\\\\b\\,c\\;d\\ne"},
+      {VCardVersion::k30, ValueKind::kComponent, "a\\\\b\\,c\\;d\\ne"},
+      {VCardVersion::k30, ValueKind::kListItem, "a\\\\b\\,c\\;d\\ne"},
+      {VCardVersion::k40, ValueKind::kText, "a\\\\b\\,c;d\\ne"},
+      {VCardVersion::k40, ValueKind::kComponent, "a\\\\b\\,c\\;d\\ne"},
+      {VCardVersion::k40, ValueKind::kListItem, "a\\\\b\\,c;d\\ne"},
+  };
+  for (const auto& c : cases) {
+    std::string out = "x";
+    EscapeInto(out, in, c.version, c.kind);
+    EXPECT_EQ(out, "x" + c.out) << static_cast<int>(c.version) << " " << static_cast<int>(c.kind);
+  }
 }
 
 // RFC 6868: ^ becomes ^^, a line break ^n and a double quote ^'.
@@ -86,6 +117,19 @@ TEST(FoldTest, ExactPlaces) {
   EXPECT_EQ(Fold(std::string(74, 'a') + "\xC3\xA9"), std::string(74, 'a') + "\r\n \xC3\xA9\r\n");
 }
 
+// A fold leaves no space or tab at either end of a line and parts no escape from its
+// character: it moves back a few characters of ASCII instead.
+TEST(FoldTest, NoBlankAtALineEndAndNoEscapeParted) {
+  const std::string a74(74, 'a');
+  EXPECT_EQ(Fold(a74 + " b"), std::string(73, 'a') + "\r\n a b\r\n");
+  EXPECT_EQ(Fold(a74 + "b c"), a74 + "\r\n b c\r\n");
+  EXPECT_EQ(Fold(a74 + "\\,b"), a74 + "\r\n \\,b\r\n");
+  EXPECT_EQ(Fold(std::string(73, 'a') + "\\\\,b"), std::string(73, 'a') + "\\\\\r\n ,b\r\n");
+  EXPECT_EQ(Fold(a74 + "^^b"), a74 + "\r\n ^^b\r\n");
+  // Trailing white space never makes a line of its own.
+  EXPECT_EQ(Fold(a74 + "b   "), a74 + "\r\n b   \r\n");
+}
+
 TEST(FoldTest, BytesThatAreNotUtf8StandAlone) {
   const std::string line = std::string(74, 'a') + "\xE5\xB1" + std::string(10, 'z');
   const std::string folded = Fold(line);
@@ -102,6 +146,97 @@ TEST(QuotedPrintableTest, ExactEncoding) {
   EXPECT_EQ(QuotedPrintable(std::string(80, 'q'), 0),
             std::string(75, 'q') + "=\r\n" + std::string(5, 'q') + "\r\n");
   EXPECT_EQ(QuotedPrintable(std::string(76, 'q'), 0), std::string(76, 'q') + "\r\n");
+}
+
+// What readers that unfold a continued line as RFC 2425 does (ez-vcard) need of vCard 2.1's
+// quoted-printable: a soft break never leaves a space or tab at either end of a physical line.
+TEST(QuotedPrintableTest, NoBlankAtEitherEndOfALine) {
+  // "on Saturday!": the soft break falls where the space is; the space starts the next line
+  // encoded.
+  EXPECT_EQ(QuotedPrintable("abcd on Saturday!", 70), "abcd=\r\n=20on Saturday!\r\n");
+  // "75001 Paris": the space would end the line before the break.
+  EXPECT_EQ(QuotedPrintable("75001 Paris", 69), "75001=\r\n=20Paris\r\n");
+  EXPECT_EQ(QuotedPrintable("tab\tend", 71), "tab=\r\n=09end\r\n");
+  // White space where the value starts or ends is encoded wherever it is.
+  EXPECT_EQ(QuotedPrintable(" lead", 5), "=20lead\r\n");
+  EXPECT_EQ(QuotedPrintable("trail \t", 5), "trail =09\r\n");
+  // Inside a line it stays as it is.
+  EXPECT_EQ(QuotedPrintable("a b\tc", 5), "a b\tc\r\n");
+}
+
+// A character's bytes stay on one line, and so does each =XX triplet.
+TEST(QuotedPrintableTest, CharactersAndTripletsAreNotSplit) {
+  EXPECT_EQ(QuotedPrintable("ab\xC3\xA9"
+                            "cd",
+                            72),
+            "ab=\r\n=C3=A9cd\r\n");
+  EXPECT_EQ(QuotedPrintable("ab=cd", 73), "ab=\r\n=3Dcd\r\n");
+  EXPECT_EQ(QuotedPrintable("a\xF0\x9F\x98\x80", 64), "a=\r\n=F0=9F=98=80\r\n");
+}
+
+// Checks the rules every quoted-printable value keeps and gives it back decoded.
+std::string DecodeCheckingQp(const std::string& qp, size_t used, const std::string& value) {
+  std::string decoded;
+  size_t start = 0;
+  bool first = true;
+  while (start < qp.size()) {
+    const size_t end = qp.find("\r\n", start);
+    EXPECT_NE(end, std::string::npos);
+    if (end == std::string::npos)
+      break;
+    std::string line = qp.substr(start, end - start);
+    start = end + 2;
+    EXPECT_LE(line.size() + (first ? used : 0), 76u) << value;
+    first = false;
+    const bool soft = !line.empty() && line.back() == '=' && start < qp.size();
+    if (soft)
+      line.pop_back();
+    if (!line.empty()) {
+      EXPECT_FALSE(line.front() == ' ' || line.front() == '\t') << "line starts blank: " << value;
+      EXPECT_FALSE(line.back() == ' ' || line.back() == '\t') << "line ends blank: " << value;
+    }
+    std::string bytes;
+    for (size_t i = 0; i < line.size(); ++i) {
+      if (line[i] == '=') {
+        EXPECT_LT(i + 2, line.size() + 0) << "a triplet split: " << value;
+        if (i + 2 >= line.size())
+          return {};
+        bytes += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        bytes += line[i];
+      }
+    }
+    EXPECT_TRUE(text::IsValidUtf8(bytes)) << "a character split: " << value;
+    decoded += bytes;
+  }
+  return decoded;
+}
+
+TEST(QuotedPrintableTest, EveryPlaceOfABreak) {
+  const std::vector<std::string> tails = {" on Saturday!",
+                                          "\tcolumn",
+                                          "  two",
+                                          " ",
+                                          "\t",
+                                          "\xC3\xA9\xC3\xA9",
+                                          "\xE6\xBC\xA2\xE5\xAD\x97",
+                                          "\xF0\x9F\x98\x80 x",
+                                          "=3D",
+                                          "\n next",
+                                          " \n",
+                                          "a \tb"};
+  for (size_t used : {0u, 45u, 48u, 60u}) {
+    for (size_t lead = 0; lead < 90; ++lead) {
+      for (const auto& tail : tails) {
+        const std::string value = std::string(lead, 'x') + tail + std::string(lead % 7, 'y');
+        std::string expected;
+        for (char c : value)
+          expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        EXPECT_EQ(DecodeCheckingQp(QuotedPrintable(value, used), used, value), expected) << value;
+      }
+    }
+  }
 }
 
 TEST(CleanTextTest, KeepsValidTextAndReplacesTheRest) {
@@ -136,7 +271,7 @@ TEST(CardTest, Small30) {
             "N:Smith;John;;;\r\n"
             "FN:John Smith\r\n"
             "TEL;TYPE=voice,pref:555-1111\r\n"
-            "TEL;TYPE=textphone:555-0000\r\n"
+            "X-MS-TEL;TYPE=TTYTDD:555-0000\r\n"  // 3.0 has no textphone type
             "ADR;TYPE=home,pref:;;1 Main St;Springfield;;62701;\r\n"
             "LABEL;TYPE=home,pref:1 Main St\\nSpringfield 62701\r\n"
             "X-MS-OL-DEFAULT-POSTAL-ADDRESS:1\r\n"
@@ -173,6 +308,95 @@ TEST(CardTest, Tty21IsAnXMsTel) {
             "N:Smith\r\n"
             "FN:Smith\r\n"
             "X-MS-TEL;TYPE=TTYTDD:555-0000\r\n"
+            "END:VCARD\r\n");
+}
+
+// The fields MS-OXVCARD maps beside the ones above, in each version's form.
+Contact PeopleContact() {
+  Contact c;
+  c.surname = "Smith";
+  c.initials = "J.S.";
+  c.officeLocation = "B4, Room 1";
+  c.managerName = "Max";
+  c.assistantName = "Anna";
+  c.spouseName = "Kim";
+  c.children = {"Lena", "Tom, Jr."};
+  c.gender = Gender::kMale;
+  c.hobbies = "Sailing, chess";
+  c.sensitivity = Sensitivity::kConfidential;
+  c.phones = {{PhoneKind::kCar, "1"}, {PhoneKind::kIsdn, "2"}, {PhoneKind::kTty, "3"}};
+  c.businessCardPicture = std::string("\x89PNG\r\n\x1A\n", 8);
+  return c;
+}
+
+TEST(CardTest, People21) {
+  EXPECT_EQ(WriteVCard(PeopleContact(), VCardVersion::k21),
+            "BEGIN:VCARD\r\n"
+            "VERSION:2.1\r\n"
+            "N:Smith\r\n"
+            "FN:Smith\r\n"
+            "X-INITIALS:J.S.\r\n"
+            "X-OFFICE-LOCATION:B4, Room 1\r\n"
+            "X-MS-MANAGER;N:Max\r\n"
+            "X-MS-ASSISTANT;N:Anna\r\n"
+            "X-MS-SPOUSE;N:Kim\r\n"
+            "X-MS-CHILD:Lena\r\n"
+            "X-MS-CHILD:Tom, Jr.\r\n"
+            "TEL;CAR;VOICE:1\r\n"
+            "TEL;ISDN:2\r\n"
+            "X-MS-TEL;TYPE=TTYTDD:3\r\n"
+            "X-WAB-GENDER:2\r\n"
+            "X-MS-INTERESTS:Sailing, chess\r\n"
+            "X-MS-CARDPICTURE;TYPE=PNG;ENCODING=BASE64:\r\n"
+            " iVBORw0KGgo=\r\n"
+            "\r\n"
+            "X-CLASS:CONFIDENTIAL\r\n"
+            "END:VCARD\r\n");
+}
+
+TEST(CardTest, People30) {
+  EXPECT_EQ(WriteVCard(PeopleContact(), VCardVersion::k30),
+            "BEGIN:VCARD\r\n"
+            "VERSION:3.0\r\n"
+            "N:Smith;;;;\r\n"
+            "FN:Smith\r\n"
+            "X-INITIALS:J.S.\r\n"
+            "X-OFFICE-LOCATION:B4\\, Room 1\r\n"
+            "X-MS-MANAGER;TYPE=N:Max\r\n"
+            "X-MS-ASSISTANT;TYPE=N:Anna\r\n"
+            "X-MS-SPOUSE;TYPE=N:Kim\r\n"
+            "X-MS-CHILD:Lena\r\n"
+            "X-MS-CHILD:Tom\\, Jr.\r\n"
+            "TEL;TYPE=car,voice:1\r\n"
+            "TEL;TYPE=isdn:2\r\n"
+            "X-MS-TEL;TYPE=TTYTDD:3\r\n"
+            "X-WAB-GENDER:2\r\n"
+            "X-MS-INTERESTS:Sailing\\, chess\r\n"
+            "X-MS-CARDPICTURE;ENCODING=b;TYPE=PNG:iVBORw0KGgo=\r\n"
+            "CLASS:CONFIDENTIAL\r\n"
+            "END:VCARD\r\n");
+}
+
+TEST(CardTest, People40) {
+  EXPECT_EQ(WriteVCard(PeopleContact(), VCardVersion::k40),
+            "BEGIN:VCARD\r\n"
+            "VERSION:4.0\r\n"
+            "N:Smith;;;;\r\n"
+            "FN:Smith\r\n"
+            "X-INITIALS:J.S.\r\n"
+            "X-OFFICE-LOCATION:B4\\, Room 1\r\n"
+            "X-MS-MANAGER;TYPE=N:Max\r\n"
+            "RELATED;TYPE=agent;VALUE=text:Anna\r\n"
+            "RELATED;TYPE=spouse;VALUE=text:Kim\r\n"
+            "RELATED;TYPE=child;VALUE=text:Lena\r\n"
+            "RELATED;TYPE=child;VALUE=text:Tom\\, Jr.\r\n"
+            "TEL;TYPE=car,voice:1\r\n"
+            "TEL;TYPE=isdn:2\r\n"
+            "TEL;TYPE=textphone:3\r\n"
+            "GENDER:M\r\n"
+            "X-MS-INTERESTS:Sailing\\, chess\r\n"
+            "X-MS-CARDPICTURE:data:image/png;base64,iVBORw0KGgo=\r\n"
+            "X-CLASS:CONFIDENTIAL\r\n"
             "END:VCARD\r\n");
 }
 

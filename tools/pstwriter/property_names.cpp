@@ -22,14 +22,14 @@ constexpr PropType T = PropType::kTime;
 constexpr PropType BIN = PropType::kBinary;
 
 // The properties of messages, attachments and folders. Contact properties come from the contact
-// table (vcard/contact_properties.h), which the stand-in's reader maps through as well.
+// table (vcard/contact_properties.h), which the stand-in's reader maps through as well; so does
+// PidTagSensitivity, which a card carries as CLASS.
 const Row kRows[] = {
     // Message and common object properties
     {"PidTagMessageClass", 0, 0x001A, S},
     {"PidTagSubject", 0, 0x0037, S},
     {"PidTagConversationTopic", 0, 0x0070, S},
     {"PidTagImportance", 0, 0x0017, I},
-    {"PidTagSensitivity", 0, 0x0036, I},
     {"PidTagPriority", 0, 0x0026, I},
     {"PidTagMessageFlags", 0, 0x0E07, I},
     {"PidTagMessageSize", 0, 0x0E08, I},

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "tests/platform/pst/card_parsers.h"
 #include "tests/platform/pst/pst_fixtures.h"
+#include "tests/support/card_parsers.h"
 #include "tools/pstwriter/generator.h"
 #include "tools/pstwriter/pst_writer.h"
 
@@ -60,17 +60,18 @@ TEST_P(GeneratedStoreTest, EveryContactBecomesOneValidCard) {
   EXPECT_EQ(paths.size(), 300u);
   EXPECT_NE(o.str().find("300 cards written"), std::string::npos) << o.str();
 
-  std::vector<testing::ParsedCard> cards;
+  std::vector<tarnvex::testing::ParsedCard> cards;
   if (std::string(GetParam().version) == "4.0") {
     for (const auto& p : paths)
-      cards.push_back(testing::ParseWithBelcard(ReadFile(p)));
+      cards.push_back(tarnvex::testing::ParseWithBelcard(ReadFile(p)));
   } else {
-    cards = testing::ParseWithVobject(paths);
+    cards = tarnvex::testing::ParseWithVobject(
+        paths, {.lexical = std::string(GetParam().version) == "2.1"});
   }
   std::set<std::string> scripts;
   int photos = 0;
   for (const auto& card : cards) {
-    const auto fn = testing::One(card, "FN");
+    const auto fn = tarnvex::testing::One(card, "FN");
     ASSERT_FALSE(fn.value.empty());
     EXPECT_FALSE(fn.value[0].empty());
     for (unsigned char c : fn.value[0]) {
@@ -82,7 +83,7 @@ TEST_P(GeneratedStoreTest, EveryContactBecomesOneValidCard) {
         scripts.insert("2-byte");
       }
     }
-    photos += !testing::All(card, "PHOTO").empty();
+    photos += !tarnvex::testing::All(card, "PHOTO").empty();
   }
   // The generator's scripts reach the cards: two-, three- and four-byte UTF-8 all appear.
   EXPECT_EQ(scripts.size(), 3u);

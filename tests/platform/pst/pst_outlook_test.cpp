@@ -12,9 +12,9 @@
 
 #include "platform/failure.h"
 #include "platform/pst/contact_reader.h"
-#include "tests/platform/pst/card_parsers.h"
 #include "tests/platform/pst/pst_fixtures.h"
 #include "tests/platform/pst/sample_contact.h"
+#include "tests/support/card_parsers.h"
 #include "tests/support/posix_pst_outlook.h"
 #include "vcard/writer.h"
 
@@ -121,9 +121,9 @@ TEST_P(ContactRoundTrip, CardFromThePstEqualsCardFromTheContact) {
     line += card[i] == '\n';
   }
   if (v == VCardVersion::k40) {
-    testing::ParseWithBelcard(card);
+    tarnvex::testing::ParseWithBelcard(card);
   } else {
-    testing::ParseWithVobject({out});
+    tarnvex::testing::ParseWithVobject({out});
   }
 }
 
@@ -153,8 +153,8 @@ TEST_F(PstOutlookTest, UnicodeFileAsInEveryScript) {
     seen.push_back(fileAs);
     const std::string path = tmp_ / (std::to_string(seen.size()) + ".vcf");
     item->SaveAs(path, kOlVCard);
-    const auto card = testing::ParseWithVobject({path}).front();
-    EXPECT_EQ(testing::One(card, "N").value.at(0), fileAs);
+    const auto card = tarnvex::testing::ParseWithVobject({path}, {.lexical = true}).front();
+    EXPECT_EQ(tarnvex::testing::One(card, "N").value.at(0), fileAs);
   }
   std::sort(seen.begin(), seen.end());
   auto expected = names;

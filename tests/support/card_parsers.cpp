@@ -1,4 +1,4 @@
-#include "tests/platform/pst/card_parsers.h"
+#include "tests/support/card_parsers.h"
 
 #include <gtest/gtest.h>
 #include <belcard/belcard.hpp>
@@ -6,11 +6,15 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-namespace tarnvex::pst::testing {
+#include <unistd.h>
+
+namespace tarnvex::testing {
 namespace {
 
 std::string Lower(std::string s) {
@@ -102,22 +106,38 @@ ParsedProperty One(const ParsedCard& card, const std::string& name) {
   return all.empty() ? ParsedProperty{} : all.front();
 }
 
-std::vector<ParsedCard> ParseWithVobject(const std::vector<std::string>& paths) {
-  std::string cmd = "/usr/bin/python3 " + ShellQuote(TARNVEX_READ_VCARD_PY);
-  for (const auto& p : paths)
-    cmd += " " + ShellQuote(p);
-  cmd += " 2>&1";
+namespace {
+
+// Runs a command; its standard output when it exits with 0, else throws with what it said on
+// standard output and standard error.
+std::string Run(const std::string& command, const std::string& what) {
+  char errPath[] = "/tmp/tarnvex-parser-XXXXXX";
+  const int errFd = mkstemp(errPath);
+  if (errFd < 0)
+    throw std::runtime_error("cannot make a temporary file for " + what);
+  close(errFd);
+  const std::string cmd = command + " 2>" + ShellQuote(errPath);
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-  if (!pipe)
+  if (!pipe) {
+    unlink(errPath);
     throw std::runtime_error("cannot run " + cmd);
+  }
   std::string output;
   std::array<char, 65536> buf;
   size_t n;
   while ((n = fread(buf.data(), 1, buf.size(), pipe.get())) > 0)
     output.append(buf.data(), n);
   const int status = pclose(pipe.release());
+  std::ifstream err(errPath, std::ios::binary);
+  const std::string errors((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+  unlink(errPath);
   if (status != 0)
-    throw std::runtime_error("vobject rejected the card:\n" + output);
+    throw std::runtime_error(what + " rejected the card:\n" + output + errors);
+  return output;
+}
+
+// The JSON both readers print: {"FILE": [{"name", "params", "singletons", "value"}, ...]}.
+std::vector<ParsedCard> FromJson(const std::string& output, const std::vector<std::string>& paths) {
   const auto json = nlohmann::json::parse(output);
   std::vector<ParsedCard> cards;
   for (const auto& path : paths) {
@@ -151,6 +171,31 @@ std::vector<ParsedCard> ParseWithVobject(const std::vector<std::string>& paths) 
     cards.push_back(std::move(card));
   }
   return cards;
+}
+
+std::string Files(const std::vector<std::string>& paths) {
+  std::string out;
+  for (const auto& p : paths)
+    out += " " + ShellQuote(p);
+  return out;
+}
+
+}  // namespace
+
+std::vector<ParsedCard> ParseWithVobject(const std::vector<std::string>& paths,
+                                         VobjectOptions options) {
+  std::string cmd = "/usr/bin/python3 " + ShellQuote(TARNVEX_READ_VCARD_PY);
+  if (!options.quotedPrintable)
+    cmd += " --no-qp";
+  if (options.lexical)
+    cmd += " --lexical";
+  return FromJson(Run(cmd + Files(paths), "vobject"), paths);
+}
+
+std::vector<ParsedCard> ParseWithEzVcard(const std::vector<std::string>& paths) {
+  const std::string cmd =
+      ShellQuote(TARNVEX_JAVA) + " -cp " + ShellQuote(TARNVEX_EZVCARD_CLASSPATH) + " EzVcardReader";
+  return FromJson(Run(cmd + Files(paths), "ez-vcard"), paths);
 }
 
 ParsedCard ParseWithBelcard(const std::string& text) {
@@ -199,4 +244,4 @@ ParsedCard ParseWithBelcard(const std::string& text) {
   return out;
 }
 
-}  // namespace tarnvex::pst::testing
+}  // namespace tarnvex::testing
