@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -18,6 +20,10 @@ enum class VCardVersion { k21, k30, k40 };
 struct OutlookOptions {
   VCardVersion vcardVersion = VCardVersion::k21;  // the form SaveAs writes
   std::optional<std::string> password;            // of a protected PST file
+  // The code page of 8-bit text for which the data file records none (--codepage).
+  std::optional<uint32_t> codePage;
+  // Told once per run when some 8-bit text does not decode; set by the run.
+  std::function<void(const std::string&)> warn;
 };
 
 // What the command line needs of the machine; tests pass their own.
