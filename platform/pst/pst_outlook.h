@@ -26,10 +26,10 @@ struct PstOutlookOptions {
   std::string profilePath;
   // The code page of 8-bit strings for which the file records none (store::CodePageOf); when
   // unset, the profile's "Codepage" key, else Windows-1252.
-  std::optional<uint32_t> codePage;
+  std::optional<uint32_t> codePage = std::nullopt;
   // Told once per automation object (one run) when some 8-bit text does not decode: an unknown
   // code page, or bytes the code page lacks, shown as U+FFFD. May be empty.
-  std::function<void(const std::string&)> warn;
+  std::function<void(const std::string&)> warn = nullptr;
 };
 
 // What the stand-in asks of the machine, picked by the composition place. All must outlive the

@@ -5,10 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
 #include "platform/posix/iconv_code_pages.h"
 #include "platform/pst/contact_reader.h"
 #include "platform/pst/native_reader.h"
@@ -228,6 +234,75 @@ TEST(CodePageTest, AnUnknownCodePageGivesReplacementCharactersAndOneWarning) {
   EXPECT_EQ(read, 3);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("4242"), std::string::npos) << warnings[0];
+}
+
+// The command line: --codepage, else the profile's Codepage key, serves a store that names no
+// code page; the card file names are the decoded text. Text that does not decode warns once.
+class CodePageCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TARNVEX_OUTLOOK_PROFILE", (tmp_ / "profile.ini").c_str(), 1);
+    std::filesystem::create_directory(out_);
+  }
+  void TearDown() override { unsetenv("TARNVEX_OUTLOOK_PROFILE"); }
+
+  int Run(std::vector<std::string> extra) {
+    std::vector<std::string> args{"--pst", pst_, "--out", out_, "--quiet"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::ostringstream out, err;
+    const int status = cli::Run(args, out, err);
+    err_ = err.str();
+    return status;
+  }
+  std::vector<std::string> Cards() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(out_))
+      names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  testing::TempFolder tmp_;
+  std::string out_ = tmp_ / "cards";
+  std::string pst_;
+  std::string err_;
+};
+
+TEST_F(CodePageCliTest, TheCodePageOptionElseTheProfileServesStoresThatNameNone) {
+  Source s = kSources[3];  // Cyrillic text, naming no code page
+  s.locale = 0;
+  pst_ = WriteSource(s, tmp_);
+  ASSERT_EQ(Run({"--codepage", "1251"}), 0) << err_;
+  EXPECT_EQ(Cards(), std::vector<std::string>{"Шевченко, Тарас.vcf"});
+  EXPECT_EQ(err_, "");
+
+  std::filesystem::remove_all(out_);
+  std::filesystem::create_directory(out_);
+  std::ofstream(tmp_ / "profile.ini") << "[Profile]\nCodepage=1251\n";
+  ASSERT_EQ(Run({}), 0) << err_;
+  EXPECT_EQ(Cards(), std::vector<std::string>{"Шевченко, Тарас.vcf"});
+
+  std::filesystem::remove_all(out_);
+  std::filesystem::create_directory(out_);
+  std::filesystem::remove(tmp_ / "profile.ini");
+  ASSERT_EQ(Run({}), 0) << err_;  // Windows-1252 by default
+  EXPECT_EQ(Cards(), std::vector<std::string>{"Øåâ÷åíêî, Òàðàñ.vcf"});
+}
+
+TEST_F(CodePageCliTest, TextThatDoesNotDecodeWarnsOncePerRun) {
+  pstwriter::Store store = pstwriter::Store::WithStandardFolders();
+  for (const char* name : {"Doe È", "Roe È"}) {
+    pstwriter::Message& m = store.Contacts()->AddMessage("IPM.Contact");
+    m.props.SetString("PidLidFileUnder", name);
+    pstwriter::EncodeStrings(m.props, 1252);
+    m.props.Set("PidTagMessageCodepage", Value::Int32(4242));
+  }
+  pst_ = testing::WriteStore(store, tmp_ / "unknown.pst");
+  ASSERT_EQ(Run({}), 0) << err_;
+  EXPECT_EQ(Cards(), (std::vector<std::string>{"Doe \uFFFD.vcf", "Roe \uFFFD.vcf"}));
+  EXPECT_EQ(err_,
+            "tarnvex-export: warning: Code page 4242 is not known here; text in it is shown as "
+            "U+FFFD.\n");
 }
 
 }  // namespace
