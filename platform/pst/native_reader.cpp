@@ -127,7 +127,11 @@ class NativeItem : public store::Item {
 
   void ForEachEntry(const std::function<void(const store::Entry&)>& f) const override {
     const PropertyContext* pc = Props().get();
-    const uint32_t codePage = CodePage();
+    // The code page is looked up only for items with 8-bit strings.
+    bool eightBit = false;
+    for (const auto& r : pc->records())
+      eightBit = eightBit || r.type == ltp::kTypeString8 || r.type == store::kTypeMultiString8;
+    const uint32_t codePage = eightBit ? CodePage() : 0;
     for (const auto& r : pc->records())
       f(NativeEntry(store_.get(), pc, r, decoding_.get(), codePage));
   }
