@@ -28,6 +28,9 @@ constexpr std::string_view kUsage =
     "  --out DIR                write the cards into this existing folder\n"
     "  --vcard-version V        2.1 (default, as Outlook writes it), 3.0 or 4.0\n"
     "  --pst-password PASSWORD  the password of a protected PST file\n"
+    "  --codepage CP            the Windows code page (such as 1251 or 932) of 8-bit text\n"
+    "                           that the file does not name one for (default: the profile's\n"
+    "                           Codepage key, else 1252)\n"
     "  --quiet                  show no progress bar\n"
     "  --set-default-store FILE make FILE the default store of the profile\n"
     "                           ($TARNVEX_OUTLOOK_PROFILE, else ~/.config/tarnvex/profile.ini)\n"
@@ -61,6 +64,18 @@ std::optional<VCardVersion> ParseVCardVersion(const std::string& text) {
   if (text == "4.0")
     return VCardVersion::k40;
   return std::nullopt;
+}
+
+// A Windows code page number: 1 to 65535, digits alone or after "CP".
+std::optional<uint32_t> ParseCodePage(std::string text) {
+  if (text.size() > 2 && (text[0] == 'C' || text[0] == 'c') && (text[1] == 'P' || text[1] == 'p'))
+    text.erase(0, 2);
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  const unsigned long n = std::stoul(text);
+  if (n == 0 || n > 65535)
+    return std::nullopt;
+  return static_cast<uint32_t>(n);
 }
 
 // Takes "--name value" and "--name=value".
@@ -120,6 +135,12 @@ Options Parse(const std::vector<std::string>& args) {
       SetOnce(options.defaultStore, name, reader.Value(name));
     } else if (name == "--pst-password") {
       options.outlook.password = reader.Value(name);
+    } else if (name == "--codepage") {
+      const std::string value = reader.Value(name);
+      const auto codePage = ParseCodePage(value);
+      if (!codePage)
+        throw UsageError("\"" + value + "\" is not a code page number (such as 1252)");
+      options.outlook.codePage = *codePage;
     } else if (name == "--vcard-version") {
       const std::string value = reader.Value(name);
       const auto version = ParseVCardVersion(value);
@@ -169,6 +190,9 @@ int SetDefaultStore(Environment& environment, const std::string& store, std::ost
 
 int Export(const Options& options, Environment& environment, std::ostream& out, std::ostream& err) {
   OutlookOptions outlookOptions = options.outlook;
+  outlookOptions.warn = [&err](const std::string& warning) {
+    err << "tarnvex-export: warning: " << warning << "\n";
+  };
   outlookOptions.source =
       options.pstFile ? ContactSource::kPstFile : ContactSource::kDefaultContacts;
   std::unique_ptr<OutlookAutomation> outlook;

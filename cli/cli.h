@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -22,6 +24,10 @@ struct OutlookOptions {
   ContactSource source = ContactSource::kDefaultContacts;
   VCardVersion vcardVersion = VCardVersion::k21;  // the form SaveAs writes
   std::optional<std::string> password;            // of a protected PST file
+  // The code page of 8-bit text for which the data file records none (--codepage).
+  std::optional<uint32_t> codePage = std::nullopt;
+  // Told once per run when some 8-bit text does not decode; set by the run.
+  std::function<void(const std::string&)> warn = nullptr;
 };
 
 // What the command line needs of the machine; tests pass their own.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "cli/cli.h"
+#include "platform/posix/iconv_code_pages.h"
 #include "platform/posix/posix_file_access.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/safe_write.h"
@@ -39,8 +40,11 @@ std::string ProfilePath() {
 class Machine : public Environment {
  public:
   std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) override {
-    return pst::MakePstOutlook(
-        {StandInVersion(options.vcardVersion), options.password, ProfilePath()}, Platform());
+    pst::PstOutlookOptions standIn{StandInVersion(options.vcardVersion), options.password,
+                                   ProfilePath()};
+    standIn.codePage = options.codePage;
+    standIn.warn = options.warn;
+    return pst::MakePstOutlook(std::move(standIn), Platform());
   }
   FileSystem& Files() override { return files_; }
   std::string SetDefaultStore(const std::string& storePath) override {
@@ -51,11 +55,12 @@ class Machine : public Environment {
   bool ErrorIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
 
  private:
-  pst::PstPlatform Platform() { return {writer_, wholeFiles_}; }
+  pst::PstPlatform Platform() { return {writer_, wholeFiles_, &codePages_}; }
 
   PosixFileSystem files_;
   PosixFileAccess wholeFiles_;
   PosixAtomicFileWriter writer_;
+  IconvCodePages codePages_;
 };
 
 }  // namespace

@@ -3,11 +3,13 @@
 // stand-in over PST files.
 
 #include <cstdlib>
+#include <iostream>
 #include <optional>
 #include <string>
 
 #include "app/form1.h"
 #include "gui/window_program.h"
+#include "platform/posix/iconv_code_pages.h"
 #include "platform/posix/posix_file_access.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/safe_write.h"
@@ -48,8 +50,15 @@ int RunWindowProgram(QApplication& application) {
   XdgShell shell;
   PosixFileAccess wholeFiles;
   PosixAtomicFileWriter cardWriter;
-  const std::unique_ptr<OutlookAutomation> outlook = pst::MakePstOutlook(
-      {pst::VCardVersion::k21, std::nullopt, ProfilePath()}, {cardWriter, wholeFiles});
+  IconvCodePages codePages;
+  // The code page of 8-bit text comes from the data file, else the profile's "Codepage" key; text
+  // that does not decode is said once, on standard error.
+  pst::PstOutlookOptions standIn{pst::VCardVersion::k21, std::nullopt, ProfilePath()};
+  standIn.warn = [](const std::string& warning) {
+    std::cerr << "tarnvex-card-exporter: warning: " << warning << "\n";
+  };
+  const std::unique_ptr<OutlookAutomation> outlook =
+      pst::MakePstOutlook(std::move(standIn), {cardWriter, wholeFiles, &codePages});
   QtMessageBoxes boxes;
   QtFolderBrowser folderBrowser;
   QtProcessStarter processes;

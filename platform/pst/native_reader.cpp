@@ -44,12 +44,17 @@ class NativeEntry : public store::Entry {
  public:
   // `keep` holds the store and the context for an entry that outlives the enumeration it came
   // from; an entry handed to ForEachEntry's callback lives only for the call and borrows them.
+  // `decoding` and `codePage` decode 8-bit strings; the decoding outlives the entry (the file
+  // keeps it).
   NativeEntry(const Store* store, const PropertyContext* pc, const PropertyContext::Record& r,
+              const store::TextDecoding* decoding, uint32_t codePage,
               std::shared_ptr<const Store> keepStore = nullptr,
               std::shared_ptr<const PropertyContext> keep = nullptr)
       : store_(store),
         pc_(pc),
         r_(r),
+        decoding_(decoding),
+        codePage_(codePage),
         named_(store->names().Find(r.id)),
         keepStore_(std::move(keepStore)),
         keep_(std::move(keep)) {}
@@ -62,6 +67,8 @@ class NativeEntry : public store::Entry {
   const std::string& Name() const override { return named_ ? named_->name : kNoName; }
 
   std::string Text() const override {
+    if (r_.type == ltp::kTypeString8)
+      return Decode8(Bytes());
     return Translated([&] { return pc_->ValueText(r_); });
   }
   std::string Bytes() const override {
@@ -83,12 +90,17 @@ class NativeEntry : public store::Entry {
 
  protected:
   const std::string& FilePath() const override { return store_->name(); }
+  std::string Decode8(std::string_view bytes) const override {
+    return decoding_->Decode(bytes, codePage_);
+  }
 
  private:
   static constexpr uint8_t kNoGuid[16] = {};
   const Store* store_;
   const PropertyContext* pc_;
   PropertyContext::Record r_;
+  const store::TextDecoding* decoding_;
+  uint32_t codePage_;
   const messaging::NamedProperty* named_;
   std::shared_ptr<const Store> keepStore_;
   std::shared_ptr<const PropertyContext> keep_;
@@ -97,9 +109,16 @@ class NativeEntry : public store::Entry {
 class NativeItem : public store::Item {
  public:
   // `inIndex`: a node of the node index (a folder or message); else a subnode (an attachment).
+  // `inherited`: the code page of the item this one belongs to (store::CodePageOf).
   NativeItem(std::shared_ptr<const Store> store, Nid nid, format::Bid data, format::Bid sub,
-             bool inIndex)
-      : store_(std::move(store)), nid_(nid), data_(data), sub_(sub), inIndex_(inIndex) {}
+             bool inIndex, std::shared_ptr<const store::TextDecoding> decoding, uint32_t inherited)
+      : store_(std::move(store)),
+        nid_(nid),
+        data_(data),
+        sub_(sub),
+        inIndex_(inIndex),
+        decoding_(std::move(decoding)),
+        inherited_(inherited) {}
 
   uint32_t Identifier() const override { return nid_; }
   bool IsFolder() const override {
@@ -108,15 +127,24 @@ class NativeItem : public store::Item {
 
   void ForEachEntry(const std::function<void(const store::Entry&)>& f) const override {
     const PropertyContext* pc = Props().get();
+    // The code page is looked up only for items with 8-bit strings.
+    bool eightBit = false;
     for (const auto& r : pc->records())
-      f(NativeEntry(store_.get(), pc, r));
+      eightBit = eightBit || r.type == ltp::kTypeString8 || r.type == store::kTypeMultiString8;
+    const uint32_t codePage = eightBit ? CodePage() : 0;
+    for (const auto& r : pc->records())
+      f(NativeEntry(store_.get(), pc, r, decoding_.get(), codePage));
   }
 
   std::unique_ptr<store::Entry> Find(uint32_t tag, uint32_t valueType) const override {
     const auto& pc = Props();
     for (const auto& r : pc->records()) {
-      if (r.id == tag && r.type == valueType)
-        return std::make_unique<NativeEntry>(store_.get(), pc.get(), r, store_, pc);
+      if (r.id == tag && r.type == valueType) {
+        // Only text asks for the code page, which is itself found with Find.
+        const bool text = valueType == ltp::kTypeString8 || valueType == store::kTypeMultiString8;
+        return std::make_unique<NativeEntry>(store_.get(), pc.get(), r, decoding_.get(),
+                                             text ? CodePage() : 0, store_, pc);
+      }
     }
     return nullptr;
   }
@@ -130,13 +158,16 @@ class NativeItem : public store::Item {
            "folder " + Hex(nid_) + " has no subfolder " + std::to_string(index + 1),
            Location::OfNode(nid_));
     }
-    return std::make_unique<NativeItem>(store_, f[index]->nid, f[index]->data, f[index]->sub, true);
+    return std::make_unique<NativeItem>(store_, f[index]->nid, f[index]->data, f[index]->sub, true,
+                                        decoding_, CodePage());
   }
 
   std::vector<Child> NormalMessages() const override {
     std::vector<Child> out;
     for (const ndb::Node* n : store_->Messages(nid_))
-      out.push_back({std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true), {}});
+      out.push_back({std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true, decoding_,
+                                                  CodePage()),
+                     {}});
     return out;
   }
 
@@ -149,7 +180,8 @@ class NativeItem : public store::Item {
            "item " + Hex(nid_) + " has no attachment " + std::to_string(index + 1),
            Location::OfNode(nid_));
     }
-    return std::make_unique<NativeItem>(store_, a[index].nid, a[index].data, a[index].sub, false);
+    return std::make_unique<NativeItem>(store_, a[index].nid, a[index].data, a[index].sub, false,
+                                        decoding_, CodePage());
   }
   bool IsDataAttachment() const override {
     for (const auto& r : Props()->records()) {
@@ -175,11 +207,17 @@ class NativeItem : public store::Item {
 
   std::string TextOf(uint16_t tag) const {
     const PropertyContext& pc = *Props();
-    for (const uint16_t type : {ltp::kTypeUnicode, ltp::kTypeString8}) {
-      if (const auto* r = pc.Find(tag, type))
-        return Translated([&] { return pc.ValueText(*r); });
-    }
+    if (const auto* r = pc.Find(tag, ltp::kTypeUnicode))
+      return Translated([&] { return pc.ValueText(*r); });
+    if (const auto* r = pc.Find(tag, ltp::kTypeString8))
+      return decoding_->Decode(Translated([&] { return pc.ValueBytes(*r); }), CodePage());
     return {};
+  }
+
+  uint32_t CodePage() const {
+    if (!codePage_)
+      codePage_ = store::CodePageOf(*this, inherited_);
+    return *codePage_;
   }
 
   const std::vector<const ndb::Node*>& Folders() const {
@@ -201,6 +239,9 @@ class NativeItem : public store::Item {
   format::Bid data_;
   format::Bid sub_;
   bool inIndex_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  uint32_t inherited_;
+  mutable std::optional<uint32_t> codePage_;
   mutable std::shared_ptr<const PropertyContext> pc_;
   mutable std::optional<std::vector<const ndb::Node*>> folders_;
   mutable std::optional<std::vector<ndb::Subnode>> attachments_;
@@ -208,7 +249,9 @@ class NativeItem : public store::Item {
 
 class NativeFile : public store::File {
  public:
-  explicit NativeFile(std::shared_ptr<const Store> store) : store_(std::move(store)) {}
+  NativeFile(std::shared_ptr<const Store> store,
+             std::shared_ptr<const store::TextDecoding> decoding)
+      : store_(std::move(store)), decoding_(std::move(decoding)) {}
   const std::string& path() const override { return store_->name(); }
   const char* ReaderName() const override { return "native"; }
 
@@ -227,19 +270,36 @@ class NativeFile : public store::File {
     const ndb::Node* n = store_->FindNode(identifier);
     if (!n)
       return nullptr;
-    return std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true);
+    const uint32_t inherited =
+        identifier == format::kNidMessageStore ? decoding_->fallback() : StoreCodePage();
+    return std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true, decoding_,
+                                        inherited);
   }
 
  private:
+  // The code page of the message store, which items found by identifier belong to.
+  uint32_t StoreCodePage() {
+    if (!storeCodePage_) {
+      auto store = MessageStore();
+      storeCodePage_ =
+          store ? store::CodePageOf(*store, decoding_->fallback()) : decoding_->fallback();
+    }
+    return *storeCodePage_;
+  }
+
   std::shared_ptr<const Store> store_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  std::optional<uint32_t> storeCodePage_;
 };
 
 }  // namespace
 
-std::shared_ptr<store::File> OpenNative(std::shared_ptr<const ByteSource> source,
-                                        std::string& why) {
+std::shared_ptr<store::File> OpenNative(std::shared_ptr<const ByteSource> source, std::string& why,
+                                        std::shared_ptr<const store::TextDecoding> decoding) {
+  if (!decoding)
+    decoding = std::make_shared<const store::TextDecoding>();
   try {
-    return std::make_shared<NativeFile>(Store::Open(std::move(source)));
+    return std::make_shared<NativeFile>(Store::Open(std::move(source)), std::move(decoding));
   } catch (const UnsupportedFormat& e) {
     why = e.reason();
   } catch (const CorruptionError& e) {

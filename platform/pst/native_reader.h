@@ -20,8 +20,11 @@ namespace tarnvex::pst::native {
 // Throws Failure when the file cannot be opened, and for damage no reader should pass over: a
 // node index that lists a node twice.
 std::shared_ptr<store::File> OpenNative(const std::string& path);
-// The same over a source already open; `why` says why a file is not taken.
-std::shared_ptr<store::File> OpenNative(std::shared_ptr<const ByteSource> source, std::string& why);
+// The same over a source already open; `why` says why a file is not taken. 8-bit strings are
+// decoded as `decoding` says (Latin-1 when null).
+std::shared_ptr<store::File> OpenNative(
+    std::shared_ptr<const ByteSource> source, std::string& why,
+    std::shared_ptr<const store::TextDecoding> decoding = nullptr);
 
 // As OpenNative, but a file the reader does not take is a Failure saying why.
 std::shared_ptr<store::File> OpenNativeOrFail(const std::string& path);

@@ -41,7 +41,10 @@ std::string ErrorText(libpff_error_t* error) {
 
 }  // namespace
 
-std::shared_ptr<File> File::Open(const std::string& path) {
+std::shared_ptr<File> File::Open(const std::string& path,
+                                 std::shared_ptr<const store::TextDecoding> decoding) {
+  if (!decoding)
+    decoding = std::make_shared<const store::TextDecoding>();
   // The signature first, so that a file of another kind is named as such rather than as damage.
   store::CheckSignature(path);
   libpff_error_t* error = nullptr;
@@ -53,7 +56,7 @@ std::shared_ptr<File> File::Open(const std::string& path) {
     throw Failure("The Outlook data file \"" + path +
                   "\" is damaged or truncated: " + ErrorText(error) + ".");
   }
-  return std::shared_ptr<File>(new File(path, file));
+  return std::shared_ptr<File>(new File(path, file, std::move(decoding)));
 }
 
 File::~File() {
@@ -65,8 +68,8 @@ void File::Fail(std::string_view what, libpff_error_t* error) const {
   FailPath(path_, what, error);
 }
 
-Entry::Entry(std::shared_ptr<File> file, libpff_record_entry_t* entry)
-    : file_(std::move(file)), entry_(entry) {
+Entry::Entry(std::shared_ptr<File> file, libpff_record_entry_t* entry, uint32_t codePage)
+    : file_(std::move(file)), entry_(entry), codePage_(codePage) {
   libpff_error_t* error = nullptr;
   if (libpff_record_entry_get_entry_type(entry_, &tag_, &error) != 1 ||
       libpff_record_entry_get_value_type(entry_, &valueType_, &error) != 1) {
@@ -114,6 +117,8 @@ std::string Entry::Text() const {
     const std::string raw = Bytes();
     return text::Utf16LeToUtf8(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
   }
+  if (valueType_ == kTypeString8)
+    return Decode8(Bytes());  // libpff reads them in one code page for the whole file
   size_t size = 0;
   const int rc = libpff_record_entry_get_data_as_utf8_string_size(entry_, &size, &error);
   if (rc == 0)
@@ -234,7 +239,15 @@ std::unique_ptr<Entry> Item::EntryAt(libpff_record_set_t* set, int index) const 
   if (libpff_record_set_get_entry_by_index(set, index, &entry, &error) != 1) {
     file_->Fail("Cannot read the properties of item " + std::to_string(Identifier()), error);
   }
-  return std::make_unique<Entry>(file_, entry);
+  return std::make_unique<Entry>(file_, entry, CodePage());
+}
+
+uint32_t Item::CodePage() const {
+  if (codePage_)
+    return *codePage_;
+  codePage_ = inherited_;
+  codePage_ = store::CodePageOf(*this, inherited_);
+  return *codePage_;
 }
 
 std::unique_ptr<store::Entry> Item::Find(uint32_t tag, uint32_t valueType) const {
@@ -254,12 +267,14 @@ std::unique_ptr<store::Entry> Item::Find(uint32_t tag, uint32_t valueType) const
   if (rc != 1) {
     file_->Fail("Cannot read the properties of item " + std::to_string(Identifier()), error);
   }
-  return std::make_unique<Entry>(file_, entry);
+  return std::make_unique<Entry>(file_, entry, CodePage());
 }
 
 std::string Item::FolderName() const {
   if (auto name = Find(0x3001, kTypeUnicode))
     return name->Text();  // PidTagDisplayName
+  if (auto name = Find(0x3001, kTypeString8))
+    return name->Text();
   libpff_error_t* error = nullptr;
   size_t size = 0;
   const int rc = libpff_folder_get_utf8_name_size(item_, &size, &error);
@@ -293,7 +308,7 @@ std::unique_ptr<store::Item> Item::SubFolder(int index) const {
                     FolderName() + "\"",
                 error);
   }
-  return std::make_unique<Item>(file_, sub);
+  return std::make_unique<Item>(file_, sub, CodePage());
 }
 
 std::vector<store::Item::Child> Item::NormalMessages() const {
@@ -313,7 +328,7 @@ std::vector<store::Item::Child> Item::NormalMessages() const {
                                   "\": " + ErrorText(error) + "."});
       continue;
     }
-    auto child = std::make_unique<Item>(file_, sub);
+    auto child = std::make_unique<Item>(file_, sub, CodePage());
     uint32_t id = 0;
     if (libpff_item_get_identifier(sub, &id, nullptr) == 1 &&
         (id & kNidTypeMask) == kNidTypeNormalMessage) {
@@ -356,7 +371,7 @@ std::unique_ptr<store::Item> Item::Attachment(int index) const {
   if (libpff_message_get_attachment(item_, index, &sub, &error) != 1) {
     file_->Fail("Cannot read an attachment of item " + std::to_string(Identifier()), error);
   }
-  return std::make_unique<Item>(file_, sub);
+  return std::make_unique<Item>(file_, sub, CodePage());
 }
 
 bool Item::IsDataAttachment() const {
@@ -403,6 +418,7 @@ std::string Item::AttachmentData() const {
 
 std::unique_ptr<store::Item> File::RootFolder() {
   auto file = shared_from_this();
+  const uint32_t inherited = StoreCodePage();
   libpff_error_t* error = nullptr;
   libpff_item_t* item = nullptr;
   const int rc = libpff_file_get_root_folder(file->get(), &item, &error);
@@ -412,7 +428,7 @@ std::unique_ptr<store::Item> File::RootFolder() {
   }
   if (rc != 1)
     file->Fail("Cannot read the root folder", error);
-  return std::make_unique<Item>(file, item);
+  return std::make_unique<Item>(file, item, inherited);
 }
 
 std::unique_ptr<store::Item> File::MessageStore() {
@@ -424,11 +440,23 @@ std::unique_ptr<store::Item> File::MessageStore() {
     return nullptr;
   if (rc != 1)
     file->Fail("Cannot read the message store", error);
-  return std::make_unique<Item>(file, item);
+  return std::make_unique<Item>(file, item, decoding_->fallback());
+}
+
+uint32_t File::StoreCodePage() {
+  if (!storeCodePage_) {
+    auto store = MessageStore();
+    storeCodePage_ =
+        store ? store::CodePageOf(*store, decoding_->fallback()) : decoding_->fallback();
+  }
+  return *storeCodePage_;
 }
 
 std::unique_ptr<store::Item> File::ItemByIdentifier(uint32_t identifier) {
   auto file = shared_from_this();
+  constexpr uint32_t kNidMessageStore = 0x21;  // MS-PST section 2.4.1
+  const uint32_t inherited =
+      identifier == kNidMessageStore ? decoding_->fallback() : StoreCodePage();
   libpff_error_t* error = nullptr;
   libpff_item_t* item = nullptr;
   const int rc = libpff_file_get_item_by_identifier(file->get(), identifier, &item, &error);
@@ -438,7 +466,7 @@ std::unique_ptr<store::Item> File::ItemByIdentifier(uint32_t identifier) {
     libpff_error_free(&error);
     return nullptr;  // an identifier that leads nowhere is the same as none
   }
-  return std::make_unique<Item>(file, item);
+  return std::make_unique<Item>(file, item, inherited);
 }
 
 }  // namespace tarnvex::pst::pff

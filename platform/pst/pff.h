@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,9 @@ class File : public store::File, public std::enable_shared_from_this<File> {
  public:
   // Opens the file for reading; throws Failure naming the file when it is missing, unreadable,
   // not a PST/OST file or damaged beyond opening.
-  static std::shared_ptr<File> Open(const std::string& path);
+  // 8-bit strings are decoded as `decoding` says (Latin-1 when null).
+  static std::shared_ptr<File> Open(const std::string& path,
+                                    std::shared_ptr<const store::TextDecoding> decoding = nullptr);
   ~File() override;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
@@ -47,15 +50,24 @@ class File : public store::File, public std::enable_shared_from_this<File> {
   // Throws Failure "<what> in the Outlook data file "<path>": <libpff's text>" and frees the error.
   [[noreturn]] void Fail(std::string_view what, libpff_error_t* error) const;
 
+  const store::TextDecoding& decoding() const { return *decoding_; }
+
  private:
-  File(std::string path, libpff_file_t* file) : path_(std::move(path)), file_(file) {}
+  File(std::string path, libpff_file_t* file, std::shared_ptr<const store::TextDecoding> decoding)
+      : path_(std::move(path)), file_(file), decoding_(std::move(decoding)) {}
+  // The code page of the message store, which the items found from the file belong to.
+  uint32_t StoreCodePage();
+
   std::string path_;
   libpff_file_t* file_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  std::optional<uint32_t> storeCodePage_;
 };
 
 class Entry : public store::Entry {
  public:
-  Entry(std::shared_ptr<File> file, libpff_record_entry_t* entry);
+  // `codePage`: the item's, for 8-bit strings.
+  Entry(std::shared_ptr<File> file, libpff_record_entry_t* entry, uint32_t codePage);
   ~Entry() override;
   Entry(const Entry&) = delete;
   Entry& operator=(const Entry&) = delete;
@@ -75,10 +87,14 @@ class Entry : public store::Entry {
 
  protected:
   const std::string& FilePath() const override { return file_->path(); }
+  std::string Decode8(std::string_view bytes) const override {
+    return file_->decoding().Decode(bytes, codePage_);
+  }
 
  private:
   std::shared_ptr<File> file_;
   libpff_record_entry_t* entry_;
+  uint32_t codePage_;
   uint32_t tag_ = 0;
   uint32_t valueType_ = 0;
   bool named_ = false;
@@ -89,7 +105,9 @@ class Entry : public store::Entry {
 
 class Item : public store::Item {
  public:
-  Item(std::shared_ptr<File> file, libpff_item_t* item) : file_(std::move(file)), item_(item) {}
+  // `inherited`: the code page of the item this one belongs to (store::CodePageOf).
+  Item(std::shared_ptr<File> file, libpff_item_t* item, uint32_t inherited)
+      : file_(std::move(file)), item_(item), inherited_(inherited) {}
   ~Item() override;
   Item(const Item&) = delete;
   Item& operator=(const Item&) = delete;
@@ -118,9 +136,14 @@ class Item : public store::Item {
   libpff_record_set_t* FirstRecordSet() const;
   int EntryCount(libpff_record_set_t* set) const;
   std::unique_ptr<Entry> EntryAt(libpff_record_set_t* set, int index) const;
+  uint32_t CodePage() const;
 
   std::shared_ptr<File> file_;
   libpff_item_t* item_;
+  uint32_t inherited_;
+  // While the code page is being found (with Find), entries take the inherited one: only the
+  // numbers that name it are read then.
+  mutable std::optional<uint32_t> codePage_;
 };
 
 }  // namespace tarnvex::pst::pff

@@ -28,7 +28,12 @@ std::string ProfilePath(const std::optional<std::string>& variable,
   return {};
 }
 
-std::optional<std::string> ReadDefaultStore(const std::string& profilePath, FileAccess& files) {
+namespace {
+
+// The value of a key of the [Profile] section; empty when there is no profile, no such key or an
+// empty value. The last of several keys of the same name counts.
+std::optional<std::string> ReadKey(const std::string& profilePath, FileAccess& files,
+                                   std::string_view key) {
   if (profilePath.empty())
     return std::nullopt;
   // A profile is a few lines; anything near this size is not one.
@@ -38,7 +43,7 @@ std::optional<std::string> ReadDefaultStore(const std::string& profilePath, File
     return std::nullopt;
   std::istringstream in(*text);
   std::string line, section;
-  std::optional<std::string> store;
+  std::optional<std::string> found;
   while (std::getline(in, line)) {
     line = Trim(line);
     if (line.empty() || line[0] == ';' || line[0] == '#')
@@ -50,12 +55,29 @@ std::optional<std::string> ReadDefaultStore(const std::string& profilePath, File
     const size_t eq = line.find('=');
     if (eq == std::string::npos || section != "Profile")
       continue;
-    if (Trim(line.substr(0, eq)) == "DefaultStore") {
+    if (Trim(line.substr(0, eq)) == key) {
       std::string value = Trim(line.substr(eq + 1));
-      store = value.empty() ? std::nullopt : std::optional<std::string>(value);
+      found = value.empty() ? std::nullopt : std::optional<std::string>(value);
     }
   }
-  return store;
+  return found;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadDefaultStore(const std::string& profilePath, FileAccess& files) {
+  return ReadKey(profilePath, files, "DefaultStore");
+}
+
+std::optional<uint32_t> ReadProfileCodePage(const std::string& profilePath, FileAccess& files) {
+  const std::optional<std::string> value = ReadKey(profilePath, files, "Codepage");
+  if (!value || value->size() > 5 || value->find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  const uint32_t codePage = static_cast<uint32_t>(std::stoul(*value));
+  if (codePage == 0 || codePage > 65535)
+    return std::nullopt;
+  return codePage;
 }
 
 void WriteDefaultStore(const std::string& profilePath, const std::string& storePath,

@@ -4,7 +4,12 @@
 //
 //   [Profile]
 //   DefaultStore=/home/me/Documents/Outlook.pst
+//   Codepage=1251
+//
+// Codepage is optional: the code page of 8-bit strings for which a data file records none
+// (Windows-1252 when absent), as "tarnvex-export --codepage" sets it for one run.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -24,6 +29,11 @@ std::string ProfilePath(const std::optional<std::string>& variable,
 // The default store the profile names; empty when the profile file does not exist or names
 // none, or when no profile path is known. Throws Failure when the file exists but cannot be read.
 std::optional<std::string> ReadDefaultStore(const std::string& profilePath, FileAccess& files);
+
+// The profile's code page; empty when the profile file does not exist, has no Codepage key, or
+// its value is not a code page number (1 to 65535). Throws Failure when the file exists but
+// cannot be read.
+std::optional<uint32_t> ReadProfileCodePage(const std::string& profilePath, FileAccess& files);
 
 // Writes a profile naming the store, replacing the file (and creating its folders). Throws
 // Failure, saying why, when no profile path is known.

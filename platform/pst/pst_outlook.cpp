@@ -8,8 +8,8 @@
 #include "platform/pst/password.h"
 #include "platform/pst/profile.h"
 #include "platform/pst/store_reader.h"
-#include "vcard/writer.h"
 #include "text/crc.h"
+#include "vcard/writer.h"
 
 namespace tarnvex::pst {
 namespace {
@@ -224,7 +224,8 @@ std::shared_ptr<store::Item> TopLevelFolder(const std::shared_ptr<store::File>& 
 }
 
 std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookOptions& options,
-                                      PstPlatform platform) {
+                                      PstPlatform platform,
+                                      std::shared_ptr<const store::TextDecoding> decoding) {
   auto state = std::make_shared<StoreState>();
   state->path = path;
   store::CheckSignature(path);
@@ -233,7 +234,7 @@ std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookO
     throw Failure("Cannot open the Outlook data file \"" + path + "\": it cannot be looked up.");
   }
   state->identity = *identity;
-  state->file = store::OpenFile(path);
+  state->file = store::OpenFile(path, std::move(decoding));
   const auto store = state->file->MessageStore();
   CheckStorePassword(path, store ? Int32Of(*store, kTagPstPassword) : std::nullopt,
                      options.password);
@@ -267,9 +268,11 @@ struct DefaultStore {
 
 class PstNamespace : public OutlookNamespace {
  public:
-  PstNamespace(PstOutlookOptions options, PstPlatform platform, DefaultStore defaultStore)
+  PstNamespace(PstOutlookOptions options, PstPlatform platform, DefaultStore defaultStore,
+               std::shared_ptr<const store::TextDecoding> decoding)
       : options_(std::move(options)),
         platform_(platform),
+        decoding_(std::move(decoding)),
         defaultPath_(std::move(defaultStore.path)),
         profileProblem_(std::move(defaultStore.problem)) {}
 
@@ -337,7 +340,7 @@ class PstNamespace : public OutlookNamespace {
           return;  // already open
       }
     }
-    stores_.push_back(OpenStore(path, options_, platform_));
+    stores_.push_back(OpenStore(path, options_, platform_, decoding_));
   }
 
   void RemoveStore(OutlookFolder& rootFolder) override {
@@ -372,7 +375,7 @@ class PstNamespace : public OutlookNamespace {
     if (defaultOpen_ || !defaultPath_)
       return;
     try {
-      stores_.insert(stores_.begin(), OpenStore(*defaultPath_, options_, platform_));
+      stores_.insert(stores_.begin(), OpenStore(*defaultPath_, options_, platform_, decoding_));
       defaultOpen_ = true;
     } catch (const Failure&) {
       if (!quiet)
@@ -384,6 +387,7 @@ class PstNamespace : public OutlookNamespace {
 
   PstOutlookOptions options_;
   PstPlatform platform_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
   std::optional<std::string> defaultPath_;
   std::string profileProblem_;
   bool defaultOpen_ = false;
@@ -410,15 +414,19 @@ std::vector<std::shared_ptr<OutlookStore>> PstNamespace::Stores() {
 
 class PstApplication : public OutlookApplication {
  public:
-  PstApplication(PstOutlookOptions options, PstPlatform platform, DefaultStore defaultStore)
-      : options_(std::move(options)), platform_(platform), defaultStore_(std::move(defaultStore)) {}
+  PstApplication(PstOutlookOptions options, PstPlatform platform, DefaultStore defaultStore,
+                 std::shared_ptr<const store::TextDecoding> decoding)
+      : options_(std::move(options)),
+        platform_(platform),
+        defaultStore_(std::move(defaultStore)),
+        decoding_(std::move(decoding)) {}
 
   std::shared_ptr<OutlookNamespace> GetNamespace(const std::string& type) override {
     if (!StartsWithNoCase(type, "MAPI") || type.size() != 4) {
       throw Failure("The namespace \"" + type + "\" is not available; only \"MAPI\" is.");
     }
     if (!ns_)
-      ns_ = std::make_shared<PstNamespace>(options_, platform_, defaultStore_);
+      ns_ = std::make_shared<PstNamespace>(options_, platform_, defaultStore_, decoding_);
     return ns_;
   }
 
@@ -426,6 +434,7 @@ class PstApplication : public OutlookApplication {
   PstOutlookOptions options_;
   PstPlatform platform_;
   DefaultStore defaultStore_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
   std::shared_ptr<PstNamespace> ns_;
 };
 
@@ -438,17 +447,28 @@ class PstAutomation : public OutlookAutomation {
   // the one thing that needs it, is then unavailable, and says why.
   std::shared_ptr<OutlookApplication> CreateApplication() override {
     DefaultStore store;
+    std::optional<uint32_t> profileCodePage;
     try {
       store.path = ReadDefaultStore(options_.profilePath, platform_.files);
+      profileCodePage = ReadProfileCodePage(options_.profilePath, platform_.files);
     } catch (const Failure& failure) {
       store.problem = failure.what();
     }
-    return std::make_shared<PstApplication>(options_, platform_, std::move(store));
+    // One decoding for the run, so that its warning comes once.
+    if (!decoding_) {
+      decoding_ = std::make_shared<const store::TextDecoding>(
+          platform_.codePages,
+          options_.codePage.value_or(
+              profileCodePage.value_or(store::TextDecoding::kDefaultCodePage)),
+          options_.warn);
+    }
+    return std::make_shared<PstApplication>(options_, platform_, std::move(store), decoding_);
   }
 
  private:
   PstOutlookOptions options_;
   PstPlatform platform_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
 };
 
 }  // namespace

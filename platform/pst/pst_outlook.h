@@ -4,11 +4,13 @@
 // Unicode PST files and with libpff for the others. SaveAs(path, 6) writes the vCard itself.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/atomic_file_writer.h"
+#include "platform/code_pages.h"
 #include "platform/file_access.h"
 #include "platform/outlook.h"
 #include "platform/pst/contact_reader.h"
@@ -22,13 +24,21 @@ struct PstOutlookOptions {
   // The profile naming the default store (see ProfilePath in profile.h), as the composition place
   // found it; empty when no place for it is known: then there is no default store.
   std::string profilePath;
+  // The code page of 8-bit strings for which the file records none (store::CodePageOf); when
+  // unset, the profile's "Codepage" key, else Windows-1252.
+  std::optional<uint32_t> codePage = std::nullopt;
+  // Told once per automation object (one run) when some 8-bit text does not decode: an unknown
+  // code page, or bytes the code page lacks, shown as U+FFFD. May be empty.
+  std::function<void(const std::string&)> warn = nullptr;
 };
 
-// What the stand-in asks of the machine, picked by the composition place. Both must outlive the
+// What the stand-in asks of the machine, picked by the composition place. All must outlive the
 // automation object and everything it hands out.
 struct PstPlatform {
   AtomicFileWriter& writer;  // the cards SaveAs writes, and the profile
   FileAccess& files;         // the profile, and telling stores apart
+  // 8-bit strings of the data files; without them (null) they are read as Latin-1.
+  const CodePages* codePages = nullptr;
 };
 
 // Writes the profile so that the given PST/OST is the default store; throws Failure. The store is

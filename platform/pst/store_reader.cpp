@@ -6,6 +6,7 @@
 #include "platform/pst/native_reader.h"
 #include "platform/pst/pff.h"
 #include "pst/file_source.h"
+#include "text/locale_code_page.h"
 #include "text/utf.h"
 
 namespace tarnvex::pst::store {
@@ -39,12 +40,40 @@ std::vector<std::string> Entry::Texts() const {
     if (ValueType() == kTypeMultiUnicode) {
       out.push_back(text::Utf16LeToUtf8(d + begin, end - begin));
     } else {
-      std::string s(raw, begin, end - begin);
-      s.resize(strnlen(s.c_str(), s.size()));
-      out.push_back(std::move(s));
+      out.push_back(Decode8(std::string_view(raw).substr(begin, end - begin)));
     }
   }
   return out;
+}
+
+std::string TextDecoding::Decode(std::string_view bytes, uint32_t codePage) const {
+  bytes = bytes.substr(0, bytes.find('\0'));
+  if (!pages_) {
+    std::string out;
+    for (const unsigned char c : bytes)
+      text::AppendUtf8(out, c);
+    return out;
+  }
+  CodePages::Decoded d = pages_->Decode(bytes, codePage);
+  if (d.replaced && warn_ && !warned_.exchange(true)) {
+    warn_(pages_->Knows(codePage) ? "Some text in code page " + std::to_string(codePage) +
+                                        " does not decode; it is shown as U+FFFD."
+                                  : "Code page " + std::to_string(codePage) +
+                                        " is not known here; text in it is shown as U+FFFD.");
+  }
+  return std::move(d.utf8);
+}
+
+uint32_t CodePageOf(const Item& item, uint32_t inherited) {
+  if (auto e = item.Find(kTagMessageCodepage, kTypeInt32); e && e->Int32() != 0)
+    return e->Int32();
+  if (auto e = item.Find(kTagMessageLocaleId, kTypeInt32)) {
+    if (const uint32_t cp = text::AnsiCodePageOfLocale(e->Int32()))
+      return cp;
+  }
+  if (auto e = item.Find(kTagCodePageId, kTypeInt32); e && e->Int32() != 0)
+    return e->Int32();
+  return inherited;
 }
 
 namespace {
@@ -67,13 +96,16 @@ void CheckSignature(const std::string& path) {
   CheckSignature(*OpenFileSource(path));
 }
 
-std::shared_ptr<File> OpenFile(const std::string& path) {
+std::shared_ptr<File> OpenFile(const std::string& path,
+                               std::shared_ptr<const TextDecoding> decoding) {
+  if (!decoding)
+    decoding = std::make_shared<const TextDecoding>();
   std::shared_ptr<const ByteSource> source = OpenFileSource(path);
   CheckSignature(*source);
   std::string why;
-  if (auto file = native::OpenNative(std::move(source), why))
+  if (auto file = native::OpenNative(std::move(source), why, decoding))
     return file;
-  return pff::File::Open(path);
+  return pff::File::Open(path, std::move(decoding));
 }
 
 }  // namespace tarnvex::pst::store

@@ -6,11 +6,15 @@
 // files, and libpff (platform/pst/pff.h) for every other file. Every read failure is a
 // tarnvex::Failure naming the data file; "not present" is an empty pointer, never a failure.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/code_pages.h"
 
 namespace tarnvex::pst::store {
 
@@ -25,6 +29,46 @@ inline constexpr uint32_t kTypeSystime = 0x0040;
 inline constexpr uint32_t kTypeBinary = 0x0102;
 inline constexpr uint32_t kTypeMultiString8 = 0x101E;
 inline constexpr uint32_t kTypeMultiUnicode = 0x101F;
+
+// How 8-bit strings (PT_STRING8, PT_MSTRING8) become UTF-8. Each item's strings are in the code
+// page CodePageOf gives it; the readers decode them through the platform's code pages. Without
+// code pages (null) every 8-bit string is read as Latin-1. The first value that does not decode
+// (an unknown code page, bytes the code page lacks: shown as U+FFFD) is reported through `warn`,
+// once for the life of the object: one run.
+class TextDecoding {
+ public:
+  using Warn = std::function<void(const std::string&)>;
+  TextDecoding(const CodePages* pages = nullptr, uint32_t fallback = kDefaultCodePage,
+               Warn warn = nullptr)
+      : pages_(pages), fallback_(fallback), warn_(std::move(warn)) {}
+
+  static constexpr uint32_t kDefaultCodePage = 1252;  // Windows-1252 (Western)
+
+  // The code page of items for which the file records none: the user's, else Windows-1252.
+  uint32_t fallback() const { return fallback_; }
+  // The 8-bit string up to its first NUL byte, as UTF-8.
+  std::string Decode(std::string_view bytes, uint32_t codePage) const;
+
+ private:
+  const CodePages* pages_;
+  uint32_t fallback_;
+  Warn warn_;
+  mutable std::atomic<bool> warned_{false};
+};
+
+// PidTagMessageCodepage (0x3FFD), PidTagMessageLocaleId (0x3FF1) and PidTagCodePageId (0x66C3).
+inline constexpr uint32_t kTagMessageCodepage = 0x3FFD;
+inline constexpr uint32_t kTagMessageLocaleId = 0x3FF1;
+inline constexpr uint32_t kTagCodePageId = 0x66C3;
+
+class Item;
+
+// The code page of an item's 8-bit strings: its PidTagMessageCodepage when not 0, else the ANSI
+// code page of its PidTagMessageLocaleId, else its PidTagCodePageId when not 0, else `inherited`:
+// the code page of the item it belongs to (a message's folder, an attachment's message, the root
+// folder's message store; the fall-back for the store). PidTagInternetCodepage (0x3FDE) is not
+// used: it names the code page of the body only, which may be a 7-bit one such as ISO-2022-JP.
+uint32_t CodePageOf(const Item& item, uint32_t inherited);
 
 // One property of an item: its tag, value type and, for a named property, its property-set
 // GUID and LID or name.
@@ -53,6 +97,8 @@ class Entry {
  protected:
   // The data file's path, for failures.
   virtual const std::string& FilePath() const = 0;
+  // An 8-bit string of the item as UTF-8, in the item's code page.
+  virtual std::string Decode8(std::string_view bytes) const = 0;
 };
 
 // A folder, message, attachment or the message store.
@@ -110,8 +156,10 @@ class File {
 void CheckSignature(const std::string& path);
 
 // Opens the file with the native reader when it is a Unicode PST the reader takes, else with
-// libpff. Throws Failure naming the file when it is missing, unreadable, not a PST/OST file or
-// damaged beyond opening.
-std::shared_ptr<File> OpenFile(const std::string& path);
+// libpff; 8-bit strings are decoded as `decoding` says (it is kept for the file's life). Throws
+// Failure naming the file when it is missing, unreadable, not a PST/OST file or damaged beyond
+// opening.
+std::shared_ptr<File> OpenFile(const std::string& path,
+                               std::shared_ptr<const TextDecoding> decoding = nullptr);
 
 }  // namespace tarnvex::pst::store

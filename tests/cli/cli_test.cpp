@@ -95,6 +95,9 @@ TEST_F(CliTest, BadUsageGivesReasonUsageAndStatusTwo) {
       {{"--quiet=yes", "--default-contacts", "--out", "/out"}, "--quiet takes no value"},
       {{"--out", "/a", "--out", "/b", "--default-contacts"}, "--out is given twice"},
       {{"--set-default-store", "/in.pst", "--out", "/out"}, "goes alone"},
+      {{"--default-contacts", "--out", "/out", "--codepage", "cyrillic"}, "not a code page"},
+      {{"--default-contacts", "--out", "/out", "--codepage", "0"}, "not a code page"},
+      {{"--default-contacts", "--out", "/out", "--codepage", "70000"}, "not a code page"},
   };
   for (const auto& [args, reason] : cases) {
     err.str("");
@@ -138,6 +141,15 @@ TEST_F(CliTest, OptionsReachTheStandIn) {
   ASSERT_TRUE(environment.outlookOptions);
   EXPECT_EQ(environment.outlookOptions->vcardVersion, VCardVersion::k40);
   EXPECT_EQ(environment.outlookOptions->password, "pw");
+  EXPECT_EQ(environment.outlookOptions->codePage, std::nullopt);
+  Run({"--default-contacts", "--out", "/out", "--codepage", "1251"});
+  EXPECT_EQ(environment.outlookOptions->codePage, 1251u);
+  Run({"--default-contacts", "--out", "/out", "--codepage=CP932"});
+  EXPECT_EQ(environment.outlookOptions->codePage, 932u);
+  // The run hands the stand-in a way to warn, on standard error.
+  ASSERT_TRUE(environment.outlookOptions->warn);
+  environment.outlookOptions->warn("code page 4242 is not known");
+  EXPECT_THAT(err.str(), HasSubstr("tarnvex-export: warning: code page 4242 is not known\n"));
 }
 
 TEST_F(CliTest, TheMachineLearnsTheSource) {

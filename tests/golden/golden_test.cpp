@@ -163,7 +163,9 @@ TEST_P(GoldenCards, ExportMatchesTheCommittedCards) {
 
 std::vector<Case> AllCases() {
   std::vector<Case> cases;
-  for (const char* fixture : {"folders", "full", "names", "strict"}) {
+  // 8-bit strings in code pages: codepage_<N> keeps its contacts' text in code page N.
+  for (const char* fixture : {"folders", "full", "names", "strict", "codepage_932", "codepage_1251",
+                              "codepage_1250", "codepage_1252"}) {
     for (const char* version : {"2.1", "3.0", "4.0"})
       cases.push_back({fixture, version});
   }

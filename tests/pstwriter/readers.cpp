@@ -290,6 +290,7 @@ class PffReader {
       case 0x001F:
         return EntryString(entry);
       case 0x1003:
+      case 0x101E:
       case 0x101F:
       case 0x1102:
         // Parsed from the raw value: this libpff's multi-value functions report no values for
@@ -602,6 +603,14 @@ std::string ValueText(const Value& v) {
       return std::to_string(v.AsDouble());
     case PropType::kString:
       return v.AsString();
+    case PropType::kString8:  // the bytes as stored, up to a NUL
+      return v.AsString().substr(0, v.AsString().find('\0'));
+    case PropType::kMultiString8: {
+      std::vector<std::string> parts;
+      for (const std::string& s : v.AsMultiString())
+        parts.push_back(Hex(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()));
+      return Join(parts);
+    }
     case PropType::kBinary:
     case PropType::kGuid:
       return Hex(v.AsBinary().data(), v.AsBinary().size());

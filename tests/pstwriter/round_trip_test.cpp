@@ -10,6 +10,7 @@
 #include "platform/failure.h"
 #include "tests/pstwriter/readers.h"
 #include "tests/pstwriter/test_support.h"
+#include "tools/pstwriter/code_page.h"
 #include "tools/pstwriter/generator.h"
 #include "tools/pstwriter/pst_writer.h"
 
@@ -106,6 +107,41 @@ TEST(RoundTrip, EveryKindOfValueAndStructureReadsBackThroughBothReaders) {
   const SeenStore expected = Expected(store);
   ExpectSameStore(expected, ReadWithLibpff(path), Reader::kLibpff);
   ExpectSameStore(expected, ReadWithLibpst(path), Reader::kLibpst);
+}
+
+// Contacts whose strings are 8-bit strings in code pages, each naming its code page: libpff
+// reads their bytes as written; libpst, which decodes them with the message's code page, gives
+// the text they were written from (but for 932).
+TEST(RoundTrip, EightBitStringsInCodePagesReadBackThroughBothReaders) {
+  TempDir dir;
+  Store utf8 = Store::WithStandardFolders();
+  const std::pair<std::uint32_t, std::vector<std::string>> sources[] = {
+      {932, {"イグザンプル", "コム ドット", "株式会社サンプル"}},
+      {1251, {"Иванов", "Иван", "ООО «Пример»"}},
+      {1250, {"Dvořák", "Antonín", "Škoda Žďár"}},
+      {1252, {"Müller", "Jürgen", "Größe – €uro"}},
+  };
+  for (const auto& [codePage, texts] : sources) {
+    Message& m = utf8.Contacts()->AddMessage("IPM.Contact");
+    m.props.SetString("PidTagSurname", texts[0]);
+    m.props.SetString("PidTagGivenName", texts[1]);
+    m.props.SetString("PidTagCompanyName", texts[2]);
+    m.props.Set("PidNameKeywords", Value::MultiString({texts[0], texts[1]}));
+    m.props.Set("PidTagMessageCodepage", Value::Int32(static_cast<std::int32_t>(codePage)));
+  }
+  Store eightBit = utf8;
+  auto it = eightBit.Contacts()->messages.begin();
+  for (const auto& [codePage, texts] : sources)
+    EncodeStrings((it++)->props, codePage);
+
+  const std::string path = dir.File("codepages.pst");
+  WritePst(eightBit, path);
+  EXPECT_EQ(Pffinfo(path), 0);
+  ExpectSameStore(Expected(eightBit), ReadWithLibpff(path), Reader::kLibpff);
+  // libpst leaves code page 932 (Shift JIS) undecoded: it gives that contact's bytes as stored.
+  Store libpstView = utf8;
+  libpstView.Contacts()->messages.front() = eightBit.Contacts()->messages.front();
+  ExpectSameStore(Expected(libpstView), ReadWithLibpst(path), Reader::kLibpst);
 }
 
 TEST(RoundTrip, EmptyStoreAndOneWithoutStandardFoldersAreComplete) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/posix/iconv_code_pages.h"
 #include "platform/posix/posix_file_access.h"
 #include "platform/posix/safe_write.h"
 #include "platform/posix/user_folders.h"
@@ -20,7 +21,8 @@ namespace tarnvex::pst {
 inline PstPlatform PosixPstPlatform() {
   static PosixAtomicFileWriter writer;
   static PosixFileAccess files;
-  return {writer, files};
+  static IconvCodePages codePages;
+  return {writer, files, &codePages};
 }
 
 // $TARNVEX_OUTLOOK_PROFILE when set, else tarnvex/profile.ini in the configuration folder.

@@ -6,6 +6,7 @@
 
 #include "text/case.h"
 #include "text/crc.h"
+#include "text/locale_code_page.h"
 #include "text/utf.h"
 
 namespace tarnvex::text {
@@ -16,6 +17,41 @@ struct Utf8Case {
   std::string input;
   std::string valid;  // ValidUtf8(input)
 };
+
+TEST(LocaleCodePageTest, AnsiCodePagesOfLocales) {
+  struct {
+    uint32_t lcid;
+    uint32_t codePage;
+  } const cases[] = {
+      {0x0409, 1252},  // English (United States)
+      {0x0407, 1252},  // German (Germany)
+      {0x0411, 932},   // Japanese
+      {0x0412, 949},   // Korean
+      {0x0804, 936},   // Chinese (PRC)
+      {0x0404, 950},   // Chinese (Taiwan)
+      {0x0C04, 950},   // Chinese (Hong Kong SAR)
+      {0x0419, 1251},  // Russian
+      {0x0422, 1251},  // Ukrainian
+      {0x0405, 1250},  // Czech
+      {0x0415, 1250},  // Polish
+      {0x041A, 1250},  // Croatian
+      {0x081A, 1250},  // Serbian (Latin)
+      {0x0C1A, 1251},  // Serbian (Cyrillic)
+      {0x0408, 1253},  // Greek
+      {0x041F, 1254},  // Turkish
+      {0x040D, 1255},  // Hebrew
+      {0x0401, 1256},  // Arabic (Saudi Arabia)
+      {0x0425, 1257},  // Estonian
+      {0x042A, 1258},  // Vietnamese
+      {0x041E, 874},   // Thai
+      {0x10411, 932},  // Japanese with another sort order
+      {0x0439, 0},     // Hindi: Unicode only
+      {0x0000, 0},     // none
+      {0x7FFF, 0},     // not a locale the table knows
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(AnsiCodePageOfLocale(c.lcid), c.codePage) << std::hex << c.lcid;
+}
 
 TEST(Utf8Test, IllFormedBytesBecomeReplacementCharacters) {
   const std::string r = "\xEF\xBF\xBD";

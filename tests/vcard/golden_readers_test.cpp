@@ -843,7 +843,8 @@ TEST_P(GoldenReaders, EveryCardHoldsWhatItsFixtureHolds) {
 
 std::vector<Case> AllCases() {
   std::vector<Case> cases;
-  for (const char* fixture : {"folders", "full", "names", "strict"}) {
+  for (const char* fixture : {"folders", "full", "names", "strict", "codepage_932", "codepage_1251",
+                              "codepage_1250", "codepage_1252"}) {
     for (Version v : {Version::k21, Version::k30, Version::k40})
       cases.push_back({fixture, v});
   }

@@ -8,8 +8,10 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "platform/failure.h"
+#include "tools/pstwriter/code_page.h"
 #include "tools/pstwriter/generator.h"
 #include "tools/pstwriter/property_names.h"
 
@@ -43,6 +45,10 @@ class Reader {
     if (doc.contains("recordKey")) {
       store.recordKey = ParseGuid(String(doc["recordKey"], "\"recordKey\""), "\"recordKey\"");
     }
+    // 8-bit strings: every item's strings in this code page, unless the item names its own.
+    storeCodePage_ = CodePage(doc, "top level");
+    storeLocale_ = Locale(doc, "top level");
+    recordCodePage_ = Flag(doc, "recordCodepage", "top level", true);
     if (doc.contains("folders"))
       ReadFolders(doc["folders"], store.ipmSubtree, "folders", store);
     return store;
@@ -113,6 +119,19 @@ class Reader {
           item.contains("class") ? String(item["class"], here + ".class") : "IPM.Contact";
       if (item.contains("properties"))
         ReadProperties(item["properties"], m.props, here + ".properties");
+      // "codepage": the item's strings as 8-bit strings in it, recorded in PidTagMessageCodepage
+      // unless "recordCodepage" is false; "locale": PidTagMessageLocaleId.
+      if (const auto codePage = CodePage(item, here).value_or(storeCodePage_.value_or(0))) {
+        try {
+          EncodeStrings(m.props, codePage);
+        } catch (const Failure& e) {
+          Fail(here, e.what());
+        }
+        if (Flag(item, "recordCodepage", here, recordCodePage_))
+          m.props.Set(kTagMessageCodepage, Value::Int32(static_cast<std::int32_t>(codePage)));
+      }
+      if (const auto locale = Locale(item, here).value_or(storeLocale_.value_or(0)))
+        m.props.Set(kTagMessageLocaleId, Value::Int32(static_cast<std::int32_t>(locale)));
       if (item.contains("photo")) {
         const json& photo = item["photo"];
         if (photo.is_string() && photo.get<std::string>() == "generated") {
@@ -296,6 +315,9 @@ class Reader {
           return Value::MultiString(std::move(strings));
         return Value::MultiBinary(std::move(binaries));
       }
+      case PropType::kString8:
+      case PropType::kMultiString8:
+        break;  // made from text through "codepage", never given as such
     }
     Fail(where, "unsupported property type.");
   }
@@ -347,8 +369,38 @@ class Reader {
     }
   }
 
+  std::optional<std::uint32_t> CodePage(const json& j, const std::string& where) const {
+    if (!j.contains("codepage"))
+      return std::nullopt;
+    const json& v = j["codepage"];
+    if (!v.is_number_unsigned() || v.get<std::uint64_t>() == 0 || v.get<std::uint64_t>() > 65535)
+      Fail(where + ".codepage", "expected a code page number (such as 1252).");
+    return v.get<std::uint32_t>();
+  }
+  std::optional<std::uint32_t> Locale(const json& j, const std::string& where) const {
+    if (!j.contains("locale"))
+      return std::nullopt;
+    const json& v = j["locale"];
+    if (!v.is_number_unsigned() || v.get<std::uint64_t>() > 0xFFFFFFFF)
+      Fail(where + ".locale", "expected a locale id (such as 1049).");
+    return v.get<std::uint32_t>();
+  }
+  bool Flag(const json& j, const char* name, const std::string& where, bool otherwise) const {
+    if (!j.contains(name))
+      return otherwise;
+    if (!j[name].is_boolean())
+      Fail(where + "." + name, "expected true or false.");
+    return j[name].get<bool>();
+  }
+
+  static constexpr std::uint16_t kTagMessageCodepage = 0x3FFD;  // PidTagMessageCodepage
+  static constexpr std::uint16_t kTagMessageLocaleId = 0x3FF1;  // PidTagMessageLocaleId
+
   std::string baseDir_;
   std::string source_;
+  std::optional<std::uint32_t> storeCodePage_;
+  std::optional<std::uint32_t> storeLocale_;
+  bool recordCodePage_ = true;
 };
 
 }  // namespace

@@ -200,6 +200,8 @@ Bytes EncodeValue(const Value& value) {
     }
     case PropType::kString:
       return Utf16Le(value.AsString());
+    case PropType::kString8:
+      return Bytes(value.AsString().begin(), value.AsString().end());
     case PropType::kBinary:
     case PropType::kGuid:
       return value.AsBinary();
@@ -208,11 +210,15 @@ Bytes EncodeValue(const Value& value) {
         Put32(b, static_cast<std::uint32_t>(v));
       break;
     case PropType::kMultiString:
+    case PropType::kMultiString8:
     case PropType::kMultiBinary: {
       std::vector<Bytes> items;
       if (value.type() == PropType::kMultiString) {
         for (const auto& s : value.AsMultiString())
           items.push_back(Utf16Le(s));
+      } else if (value.type() == PropType::kMultiString8) {
+        for (const auto& s : value.AsMultiString())
+          items.emplace_back(s.begin(), s.end());
       } else {
         items = value.AsMultiBinary();
       }

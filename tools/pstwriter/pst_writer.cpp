@@ -71,15 +71,19 @@ std::uint64_t ValueSize(const Value& v) {
       return 8;
     case PropType::kString:
       return 2 * v.AsString().size();
+    case PropType::kString8:
+      return v.AsString().size();
     case PropType::kBinary:
     case PropType::kGuid:
       return v.AsBinary().size();
     case PropType::kMultiInt32:
       return 4 * v.AsMultiInt32().size();
-    case PropType::kMultiString: {
+    case PropType::kMultiString:
+    case PropType::kMultiString8: {
+      const std::uint64_t unit = v.type() == PropType::kMultiString ? 2 : 1;
       std::uint64_t n = 4;
       for (const auto& s : v.AsMultiString())
-        n += 4 + 2 * s.size();
+        n += 4 + unit * s.size();
       return n;
     }
     case PropType::kMultiBinary: {

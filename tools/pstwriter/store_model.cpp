@@ -93,6 +93,12 @@ Value Value::Time(FileTime v) {
 Value Value::String(std::string utf8) {
   return Value(PropType::kString, std::move(utf8));
 }
+Value Value::String8(std::string bytes) {
+  return Value(PropType::kString8, std::move(bytes));
+}
+Value Value::MultiString8(std::vector<std::string> bytes) {
+  return Value(PropType::kMultiString8, std::move(bytes));
+}
 Value Value::Binary(Bytes bytes) {
   return Value(PropType::kBinary, std::move(bytes));
 }

@@ -45,11 +45,13 @@ enum class PropType : std::uint16_t {
   kDouble = 0x0005,
   kBoolean = 0x000B,
   kInt64 = 0x0014,
-  kString = 0x001F,  // PT_UNICODE, stored as UTF-16LE
-  kTime = 0x0040,    // PT_SYSTIME, a FILETIME (100 ns ticks since 1601-01-01 UTC)
+  kString8 = 0x001E,  // PT_STRING8: bytes in the message's code page (already encoded)
+  kString = 0x001F,   // PT_UNICODE, stored as UTF-16LE
+  kTime = 0x0040,     // PT_SYSTIME, a FILETIME (100 ns ticks since 1601-01-01 UTC)
   kGuid = 0x0048,
   kBinary = 0x0102,
   kMultiInt32 = 0x1003,
+  kMultiString8 = 0x101E,
   kMultiString = 0x101F,
   kMultiBinary = 0x1102,
 };
@@ -72,10 +74,13 @@ class Value {
   static Value Boolean(bool v);
   static Value Time(FileTime v);
   static Value String(std::string utf8);
+  // An 8-bit string: its bytes as stored, in a code page (see EncodeInCodePage).
+  static Value String8(std::string bytes);
   static Value Binary(Bytes bytes);
   static Value GuidValue(const Guid& guid);
   static Value MultiInt32(std::vector<std::int32_t> values);
   static Value MultiString(std::vector<std::string> utf8);
+  static Value MultiString8(std::vector<std::string> bytes);
   static Value MultiBinary(std::vector<Bytes> values);
 
   PropType type() const { return type_; }
@@ -84,9 +89,9 @@ class Value {
   double AsDouble() const;
   bool AsBoolean() const;
   FileTime AsTime() const;
-  const std::string& AsString() const;
-  const Bytes& AsBinary() const;  // kBinary and kGuid
-  const std::vector<std::string>& AsMultiString() const;
+  const std::string& AsString() const;                    // kString (UTF-8) and kString8 (bytes)
+  const Bytes& AsBinary() const;                          // kBinary and kGuid
+  const std::vector<std::string>& AsMultiString() const;  // kMultiString and kMultiString8
   const std::vector<Bytes>& AsMultiBinary() const;
   const std::vector<std::int32_t>& AsMultiInt32() const;
 

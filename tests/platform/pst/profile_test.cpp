@@ -61,6 +61,21 @@ TEST_F(Profile, ReadsTheDefaultStoreOfTheProfileSection) {
   EXPECT_THROW(ReadDefaultStore("/c/locked.ini", files), Failure);
 }
 
+TEST_F(Profile, ReadsTheCodePageOfTheProfileSection) {
+  files.files["/c/profile.ini"] = "[Other]\nCodepage=932\n[Profile]\nCodepage = 1251 \n";
+  EXPECT_EQ(ReadProfileCodePage("/c/profile.ini", files), 1251u);
+  for (const char* value : {"", "cyrillic", "0", "70000", "-1", "12 51"}) {
+    files.files["/c/bad.ini"] = std::string("[Profile]\nCodepage=") + value + "\n";
+    EXPECT_EQ(ReadProfileCodePage("/c/bad.ini", files), std::nullopt) << value;
+  }
+  files.files["/c/none.ini"] = "[Profile]\nDefaultStore=/a.pst\n";
+  EXPECT_EQ(ReadProfileCodePage("/c/none.ini", files), std::nullopt);
+  EXPECT_EQ(ReadProfileCodePage("/c/missing.ini", files), std::nullopt);
+  EXPECT_EQ(ReadProfileCodePage("", files), std::nullopt);
+  files.unreadable.insert("/c/locked.ini");
+  EXPECT_THROW(ReadProfileCodePage("/c/locked.ini", files), Failure);
+}
+
 TEST_F(Profile, WritingMakesTheFoldersAndWritesTheFileWhole) {
   WriteDefaultStore("/home/ann/.config/tarnvex/profile.ini", "/data/a.pst", files, writer);
   EXPECT_THAT(files.folders, ElementsAre("/home/ann/.config/tarnvex"));
