@@ -161,7 +161,8 @@ TEST(QtSettingsStore, ABinaryFileGivesDefaults) {
   QtSettingsStore store(config.path());
   QFile file(store.FileFor(kApp));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(QByteArray("\0\xff\x01[\x80=\n\xfe", 10));
+  static constexpr char kBinary[] = "\0\xff\x01[\x80=\n\xfe";
+  file.write(QByteArray(kBinary, sizeof kBinary - 1));
   file.close();
   EXPECT_EQ(store.Get(kApp, kSection, "Option1", "True"), "True");
 }
