@@ -70,9 +70,13 @@ void CheckSignature(const std::string& path) {
 std::shared_ptr<File> OpenFile(const std::string& path) {
   std::shared_ptr<const ByteSource> source = OpenFileSource(path);
   CheckSignature(*source);
-  std::string why;
-  if (auto file = native::OpenNative(std::move(source), why))
+  std::string why, damage;
+  if (auto file = native::OpenNative(std::move(source), why, &damage))
     return file;
+  // Only a format the native reader does not read goes to libpff; a damaged file of a format it
+  // reads is refused with the damage.
+  if (!damage.empty())
+    throw Failure(damage);
   return pff::File::Open(path);
 }
 

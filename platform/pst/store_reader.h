@@ -110,8 +110,9 @@ class File {
 void CheckSignature(const std::string& path);
 
 // Opens the file with the native reader when it is a Unicode PST the reader takes, else with
-// libpff. Throws Failure naming the file when it is missing, unreadable, not a PST/OST file or
-// damaged beyond opening.
+// libpff. A file of a format the native reader reads is never handed to libpff: when its header
+// or indexes are damaged, that is the failure. Throws Failure naming the file when it is
+// missing, unreadable, not a PST/OST file or damaged beyond opening.
 std::shared_ptr<File> OpenFile(const std::string& path);
 
 }  // namespace tarnvex::pst::store
