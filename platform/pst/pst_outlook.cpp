@@ -136,8 +136,13 @@ class UnreadableItem : public OutlookItem {
 // by one; each item is released by its taker.
 class PstItems : public OutlookItems {
  public:
-  PstItems(const store::Item& folder, CardSaving saving)
-      : children_(folder.NormalMessages()), saving_(saving) {}
+  // `outside`: failure texts of messages that belong to no folder, counted here as items that
+  // cannot be read (for the store's top-level folder).
+  PstItems(const store::Item& folder, CardSaving saving, std::vector<std::string> outside = {})
+      : children_(folder.NormalMessages()), saving_(saving) {
+    for (std::string& failure : outside)
+      children_.push_back({nullptr, std::move(failure)});
+  }
 
   int32_t Count() override { return static_cast<int32_t>(children_.size()); }
 
@@ -202,8 +207,13 @@ class PstFolder : public OutlookFolder {
     return e && e->Boolean();
   }
 
+  // The top-level folder of a store also holds, as items that cannot be read, the store's
+  // messages that belong to no folder.
   std::shared_ptr<OutlookItems> Items() override {
-    return std::make_shared<PstItems>(*folder_, saving_);
+    std::shared_ptr<StoreState> store = storeOfRoot();
+    return std::make_shared<PstItems>(
+        *folder_, saving_,
+        store ? store->file->MessagesOutsideFolders() : std::vector<std::string>());
   }
 
   // A subfolder that cannot be read fails when it is taken (Item), not the whole collection:

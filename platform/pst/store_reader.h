@@ -103,6 +103,12 @@ class File {
   virtual std::unique_ptr<Item> MessageStore() = 0;
   // The item with the given node identifier, or null when the file has none.
   virtual std::unique_ptr<Item> ItemByIdentifier(uint32_t identifier) = 0;
+
+  // Normal messages the file holds that no folder holds (their parent folder is missing), one
+  // failure text each, saying which and where. The stand-in counts them among the items of the
+  // store's top-level folder, so that they are reported rather than dropped. The native reader
+  // gives none: its folders' contents tables list such messages in their own folders.
+  virtual std::vector<std::string> MessagesOutsideFolders() { return {}; }
 };
 
 // The quick check: an existing regular file that starts with the PST signature. Throws Failure

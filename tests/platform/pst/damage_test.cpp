@@ -14,6 +14,7 @@
 
 #include "platform/failure.h"
 #include "platform/pst/pst_outlook.h"
+#include "pst/format.h"
 #include "tests/platform/pst/pst_fixtures.h"
 #include "tests/platform/pst/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
@@ -194,6 +195,12 @@ const Damage kDamages[] = {
     {"MessageMissingFromTheNodeIndex",
      Structural([](std::string& b) { pstwriter::DropMessageNode(b, 3); }), false,
      "has no entry in the node index"},
+    // Read by libpff (the native reader leaves this encryption to it): checked the same way.
+    {"MessageWithoutItsFolderInACyclicStore", Structural([](std::string& b) {
+       pstwriter::OrphanMessage(b, 7);
+       pstwriter::EncodeBlocks(b, format::kCryptCyclic);
+     }),
+     false, "belongs to no folder"},
     {"BlockPastTheEnd", Structural([](std::string& b) { pstwriter::MisplaceBlock(b, 500); }),
      false},
     {"BlockPastTheEnd2", Structural([](std::string& b) { pstwriter::MisplaceBlock(b, 77); }),
