@@ -249,10 +249,27 @@ class ExportRun {
     }
   }
 
+  // Each item ends one way: its card written, passed over (not a contact), or failed; an item
+  // whose steps report more than one failure (a damaged item fails its contact test, then its
+  // file-as text) counts as one failure, so cards + passed over + failures is the item count.
+  // A card written after a failure was reported for its item counts as a card and a failure.
   void ExportItem(const std::shared_ptr<OutlookItem>& item) {
+    const int reportsBefore = guard_.reports();
+    const bool written = TryExportItem(item);
+    const int reports = guard_.reports() - reportsBefore;
+    itemReports_ += reports;
+    if (written)
+      ++summary_.cardsWritten;
+    if (reports > 0)
+      ++failedItems_;
+  }
+
+  // True when the item's card was written; a contact test that gives false counts it as passed
+  // over.
+  bool TryExportItem(const std::shared_ptr<OutlookItem>& item) {
     if (!guard_.Test(150, [&] { return item->IsContact(); })) {
       ++summary_.itemsPassedOver;
-      return;
+      return false;
     }
     std::shared_ptr<OutlookItem> contact;
     guard_.Run(154, [&] { contact = item; });
@@ -266,11 +283,10 @@ class ExportRun {
                              CardStem(Use(contact).FileAs(), services_.files));
     });
     if (!named)
-      return;
-    guard_.Run(158, [&] {
+      return false;
+    return guard_.Run(158, [&] {
       paths_.Take(path);
       Use(contact).SaveAs(path, kOlVCard);
-      ++summary_.cardsWritten;
     });
   }
 
@@ -291,7 +307,7 @@ class ExportRun {
   ExportSummary End(int32_t line, std::string_view message) {
     Show(line, message);
     summary_.closingMessage = message;
-    summary_.failures = guard_.reports();
+    summary_.failures = guard_.reports() - itemReports_ + failedItems_;
     return summary_;
   }
 
@@ -307,6 +323,9 @@ class ExportRun {
   // The top-level folder of the store this run attached, while it is attached.
   std::shared_ptr<OutlookFolder> attachedRoot_;
   PathsOfRun paths_;
+  // Failures reported in the steps of items, and the items with at least one.
+  int itemReports_ = 0;
+  int failedItems_ = 0;
   ExportSummary summary_;
 };
 

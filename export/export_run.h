@@ -29,7 +29,9 @@ struct ExportSummary {
   int cardsWritten = 0;
   // Items that are not contacts (distribution lists, mail, ...).
   int itemsPassedOver = 0;
-  // Error reports shown during the run.
+  // Failures reported during the run: one for each item that failed (however many of its steps
+  // reported one) and each report outside the items' steps. For every folder exported, cards
+  // written + items passed over + failed items is the number of items it holds.
   int failures = 0;
 };
 

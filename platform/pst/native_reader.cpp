@@ -1,6 +1,7 @@
 #include "platform/pst/native_reader.h"
 
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/failure.h"
@@ -150,9 +151,18 @@ class NativeItem : public store::Item {
   }
 
   std::string FolderName() const override { return TextOf(kTagDisplayName); }
-  int SubFolderCount() const override { return static_cast<int>(Folders().size()); }
+  // The node index's subfolders, then those the folder's hierarchy table lists that are not
+  // among them: each of these fails when it is taken, saying why it cannot be read.
+  int SubFolderCount() const override {
+    return static_cast<int>(Folders().size() + UnreadableFolders().size());
+  }
   std::unique_ptr<store::Item> SubFolder(int index) const override {
     const auto& f = Folders();
+    const auto& unreadable = UnreadableFolders();
+    if (index >= 0 && static_cast<size_t>(index) >= f.size() &&
+        static_cast<size_t>(index) - f.size() < unreadable.size()) {
+      throw Failure(unreadable[static_cast<size_t>(index) - f.size()]);
+    }
     if (index < 0 || static_cast<size_t>(index) >= f.size()) {
       Fail(*store_, Defect::kMissing,
            "folder " + Hex(nid_) + " has no subfolder " + std::to_string(index + 1),
@@ -162,12 +172,49 @@ class NativeItem : public store::Item {
                                         decoding_, CodePage());
   }
 
+  // The node index's children of the folder, then the messages its contents table lists that
+  // are not among them, each as a failure saying why it cannot be read: the folder's item count
+  // is the larger of the two records', and nothing either lists is dropped. A contents table
+  // that cannot be read leaves the node index's children, which are checked on their own.
   std::vector<Child> NormalMessages() const override {
     std::vector<Child> out;
-    for (const ndb::Node* n : store_->Messages(nid_))
+    std::unordered_set<Nid> listed;
+    for (const ndb::Node* n : store_->Messages(nid_)) {
+      listed.insert(n->nid);
       out.push_back({std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true, decoding_,
                                                   CodePage()),
                      {}});
+    }
+    std::shared_ptr<const ltp::TableContext> table;
+    try {
+      table = store_->ContentsTable(nid_);
+    } catch (const Error&) {
+      return out;
+    }
+    if (!table)
+      return out;
+    const std::string where = "the Outlook data file \"" + store_->name() + "\": ";
+    const std::string folder = "folder " + Hex(nid_);
+    for (const std::uint32_t row : table->rowIds()) {
+      if (!listed.insert(row).second)
+        continue;
+      std::string failure;
+      if (const ndb::Node* n = store_->FindNode(row)) {
+        failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
+                  ", belongs to " + Hex(n->parent) + " in the node index";
+      } else {
+        failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
+                  ", has no entry in the node index";
+      }
+      out.push_back({nullptr, "An item cannot be read from " + where + failure + "."});
+    }
+    // Rows the row index does not name: the table counts them, so they are items all the same.
+    for (std::size_t i = table->rowIds().size(); i < table->rowCount(); ++i) {
+      out.push_back({nullptr, "An item cannot be read from " + where + "the contents table of " +
+                                  folder + " holds " + std::to_string(table->rowCount()) +
+                                  " rows, but its row index names only " +
+                                  std::to_string(table->rowIds().size()) + " of them."});
+    }
     return out;
   }
 
@@ -226,6 +273,35 @@ class NativeItem : public store::Item {
     return *folders_;
   }
 
+  const std::vector<std::string>& UnreadableFolders() const {
+    if (unreadableFolders_)
+      return *unreadableFolders_;
+    unreadableFolders_.emplace();
+    std::shared_ptr<const ltp::TableContext> table;
+    try {
+      table = store_->HierarchyTable(nid_);
+    } catch (const Error&) {
+      return *unreadableFolders_;  // the node index's subfolders stand, checked on their own
+    }
+    if (!table)
+      return *unreadableFolders_;
+    std::unordered_set<Nid> listed{nid_};
+    for (const ndb::Node* n : Folders())
+      listed.insert(n->nid);
+    for (const std::uint32_t row : table->rowIds()) {
+      if (format::NidTypeOf(row) != format::kNidTypeNormalFolder || !listed.insert(row).second)
+        continue;
+      const ndb::Node* n = store_->FindNode(row);
+      unreadableFolders_->push_back("A folder cannot be read from the Outlook data file \"" +
+                                    store_->name() + "\": folder " + Hex(row) +
+                                    ", listed in the hierarchy table of folder " + Hex(nid_) +
+                                    (n ? ", belongs to " + Hex(n->parent) + " in the node index"
+                                       : ", has no entry in the node index") +
+                                    "; its items are not exported.");
+    }
+    return *unreadableFolders_;
+  }
+
   const std::vector<ndb::Subnode>& Attachments() const {
     if (!attachments_) {
       const PropertyContext& pc = *Props();
@@ -244,6 +320,7 @@ class NativeItem : public store::Item {
   mutable std::optional<uint32_t> codePage_;
   mutable std::shared_ptr<const PropertyContext> pc_;
   mutable std::optional<std::vector<const ndb::Node*>> folders_;
+  mutable std::optional<std::vector<std::string>> unreadableFolders_;
   mutable std::optional<std::vector<ndb::Subnode>> attachments_;
 };
 
@@ -295,7 +372,8 @@ class NativeFile : public store::File {
 }  // namespace
 
 std::shared_ptr<store::File> OpenNative(std::shared_ptr<const ByteSource> source, std::string& why,
-                                        std::shared_ptr<const store::TextDecoding> decoding) {
+                                        std::shared_ptr<const store::TextDecoding> decoding,
+                                        std::string* damage) {
   if (!decoding)
     decoding = std::make_shared<const store::TextDecoding>();
   try {
@@ -307,8 +385,12 @@ std::shared_ptr<store::File> OpenNative(std::shared_ptr<const ByteSource> source
     if (e.defect() == Defect::kDuplicateNode)
       throw Failure(e.what());
     why = e.description();
+    if (damage)
+      *damage = e.what();
   } catch (const Failure& e) {  // the source cannot be read
     why = e.what();
+    if (damage)
+      *damage = e.what();
   }
   return nullptr;
 }

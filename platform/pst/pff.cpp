@@ -1,5 +1,6 @@
 #include "platform/pst/pff.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -62,6 +63,36 @@ std::shared_ptr<File> File::Open(const std::string& path,
 File::~File() {
   libpff_file_close(file_, nullptr);
   libpff_file_free(&file_, nullptr);
+}
+
+std::vector<std::string> File::MessagesOutsideFolders() {
+  constexpr uint32_t kNidTypeMask = 0x1F;
+  constexpr uint32_t kNidTypeNormalMessage = 0x04;  // MS-PST section 2.2.2.1
+  libpff_error_t* error = nullptr;
+  int n = 0;
+  if (libpff_file_get_number_of_orphan_items(file_, &n, &error) != 1)
+    Fail("Cannot read the items outside folders", error);
+  std::vector<std::string> out;
+  for (int i = 0; i < n; ++i) {
+    libpff_item_t* item = nullptr;
+    uint32_t id = 0;
+    if (libpff_file_get_orphan_item_by_index(file_, i, &item, &error) != 1) {
+      out.push_back("An item cannot be read from the Outlook data file \"" + path_ +
+                    "\": it belongs to no folder, and " + ErrorText(error) + ".");
+      continue;
+    }
+    const bool read = libpff_item_get_identifier(item, &id, nullptr) == 1;
+    libpff_item_free(&item, nullptr);
+    if (read && (id & kNidTypeMask) != kNidTypeNormalMessage)
+      continue;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%X", id);
+    out.push_back("An item cannot be read from the Outlook data file \"" + path_ + "\": message " +
+                  hex +
+                  " belongs to no folder (the node index names a parent folder the file does "
+                  "not have).");
+  }
+  return out;
 }
 
 void File::Fail(std::string_view what, libpff_error_t* error) const {

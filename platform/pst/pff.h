@@ -46,6 +46,9 @@ class File : public store::File, public std::enable_shared_from_this<File> {
   std::unique_ptr<store::Item> RootFolder() override;
   std::unique_ptr<store::Item> MessageStore() override;
   std::unique_ptr<store::Item> ItemByIdentifier(uint32_t identifier) override;
+  // libpff's orphan items that are normal messages: its index lists them under a parent it
+  // does not have. Read once.
+  std::vector<std::string> MessagesOutsideFolders() override;
 
   // Throws Failure "<what> in the Outlook data file "<path>": <libpff's text>" and frees the error.
   [[noreturn]] void Fail(std::string_view what, libpff_error_t* error) const;

@@ -1,6 +1,7 @@
 #include "platform/pst/pst_outlook.h"
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 #include "platform/failure.h"
@@ -118,12 +119,30 @@ class PstItem : public OutlookItem {
   std::optional<std::string> cls_;
 };
 
+// An item the folder's records list but that cannot be read: it is handed out at its place like
+// any other, and every question about it raises its failure, which says what is wrong and where.
+class UnreadableItem : public OutlookItem {
+ public:
+  explicit UnreadableItem(std::string failure) : failure_(std::move(failure)) {}
+  bool IsContact() override { throw Failure(failure_); }
+  std::string FileAs() override { throw Failure(failure_); }
+  void SaveAs(const std::string&, int32_t) override { throw Failure(failure_); }
+
+ private:
+  std::string failure_;
+};
+
 // A folder's normal contents, taken in one pass when the collection is made and handed out one
 // by one; each item is released by its taker.
 class PstItems : public OutlookItems {
  public:
-  PstItems(const store::Item& folder, CardSaving saving)
-      : children_(folder.NormalMessages()), saving_(saving) {}
+  // `outside`: failure texts of messages that belong to no folder, counted here as items that
+  // cannot be read (for the store's top-level folder).
+  PstItems(const store::Item& folder, CardSaving saving, std::vector<std::string> outside = {})
+      : children_(folder.NormalMessages()), saving_(saving) {
+    for (std::string& failure : outside)
+      children_.push_back({nullptr, std::move(failure)});
+  }
 
   int32_t Count() override { return static_cast<int32_t>(children_.size()); }
 
@@ -132,7 +151,7 @@ class PstItems : public OutlookItems {
       return nullptr;
     store::Item::Child child = std::move(children_[next_++]);
     if (!child.item)
-      throw Failure(child.failure);
+      return std::make_shared<UnreadableItem>(std::move(child.failure));
     return std::make_shared<PstItem>(std::move(child.item), saving_);
   }
 
@@ -144,24 +163,33 @@ class PstItems : public OutlookItems {
 
 class PstFolders : public OutlookFolders {
  public:
-  explicit PstFolders(std::vector<std::shared_ptr<OutlookFolder>> folders)
-      : folders_(std::move(folders)) {}
+  // `failures`: by place, why the folder there (null) cannot be read.
+  explicit PstFolders(std::vector<std::shared_ptr<OutlookFolder>> folders,
+                      std::map<size_t, std::string> failures = {})
+      : folders_(std::move(folders)), failures_(std::move(failures)) {}
   int32_t Count() override { return static_cast<int32_t>(folders_.size()); }
   std::shared_ptr<OutlookFolder> Item(int32_t index) override {
     if (index < 1 || index > Count()) {
       throw Failure("There is no folder number " + std::to_string(index) + "; the collection has " +
                     std::to_string(Count()) + ".");
     }
-    return folders_[static_cast<size_t>(index - 1)];
+    return Taken(static_cast<size_t>(index - 1));
   }
   std::shared_ptr<OutlookFolder> GetLast() override {
     if (folders_.empty())
       throw Failure("The folder collection is empty.");
-    return folders_.back();
+    return Taken(folders_.size() - 1);
   }
 
  private:
+  std::shared_ptr<OutlookFolder> Taken(size_t at) {
+    if (auto failure = failures_.find(at); failure != failures_.end())
+      throw Failure(failure->second);
+    return folders_[at];
+  }
+
   std::vector<std::shared_ptr<OutlookFolder>> folders_;
+  std::map<size_t, std::string> failures_;
 };
 
 class PstFolder : public OutlookFolder {
@@ -179,18 +207,31 @@ class PstFolder : public OutlookFolder {
     return e && e->Boolean();
   }
 
+  // The top-level folder of a store also holds, as items that cannot be read, the store's
+  // messages that belong to no folder.
   std::shared_ptr<OutlookItems> Items() override {
-    return std::make_shared<PstItems>(*folder_, saving_);
+    std::shared_ptr<StoreState> store = storeOfRoot();
+    return std::make_shared<PstItems>(
+        *folder_, saving_,
+        store ? store->file->MessagesOutsideFolders() : std::vector<std::string>());
   }
 
+  // A subfolder that cannot be read fails when it is taken (Item), not the whole collection:
+  // the others are still there.
   std::shared_ptr<OutlookFolders> Folders() override {
     std::vector<std::shared_ptr<OutlookFolder>> subs;
+    std::map<size_t, std::string> failures;
     const int n = folder_->SubFolderCount();
     for (int i = 0; i < n; ++i) {
-      subs.push_back(std::make_shared<PstFolder>(
-          std::shared_ptr<store::Item>(folder_->SubFolder(i)), saving_));
+      try {
+        subs.push_back(std::make_shared<PstFolder>(
+            std::shared_ptr<store::Item>(folder_->SubFolder(i)), saving_));
+      } catch (const Failure& failure) {
+        failures.emplace(subs.size(), failure.what());
+        subs.push_back(nullptr);
+      }
     }
-    return std::make_shared<PstFolders>(std::move(subs));
+    return std::make_shared<PstFolders>(std::move(subs), std::move(failures));
   }
 
   // The store whose top-level folder this is; null for every other folder.

@@ -102,9 +102,13 @@ std::shared_ptr<File> OpenFile(const std::string& path,
     decoding = std::make_shared<const TextDecoding>();
   std::shared_ptr<const ByteSource> source = OpenFileSource(path);
   CheckSignature(*source);
-  std::string why;
-  if (auto file = native::OpenNative(std::move(source), why, decoding))
+  std::string why, damage;
+  if (auto file = native::OpenNative(std::move(source), why, decoding, &damage))
     return file;
+  // Only a format the native reader does not read goes to libpff; a damaged file of a format it
+  // reads is refused with the damage.
+  if (!damage.empty())
+    throw Failure(damage);
   return pff::File::Open(path, std::move(decoding));
 }
 

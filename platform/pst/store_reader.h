@@ -149,6 +149,12 @@ class File {
   virtual std::unique_ptr<Item> MessageStore() = 0;
   // The item with the given node identifier, or null when the file has none.
   virtual std::unique_ptr<Item> ItemByIdentifier(uint32_t identifier) = 0;
+
+  // Normal messages the file holds that no folder holds (their parent folder is missing), one
+  // failure text each, saying which and where. The stand-in counts them among the items of the
+  // store's top-level folder, so that they are reported rather than dropped. The native reader
+  // gives none: its folders' contents tables list such messages in their own folders.
+  virtual std::vector<std::string> MessagesOutsideFolders() { return {}; }
 };
 
 // The quick check: an existing regular file that starts with the PST signature. Throws Failure
@@ -156,9 +162,10 @@ class File {
 void CheckSignature(const std::string& path);
 
 // Opens the file with the native reader when it is a Unicode PST the reader takes, else with
-// libpff; 8-bit strings are decoded as `decoding` says (it is kept for the file's life). Throws
-// Failure naming the file when it is missing, unreadable, not a PST/OST file or damaged beyond
-// opening.
+// libpff; 8-bit strings are decoded as `decoding` says (it is kept for the file's life). A file
+// of a format the native reader reads is never handed to libpff: when its header or indexes are
+// damaged, that is the failure. Throws Failure naming the file when it is missing, unreadable,
+// not a PST/OST file or damaged beyond opening.
 std::shared_ptr<File> OpenFile(const std::string& path,
                                std::shared_ptr<const TextDecoding> decoding = nullptr);
 

@@ -45,6 +45,21 @@ std::vector<const ndb::Node*> Store::Messages(Nid folder) const {
   return db_->Children(folder, kNidTypeNormalMessage);
 }
 
+std::shared_ptr<const ltp::TableContext> Store::ContentsTable(Nid folder) const {
+  return TableOf(folder, kNidTypeContentsTable);
+}
+
+std::shared_ptr<const ltp::TableContext> Store::HierarchyTable(Nid folder) const {
+  return TableOf(folder, kNidTypeHierarchyTable);
+}
+
+std::shared_ptr<const ltp::TableContext> Store::TableOf(Nid folder, std::uint32_t nidType) const {
+  const ndb::Node* table = db_->FindNode((folder & ~kNidTypeMask) | nidType);
+  if (!table)
+    return nullptr;
+  return std::make_shared<const ltp::TableContext>(db_, table->nid, table->data, table->sub);
+}
+
 std::vector<ndb::Subnode> Store::Attachments(const ltp::PropertyContext& message) {
   std::vector<ndb::Subnode> out;
   for (const auto& s : message.Subnodes()) {

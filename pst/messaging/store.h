@@ -3,8 +3,9 @@
 // The messaging layer (MS-PST 2.4): the message store, folders, messages and attachments over
 // the node database, with the name-to-id map. Folder contents are the node index's entries
 // whose parent is the folder, in NID order; a message's attachments are its attachment subnodes
-// in NID order. The tables the format keeps beside them (hierarchy, contents, attachment
-// tables) are not read: the node index says the same, and is checked.
+// in NID order. Of the tables the format keeps beside them, a folder's contents table is read
+// (ContentsTable), and its hierarchy table (HierarchyTable), so that their rows can be compared
+// with the node index; attachment tables are not.
 
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "pst/byte_source.h"
 #include "pst/ltp/property_context.h"
+#include "pst/ltp/table_context.h"
 #include "pst/messaging/name_map.h"
 #include "pst/ndb/node_database.h"
 
@@ -47,10 +49,17 @@ class Store {
   std::vector<const ndb::Node*> SubFolders(Nid folder) const;
   // The folder's normal messages (not the associated ones).
   std::vector<const ndb::Node*> Messages(Nid folder) const;
+  // The folder's contents table, or null when the node index lists none for it. Throws
+  // CorruptionError when it is damaged.
+  std::shared_ptr<const ltp::TableContext> ContentsTable(Nid folder) const;
+  // The folder's hierarchy table (its subfolders), the same way.
+  std::shared_ptr<const ltp::TableContext> HierarchyTable(Nid folder) const;
   // A message's attachments: its subnodes of NID type attachment.
   static std::vector<ndb::Subnode> Attachments(const ltp::PropertyContext& message);
 
  private:
+  std::shared_ptr<const ltp::TableContext> TableOf(Nid folder, std::uint32_t nidType) const;
+
   std::shared_ptr<const ndb::NodeDatabase> db_;
   NameMap names_;
 };

@@ -288,6 +288,27 @@ TEST_F(ExportRunTest, FailedContactTestCountsAsPassed) {
   EXPECT_THAT(boxes.ReportedLines(), ElementsAre(150));
 }
 
+// An item that cannot be read fails every step it reaches; it is one failure of the run, so the
+// summary accounts for every item of the folder once.
+TEST_F(ExportRunTest, UnreadableItemCountsAsOneFailure) {
+  fakes::FakeItemSpec unreadable = Contact("Unreadable");
+  unreadable.failIsContact = true;
+  unreadable.failFileAs = true;
+  fakes::FakeItemSpec unsaved = Contact("Unsaved");
+  unsaved.failIsContact = true;
+  unsaved.failSaveAs = true;
+  DefaultContacts({Contact("A"), unreadable, DistList("Team"), unsaved, Contact("B")});
+
+  const ExportSummary summary = RunExport();
+
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/A.vcf", "/out/B.vcf"));
+  EXPECT_THAT(boxes.ReportedLines(), ElementsAre(150, 156, 150, 158));
+  EXPECT_EQ(summary.cardsWritten, 2);
+  EXPECT_EQ(summary.itemsPassedOver, 1);
+  EXPECT_EQ(summary.failures, 2);
+  EXPECT_EQ(summary.cardsWritten + summary.itemsPassedOver + summary.failures, 5);
+}
+
 TEST_F(ExportRunTest, FailedFetchEndsTheLoopAndTheStoreIsStillDetached) {
   FakeFolderSpec root{"Top"};
   root.items = {Contact("A"), Contact("B"), Contact("C")};

@@ -31,6 +31,14 @@ const char kUsage[] =
     "                             folder after the root folder); check sums stay valid\n"
     "  --folder-cycle NID|auto    make folder NID the subfolder of its first subfolder (auto:\n"
     "                             the first folder that has one); check sums stay valid\n"
+    "  --orphan-message N         give the N-th message (modulo their count) a parent\n"
+    "                             folder that does not exist; check sums stay valid\n"
+    "  --drop-message-node N      remove the N-th message's node index entry; check sums\n"
+    "                             stay valid\n"
+    "  --misplace-block N         make the N-th block lie past the end of the file; check\n"
+    "                             sums stay valid\n"
+    "  --miscount-page N          make a node index leaf page count one entry more or one\n"
+    "                             fewer (N picks page and direction); check sums stay valid\n"
     "Encoding (applied last):\n"
     "  --encode permute|cyclic    encode the data blocks as Outlook's compressible or high\n"
     "                             encryption does (NDB_CRYPT_PERMUTE, NDB_CRYPT_CYCLIC)\n";
@@ -41,6 +49,7 @@ struct Options {
   // 0: pick one.
   std::optional<std::uint32_t> duplicateNode, folderCycle;
   std::optional<std::uint8_t> encode;
+  std::optional<std::uint64_t> orphanMessage, dropMessageNode, misplaceBlock, miscountPage;
   std::uint64_t seed = 1, flipFrom = 0;
   int folders = 1;
   bool photos = true, longNotes = true;
@@ -116,6 +125,14 @@ Options Parse(const std::vector<std::string>& args) {
       o.duplicateNode = NidOrAuto(a, value());
     else if (a == "--folder-cycle")
       o.folderCycle = NidOrAuto(a, value());
+    else if (a == "--orphan-message")
+      o.orphanMessage = Number(a, value());
+    else if (a == "--drop-message-node")
+      o.dropMessageNode = Number(a, value());
+    else if (a == "--misplace-block")
+      o.misplaceBlock = Number(a, value());
+    else if (a == "--miscount-page")
+      o.miscountPage = Number(a, value());
     else if (a == "--encode")
       o.encode = Encoding(value());
     else if (a == "--no-photos")
@@ -130,10 +147,11 @@ Options Parse(const std::vector<std::string>& args) {
     throw std::invalid_argument("Give exactly one of --json, --generate, --from.");
   if (!o.out)
     throw std::invalid_argument("--out is missing.");
-  if (o.from && !o.truncate && !o.flip && !o.duplicateNode && !o.folderCycle && !o.encode) {
+  if (o.from && !o.truncate && !o.flip && !o.duplicateNode && !o.folderCycle && !o.encode &&
+      !o.orphanMessage && !o.dropMessageNode && !o.misplaceBlock && !o.miscountPage) {
     throw std::invalid_argument(
         "--from needs --truncate or --flip-bytes (or --duplicate-node, --folder-cycle, "
-        "--encode).");
+        "--orphan-message, --drop-message-node, --misplace-block, --miscount-page, --encode).");
   }
   if (o.generate && o.folders < 1)
     throw std::invalid_argument("--folders must be at least 1.");
@@ -206,6 +224,36 @@ int RunPstgen(const std::vector<std::string>& args, std::ostream& out, std::ostr
       written = *o.out;
       out << "Made folder " << HexId(cycle.folder) << " a subfolder of its subfolder "
           << HexId(cycle.subfolder) << " in " << *o.out << "\n";
+    }
+    if (o.orphanMessage) {
+      std::uint32_t nid = 0;
+      WriteDamagedCopy(written, *o.out,
+                       [&](std::string& pst) { nid = OrphanMessage(pst, *o.orphanMessage); });
+      written = *o.out;
+      out << "Gave message " << HexId(nid) << " a parent folder that does not exist in " << *o.out
+          << "\n";
+    }
+    if (o.dropMessageNode) {
+      std::uint32_t nid = 0;
+      WriteDamagedCopy(written, *o.out,
+                       [&](std::string& pst) { nid = DropMessageNode(pst, *o.dropMessageNode); });
+      written = *o.out;
+      out << "Removed message " << HexId(nid) << " from the node index of " << *o.out << "\n";
+    }
+    if (o.misplaceBlock) {
+      std::uint64_t bid = 0;
+      WriteDamagedCopy(written, *o.out,
+                       [&](std::string& pst) { bid = MisplaceBlock(pst, *o.misplaceBlock); });
+      written = *o.out;
+      out << "Moved block " << HexId(static_cast<std::uint32_t>(bid))
+          << " past the end of the file in " << *o.out << "\n";
+    }
+    if (o.miscountPage) {
+      std::uint32_t count = 0;
+      WriteDamagedCopy(written, *o.out,
+                       [&](std::string& pst) { count = MiscountNodePage(pst, *o.miscountPage); });
+      written = *o.out;
+      out << "Gave a node index page of " << *o.out << " the count " << count << "\n";
     }
     if (o.encode) {
       WriteEncodedCopy(written, *o.out, *o.encode);

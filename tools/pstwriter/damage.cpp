@@ -182,6 +182,83 @@ FolderCycle MakeFolderCycle(std::string& pst, std::uint32_t folder) {
                        : "The PST file has no folder with a subfolder.");
 }
 
+namespace {
+
+// The normal message the pick names, counted in node index order and taken modulo their count.
+const EntryAt<NbtEntry>& MessageEntry(const std::vector<EntryAt<NbtEntry>>& entries,
+                                      std::uint64_t pick, std::vector<std::size_t>& messages) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (NidTypeOf(static_cast<Nid>(entries[i].entry.nid)) == kNidTypeNormalMessage)
+      messages.push_back(i);
+  }
+  if (messages.empty())
+    throw Failure("The PST file has no message.");
+  return entries[messages[pick % messages.size()]];
+}
+
+}  // namespace
+
+std::uint32_t OrphanMessage(std::string& pst, std::uint64_t pick) {
+  const auto entries = NodeEntries(pst);
+  std::vector<std::size_t> messages;
+  const EntryAt<NbtEntry>& e = MessageEntry(entries, pick, messages);
+  NbtEntry changed = e.entry;
+  changed.nidParent = kNidNoSuchFolder;
+  std::memcpy(pst.data() + e.page + e.index * sizeof changed, &changed, sizeof changed);
+  Reseal(pst, e.page);
+  return static_cast<std::uint32_t>(e.entry.nid);
+}
+
+std::uint32_t DropMessageNode(std::string& pst, std::uint64_t pick) {
+  const auto entries = NodeEntries(pst);
+  std::vector<std::size_t> messages;
+  const EntryAt<NbtEntry>& e = MessageEntry(entries, pick, messages);
+  char* page = pst.data() + e.page;
+  auto tail = Load<BtPageTail>(page + kBtPageEntryBytes);
+  if (tail.cEnt < 2)
+    throw Failure("Message " + HexNid(e.entry.nid) + " is alone in its node index page.");
+  const std::size_t size = tail.cbEnt;
+  std::memmove(page + e.index * size, page + (e.index + 1) * size,
+               (tail.cEnt - e.index - 1) * size);
+  std::memset(page + (tail.cEnt - 1) * size, 0, size);
+  --tail.cEnt;
+  std::memcpy(page + kBtPageEntryBytes, &tail, sizeof tail);
+  Reseal(pst, e.page);
+  return static_cast<std::uint32_t>(e.entry.nid);
+}
+
+std::uint64_t MisplaceBlock(std::string& pst, std::uint64_t pick) {
+  const auto blocks = LeafEntries<BbtEntry>(pst, HeaderOf(pst).root.brefBbt.ib);
+  if (blocks.empty())
+    throw Failure("The PST file's block index is empty.");
+  const EntryAt<BbtEntry>& e = blocks[pick % blocks.size()];
+  BbtEntry changed = e.entry;
+  // Past the end of the file, by a different amount for each pick.
+  changed.bref.ib = pst.size() + kPageSize * (1 + pick % 64);
+  std::memcpy(pst.data() + e.page + e.index * sizeof changed, &changed, sizeof changed);
+  Reseal(pst, e.page);
+  return e.entry.bref.bid;
+}
+
+std::uint32_t MiscountNodePage(std::string& pst, std::uint64_t pick) {
+  const auto entries = NodeEntries(pst);
+  if (entries.empty())
+    throw Failure("The PST file's node index is empty.");
+  std::vector<std::uint64_t> pages;
+  for (const auto& e : entries) {
+    if (pages.empty() || pages.back() != e.page)
+      pages.push_back(e.page);
+  }
+  const std::uint64_t ib = pages[pick % pages.size()];
+  char* page = pst.data() + ib;
+  auto tail = Load<BtPageTail>(page + kBtPageEntryBytes);
+  const int by = (pick / pages.size()) % 2 == 0 && tail.cEnt < tail.cEntMax ? 1 : -1;
+  tail.cEnt = static_cast<std::uint8_t>(tail.cEnt + by);
+  std::memcpy(page + kBtPageEntryBytes, &tail, sizeof tail);
+  Reseal(pst, ib);
+  return tail.cEnt;
+}
+
 void EncodeBlocks(std::string& pst, std::uint8_t method) {
   Header header = HeaderOf(pst);
   if (header.bCryptMethod != kCryptNone)
@@ -227,6 +304,14 @@ FolderCycle WriteFolderCycleCopy(const std::string& source, const std::string& t
   const FolderCycle cycle = MakeFolderCycle(pst, folder);
   WriteAll(target, pst.data(), pst.size());
   return cycle;
+}
+
+void WriteDamagedCopy(const std::string& source, const std::string& target,
+                      const std::function<void(std::string&)>& damage) {
+  const std::vector<char> data = ReadAll(source);
+  std::string pst(data.begin(), data.end());
+  damage(pst);
+  WriteAll(target, pst.data(), pst.size());
 }
 
 void WriteEncodedCopy(const std::string& source, const std::string& target, std::uint8_t method) {

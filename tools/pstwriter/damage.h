@@ -7,6 +7,7 @@
 // encoded as Outlook encodes them.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tarnvex::pstwriter {
@@ -37,6 +38,23 @@ struct FolderCycle {
 };
 FolderCycle MakeFolderCycle(std::string& pst, std::uint32_t folder = 0);
 
+// More kinds that keep every check sum valid, so that the damage reaches the structures behind
+// the checks. `pick` chooses where (taken modulo the number of candidates); each returns what
+// it changed. Throw Failure when the file's indexes cannot be walked or hold no candidate.
+//
+// A node no folder owns: the pick-th normal message's parent becomes kNidNoSuchFolder, a NID
+// the node index does not list. Its folder's contents table still lists it.
+inline constexpr std::uint32_t kNidNoSuchFolder = 0x7FFFFFE2;
+std::uint32_t OrphanMessage(std::string& pst, std::uint64_t pick);
+// The pick-th normal message's entry removed from its node index page (the entries after it
+// move down): an index entry missing for a row of its folder's contents table.
+std::uint32_t DropMessageNode(std::string& pst, std::uint64_t pick);
+// The pick-th block of the block index made to lie past the end of the file. Returns its BID.
+std::uint64_t MisplaceBlock(std::string& pst, std::uint64_t pick);
+// A wrong count: a leaf page of the node index counts one entry more (the bytes after its last
+// entry) or one fewer. Returns the page's new count.
+std::uint32_t MiscountNodePage(std::string& pst, std::uint64_t pick);
+
 // The PST file's bytes, written plain, with every data block encoded by `method`
 // (pst::format::kCryptPermute or kCryptCyclic, pst/crypt.h; internal blocks stay plain), each
 // block's check sum taken again over the stored bytes, the header's bCryptMethod and check sums
@@ -49,5 +67,8 @@ std::uint32_t WriteDuplicateNodeCopy(const std::string& source, const std::strin
 FolderCycle WriteFolderCycleCopy(const std::string& source, const std::string& target,
                                  std::uint32_t folder = 0);
 void WriteEncodedCopy(const std::string& source, const std::string& target, std::uint8_t method);
+// Source copied to target with `damage` applied to its bytes.
+void WriteDamagedCopy(const std::string& source, const std::string& target,
+                      const std::function<void(std::string&)>& damage);
 
 }  // namespace tarnvex::pstwriter

@@ -7,9 +7,14 @@
 #include <functional>
 #include <iostream>
 #include <random>
+#include <regex>
+#include <sstream>
+
+#include "cli/cli.h"
 
 #include "platform/failure.h"
 #include "platform/pst/pst_outlook.h"
+#include "pst/format.h"
 #include "tests/platform/pst/pst_fixtures.h"
 #include "tests/platform/pst/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
@@ -113,12 +118,28 @@ WalkResult Walk(const std::string& pst, const std::string& out) {
   return r;
 }
 
+// Items in the folders an export of SourcePst() goes through: 60 contacts and a list.
+constexpr int kItemsWritten = 61;
+
 struct Damage {
   const char* name;
   // Makes the damaged copy from the source bytes.
   std::function<std::string(const std::string&)> make;
   bool mustFailToOpen;
+  // The file opens and every folder reads: the summary accounts for each of kItemsWritten items,
+  // and a failure names this problem (empty: no such promise).
+  std::string everyItemAccounted = {};
 };
+
+// The source with damage that keeps every check sum valid, made by the writer's damage kinds.
+std::function<std::string(const std::string&)> Structural(
+    std::function<void(std::string&)> damage) {
+  return [damage](const std::string& b) {
+    std::string copy = b;
+    damage(copy);
+    return copy;
+  };
+}
 
 // Where the written data ends: the writer leaves unused, zeroed space at the end of the file.
 size_t Used(const std::string& b) {
@@ -166,6 +187,28 @@ const Damage kDamages[] = {
        return copy;
      },
      false},
+    {"MessageWithoutItsFolder", Structural([](std::string& b) { pstwriter::OrphanMessage(b, 7); }),
+     false, "belongs to 0x7FFFFFE2 in the node index"},
+    {"AnotherMessageWithoutItsFolder",
+     Structural([](std::string& b) { pstwriter::OrphanMessage(b, 40); }), false,
+     "belongs to 0x7FFFFFE2 in the node index"},
+    {"MessageMissingFromTheNodeIndex",
+     Structural([](std::string& b) { pstwriter::DropMessageNode(b, 3); }), false,
+     "has no entry in the node index"},
+    // Read by libpff (the native reader leaves this encryption to it): checked the same way.
+    {"MessageWithoutItsFolderInACyclicStore", Structural([](std::string& b) {
+       pstwriter::OrphanMessage(b, 7);
+       pstwriter::EncodeBlocks(b, format::kCryptCyclic);
+     }),
+     false, "belongs to no folder"},
+    {"BlockPastTheEnd", Structural([](std::string& b) { pstwriter::MisplaceBlock(b, 500); }),
+     false},
+    {"BlockPastTheEnd2", Structural([](std::string& b) { pstwriter::MisplaceBlock(b, 77); }),
+     false},
+    {"NodePageCountsOneMore", Structural([](std::string& b) { pstwriter::MiscountNodePage(b, 0); }),
+     false},
+    {"NodePageCountsOneFewer",
+     Structural([](std::string& b) { pstwriter::MiscountNodePage(b, 1); }), false},
 };
 
 class DamageTest : public ::testing::TestWithParam<Damage> {};
@@ -197,6 +240,45 @@ TEST_P(DamageTest, ClearFailureNamingTheFileAndNoCrash) {
     const std::string card = ReadFile(e.path());
     EXPECT_EQ(card.rfind("BEGIN:VCARD\r\n", 0), 0u) << e.path();
     EXPECT_TRUE(card.ends_with("END:VCARD\r\n")) << e.path();
+  }
+}
+
+// Item 1 of the export's promise: what the export of a damaged file says adds up. A run that
+// ends "Done." writes, passes over or reports as failed each item of the folders it exports
+// (never more than were written); where it counts fewer, a folder or the store was refused and
+// that was reported. A run that does not end "Done." has reported why.
+TEST_P(DamageTest, EveryItemIsAccountedFor) {
+  TempFolder tmp;
+  const std::string pst = tmp / "damaged.pst";
+  std::ofstream(pst, std::ios::binary) << GetParam().make(ReadFile(SourcePst()));
+  fs::create_directory(tmp / "out");
+  setenv("TARNVEX_OUTLOOK_PROFILE", (tmp / "profile.ini").c_str(), 1);
+  std::ostringstream out, err;
+  const int status = cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err);
+  unsetenv("TARNVEX_OUTLOOK_PROFILE");
+
+  std::smatch m;
+  const std::string text = out.str();
+  const std::regex summary(R"((\d+) cards? written, (\d+) items? passed over, (\d+) failures?)");
+  if (!std::regex_search(text, m, summary)) {
+    EXPECT_NE(status, 0) << text;
+    EXPECT_NE(err.str().find(pst), std::string::npos)
+        << "the refusal names the file: " << err.str();
+    EXPECT_TRUE(GetParam().everyItemAccounted.empty()) << text << err.str();
+    return;
+  }
+  const int cards = std::stoi(m[1]), passedOver = std::stoi(m[2]), failures = std::stoi(m[3]);
+  const int accounted = cards + passedOver + failures;
+  EXPECT_LE(cards + passedOver, kItemsWritten);
+  EXPECT_EQ(status == 0, failures == 0);
+  if (!GetParam().everyItemAccounted.empty()) {
+    EXPECT_EQ(accounted, kItemsWritten) << text << err.str();
+    EXPECT_GE(failures, 1);
+    EXPECT_NE(err.str().find(GetParam().everyItemAccounted), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(pst), std::string::npos) << err.str();
+  } else if (accounted != kItemsWritten) {
+    // Otherwise only where a folder or the store was refused, and said so.
+    EXPECT_TRUE(std::regex_search(err.str(), std::regex("at line 13[0-9]"))) << text << err.str();
   }
 }
 

@@ -1,0 +1,182 @@
+#!/usr/bin/env bash
+# Damage campaign: thousands of damaged copies of a 1,000-contact store through tarnvex-export
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, each run with a time-out. Counts
+# crashes, sanitizer reports, hangs and runs whose accounting does not add up, and writes
+# bench/RELIABILITY.md from the counts of every build label measured so far
+# (bench/reliability/LABEL.tsv). Not part of ./scripts/test.
+#
+# Usage: bench/reliability.sh [LABEL]       (LABEL names the build measured, default "current")
+# Environment:
+#   RELIABILITY_BUILD  build folder with tarnvex-export and tarnvex-pstgen (default build-asan;
+#                      configured and built with TARNVEX_SANITIZE=ON when it has no programs)
+#   RELIABILITY_EXPORT, RELIABILITY_PSTGEN  the programs, when not those of RELIABILITY_BUILD
+#                      (say, tarnvex-export of an older build, with today's damage kinds)
+#   RELIABILITY_WORK   scratch folder, best on a tmpfs (default /dev/shm/tarnvex-reliability)
+#   RELIABILITY_JOBS   runs side by side (default 2); RELIABILITY_TIMEOUT seconds per run (30)
+#   RELIABILITY_FLIPS  seeds per flip size (default 700: 1, 8 and 64 bytes)
+#
+# A run's accounting adds up when either
+#   - it ends "Done." and its summary "N cards written, M items passed over, K failures" gives
+#     N + M + K == the items of the store as written, or fewer only where a folder or the whole
+#     store was refused with a report of its own (a report at line 130-139) and never more cards
+#     and passed-over items than items; or
+#   - it does not end "Done." and says why on standard error (a refused file).
+# A run that ends without its summary and without a word, or whose summary does not add up, is
+# counted under "accounting".
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+label=${1:-current}
+build=${RELIABILITY_BUILD:-$root/build-asan}
+work=${RELIABILITY_WORK:-/dev/shm/tarnvex-reliability}/$label
+jobs=${RELIABILITY_JOBS:-2}
+timeout=${RELIABILITY_TIMEOUT:-30}
+flips=${RELIABILITY_FLIPS:-700}
+
+export_bin=${RELIABILITY_EXPORT:-$build/bin/tarnvex-export}
+pstgen=${RELIABILITY_PSTGEN:-$build/bin/tarnvex-pstgen}
+if [ ! -x "$export_bin" ] || [ ! -x "$pstgen" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNVEX_SANITIZE=ON \
+    -DTARNVEX_GUI=OFF -DTARNVEX_TESTS=OFF >/dev/null
+  nice cmake --build "$build" --target tarnvex-export tarnvex-pstgen -j2 >/dev/null
+fi
+
+rm -rf "$work"
+mkdir -p "$work/variants" "$work/runs"
+source_pst=$work/source.pst
+# Photos and long notes left out: the file stays small, so that a run is short; every structure
+# the reader checks is still there.
+line=$("$pstgen" --generate 1000 --seed 9 --no-photos --no-long-notes --out "$source_pst")
+size=$(stat -c %s "$source_pst")
+echo "$line" >&2
+# The items of the folders an export goes through, as written: what the sound store's export
+# accounts for (it must write, pass over or fail each one, and fail none).
+mkdir -p "$work/sound"
+sound=$("$export_bin" --pst "$source_pst" --out "$work/sound" --quiet | tail -n 1)
+read -r c p f < <(sed -n 's/^\([0-9]*\) cards\{0,1\} written, \([0-9]*\) items\{0,1\} passed over, \([0-9]*\) failures\{0,1\}.*/\1 \2 \3/p' <<<"$sound")
+if [ -z "${f:-}" ] || [ "$f" != 0 ]; then
+  echo "the sound store does not export cleanly: $sound" >&2
+  exit 1
+fi
+items=$((c + p))
+rm -rf "$work/sound"
+echo "items in the exported folders: $items" >&2
+
+# The variants: "NAME COMMAND..." lines, made by the workers themselves.
+list=$work/variants.txt
+: >"$list"
+for ((at = 4096; at < size; at += 4096)); do
+  echo "truncate-$at --truncate $at" >>"$list"
+done
+for count in 1 8 64; do
+  for ((seed = 1; seed <= flips; ++seed)); do
+    echo "flip$count-$seed --flip-bytes $count --seed $seed --flip-from 564" >>"$list"
+  done
+done
+pages=$((size / 512))
+for ((i = 1; i <= 300; ++i)); do
+  echo "zero-page-$(((i * 7919) % pages)) zero $(((i * 7919) % pages))" >>"$list"
+done
+for ((n = 0; n < 100; ++n)); do
+  echo "orphan-$n --orphan-message $((n * 13))" >>"$list"
+  echo "drop-node-$n --drop-message-node $((n * 17))" >>"$list"
+  echo "misplace-block-$n --misplace-block $((n * 31))" >>"$list"
+done
+for ((n = 0; n < 60; ++n)); do
+  echo "miscount-page-$n --miscount-page $n" >>"$list"
+done
+echo "duplicate-node --duplicate-node auto" >>"$list"
+echo "folder-cycle --folder-cycle auto" >>"$list"
+variants=$(wc -l <"$list")
+
+# One run: makes the variant, exports it, classifies the outcome as one line of the results.
+run_one() {
+  local name=$1
+  shift
+  local pst=$work/variants/$name.pst out=$work/runs/$name rc=0
+  if [ "$1" = zero ]; then
+    cp "$source_pst" "$pst"
+    dd if=/dev/zero of="$pst" bs=512 seek="$2" count=1 conv=notrunc status=none
+  else
+    "$pstgen" --from "$source_pst" --out "$pst" "$@" >/dev/null 2>&1 || {
+      echo -e "$name\tskipped"
+      rm -f "$pst"
+      return 0
+    }
+  fi
+  mkdir -p "$out/cards"
+  ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    timeout -k 5 "$timeout" "$export_bin" --pst "$pst" --out "$out/cards" --quiet \
+    >"$out/stdout" 2>"$out/stderr" || rc=$?
+  local verdict=ok
+  if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
+    verdict=hang
+  elif grep -q -E "ERROR: (Address|Leak)Sanitizer|runtime error:|SUMMARY: UndefinedBehaviorSanitizer" "$out/stderr"; then
+    verdict=sanitizer
+  elif [ "$rc" -ge 128 ] || [ "$rc" = 2 ]; then
+    verdict=crash
+  else
+    local summary
+    summary=$(sed -n 's/^\([0-9]*\) cards\{0,1\} written, \([0-9]*\) items\{0,1\} passed over, \([0-9]*\) failures\{0,1\}.*/\1 \2 \3/p' "$out/stdout")
+    if [ -n "$summary" ]; then
+      local c p f
+      read -r c p f <<<"$summary"
+      if ((c + p > items)); then
+        verdict=accounting
+      elif ((c + p + f != items)) && ! grep -q -E "at line 13[0-9]" "$out/stderr"; then
+        verdict=accounting
+      elif ((rc == 0 && c + p != items)); then
+        verdict=accounting
+      fi
+    elif [ ! -s "$out/stderr" ]; then
+      verdict=accounting  # ended without its summary and without a word
+    fi
+  fi
+  if [ "$verdict" = ok ]; then
+    rm -rf "$out" "$pst"
+  else
+    rm -rf "$out/cards"
+  fi
+  echo -e "$name\t$verdict\t$rc"
+}
+export -f run_one
+export work source_pst pstgen export_bin timeout items
+
+start=$(date +%s)
+results=$work/results.tsv
+xargs -P "$jobs" -L 1 bash -c 'run_one "$@"' _ <"$list" >"$results"
+seconds=$(($(date +%s) - start))
+
+count() { awk -F'\t' -v v="$1" '$2 == v' "$results" | wc -l; }
+mkdir -p bench/reliability
+{
+  echo -e "label\tvariants\tskipped\tcrashes\tsanitizer\thangs\taccounting\tseconds\titems\tbytes"
+  echo -e "$label\t$variants\t$(count skipped)\t$(count crash)\t$(count sanitizer)\t$(count hang)\t$(count accounting)\t$seconds\t$items\t$size"
+} >"bench/reliability/$label.tsv"
+awk -F'\t' '$2 != "ok" && $2 != "skipped"' "$results" | sort >"bench/reliability/$label-findings.tsv"
+
+# RELIABILITY.md from every label measured.
+{
+  echo "# Reliability: the damage campaign"
+  echo
+  echo "Written by \`bench/reliability.sh LABEL\` (see its head for what a run is and when its"
+  echo "accounting adds up). The store: \`tarnvex-pstgen --generate 1000 --seed 9 --no-photos"
+  echo "--no-long-notes\`. Its variants: a truncation at every 4 KiB, $flips seeds each of 1, 8 and"
+  echo "64 changed bytes after the header, 300 zeroed 512-byte pages, and the damage kinds of"
+  echo "\`tarnvex-pstgen\` that keep every check sum valid (a message whose parent folder does not"
+  echo "exist, a message missing from the node index, a block past the end of the file, a node"
+  echo "index page that counts one entry more or fewer, a node listed twice, a folder loop)."
+  echo "Each run: \`tarnvex-export --pst\` built with ASan and UBSan, $timeout s time-out,"
+  echo "$jobs side by side. \"skipped\": a damage kind that found nothing to damage."
+  echo
+  echo "| build | variants | skipped | crashes | sanitizer reports | hangs | accounting does not add up | minutes |"
+  echo "|---|---|---|---|---|---|---|---|"
+  for f in bench/reliability/*.tsv; do
+    case $f in *-findings.tsv) continue ;; esac
+    tail -n 1 "$f" | awk -F'\t' '{ printf "| %s | %s | %s | %s | %s | %s | %s | %.1f |\n", $1, $2, $3, $4, $5, $6, $7, $8 / 60 }'
+  done
+  echo
+  echo "The runs behind each count other than zero: \`bench/reliability/LABEL-findings.tsv\`"
+  echo "(variant, verdict, exit status)."
+} >bench/RELIABILITY.md
+cat "bench/reliability/$label.tsv"

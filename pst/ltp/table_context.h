@@ -1,0 +1,35 @@
+#pragma once
+
+// The table context (MS-PST 2.3.4): a node's rows, as far as the reader needs them: how many
+// rows the row matrix holds and which row ids (for a folder's contents table: the NIDs of its
+// messages) the row index lists, in row order. Column values are not read.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "pst/ltp/heap.h"
+
+namespace tarnvex::pst::ltp {
+
+class TableContext {
+ public:
+  // The table of node `node`, whose data and subnode trees are `data` and `sub`. Reads the
+  // TCINFO, the row index and the size of the row matrix at once. Throws CorruptionError when
+  // the node holds no table, its row index is damaged or lists a row the matrix does not hold.
+  TableContext(std::shared_ptr<const ndb::NodeDatabase> db, ndb::Nid node, ndb::Bid data,
+               ndb::Bid sub);
+
+  ndb::Nid node() const { return heap_.node(); }
+  // Rows of the row matrix.
+  std::size_t rowCount() const { return rowCount_; }
+  // The row ids of the row index, in row order; fewer than rowCount() when the index lacks rows.
+  const std::vector<std::uint32_t>& rowIds() const { return rowIds_; }
+
+ private:
+  Heap heap_;
+  std::size_t rowCount_ = 0;
+  std::vector<std::uint32_t> rowIds_;
+};
+
+}  // namespace tarnvex::pst::ltp
