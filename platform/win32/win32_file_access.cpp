@@ -26,7 +26,8 @@ bool IsAbsolute(std::string_view path) {
 }  // namespace
 
 std::optional<std::string> Win32FileAccess::ReadIfPresent(const std::string& path,
-                                                          std::string_view what) {
+                                                          std::string_view what,
+                                                          std::size_t maxBytes) {
   win32::CheckWellFormed(path);
   if (path.empty())
     return std::nullopt;
@@ -45,9 +46,14 @@ std::optional<std::string> Win32FileAccess::ReadIfPresent(const std::string& pat
       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.Valid())
     CannotRead(what, path, SystemReason(::GetLastError()));
+  // Pipes, consoles and devices (NUL, CON) are no files: reading one could wait or never end.
+  if (::GetFileType(file.Get()) != FILE_TYPE_DISK)
+    CannotRead(what, path, "it is not a regular file");
   std::string bytes;
   char buffer[65536];
   for (;;) {
+    if (bytes.size() > maxBytes)
+      CannotRead(what, path, "it is larger than " + std::to_string(maxBytes) + " bytes");
     DWORD got = 0;
     if (!::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr))
       CannotRead(what, path, SystemReason(::GetLastError()));

@@ -8,7 +8,8 @@ namespace tarnvex {
 // serial number and its file index.
 class Win32FileAccess : public FileAccess {
  public:
-  std::optional<std::string> ReadIfPresent(const std::string& path, std::string_view what) override;
+  std::optional<std::string> ReadIfPresent(const std::string& path, std::string_view what,
+                                           std::size_t maxBytes) override;
   // Both "\" and "/" separate folders; the root ("C:\", "\\server\share\") is taken as there.
   void CreateFolders(const std::string& folder, std::string_view what) override;
   std::optional<FileIdentity> Identify(const std::string& path) override;

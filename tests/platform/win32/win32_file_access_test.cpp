@@ -14,6 +14,8 @@
 namespace tarnvex {
 namespace {
 
+constexpr std::size_t kLimit = 1 << 20;
+
 using testing::Attributes;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -35,24 +37,46 @@ TEST_F(Win32FileAccessTest, ReadsWholeFiles) {
   const std::string file = folder / "profile \xE5\xB1\xB1.ini";
   const std::string bytes = std::string("[Profile]\r\nDefaultStore=C:\\x.pst\r\n") + '\0' + "end";
   WriteBytes(file, bytes);
-  EXPECT_EQ(files.ReadIfPresent(file, "the profile"), bytes);
+  EXPECT_EQ(files.ReadIfPresent(file, "the profile", kLimit), bytes);
   WriteBytes(file, "");
-  EXPECT_EQ(files.ReadIfPresent(file, "the profile"), "");
+  EXPECT_EQ(files.ReadIfPresent(file, "the profile", kLimit), "");
 }
 
 TEST_F(Win32FileAccessTest, NothingThereIsNoFailure) {
-  EXPECT_EQ(files.ReadIfPresent(folder / "missing.ini", "the profile"), std::nullopt);
-  EXPECT_EQ(files.ReadIfPresent(folder / "missing\\missing.ini", "the profile"), std::nullopt);
-  EXPECT_EQ(files.ReadIfPresent("", "the profile"), std::nullopt);
+  EXPECT_EQ(files.ReadIfPresent(folder / "missing.ini", "the profile", kLimit), std::nullopt);
+  EXPECT_EQ(files.ReadIfPresent(folder / "missing\\missing.ini", "the profile", kLimit),
+            std::nullopt);
+  EXPECT_EQ(files.ReadIfPresent("", "the profile", kLimit), std::nullopt);
 }
 
 TEST_F(Win32FileAccessTest, AFolderCannotBeReadAsAFile) {
   try {
-    files.ReadIfPresent(folder.path(), "the Outlook profile");
+    files.ReadIfPresent(folder.path(), "the Outlook profile", kLimit);
     ADD_FAILURE() << "no failure";
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.description(),
               "Cannot read the Outlook profile \"" + folder.path() + "\": it is a folder.");
+  }
+}
+
+TEST_F(Win32FileAccessTest, AFileLargerThanTheLimitOrADeviceIsRefused) {
+  const std::string file = folder / "big.ini";
+  WriteBytes(file, std::string(100000, 'x'));
+  EXPECT_EQ(files.ReadIfPresent(file, "the profile", 100000), std::string(100000, 'x'));
+  try {
+    files.ReadIfPresent(file, "the Outlook profile", 1000);
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.description(),
+              "Cannot read the Outlook profile \"" + file + "\": it is larger than 1000 bytes.");
+  }
+  try {
+    files.ReadIfPresent("NUL", "the Outlook profile", kLimit);
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& failure) {
+    // Wine already refuses to look at the device ("Bad device type"); Windows opens it, and it
+    // is then refused as no regular file.
+    EXPECT_THAT(failure.description(), HasSubstr("Cannot read the Outlook profile \"NUL\": "));
   }
 }
 
