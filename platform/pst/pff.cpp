@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/pst/fallback_reader.h"
 #include "text/utf.h"
 
 namespace tarnvex::pst::pff {
@@ -442,3 +443,12 @@ std::unique_ptr<store::Item> File::ItemByIdentifier(uint32_t identifier) {
 }
 
 }  // namespace tarnvex::pst::pff
+
+namespace tarnvex::pst::store {
+
+// libpff reads what the native reader does not take.
+std::shared_ptr<File> OpenWithFallback(const std::string& path, const std::string&) {
+  return pff::File::Open(path);
+}
+
+}  // namespace tarnvex::pst::store

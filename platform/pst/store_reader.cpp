@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "platform/failure.h"
+#include "platform/pst/fallback_reader.h"
 #include "platform/pst/native_reader.h"
-#include "platform/pst/pff.h"
 #include "pst/file_source.h"
 #include "text/utf.h"
 
@@ -73,7 +73,7 @@ std::shared_ptr<File> OpenFile(const std::string& path) {
   std::string why;
   if (auto file = native::OpenNative(std::move(source), why))
     return file;
-  return pff::File::Open(path);
+  return OpenWithFallback(path, why);
 }
 
 }  // namespace tarnvex::pst::store
