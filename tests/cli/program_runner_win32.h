@@ -33,8 +33,9 @@ inline Ran RunProgram(const std::wstring& arguments) {
   testing::TempFolder folder;
   SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
   auto create = [&](const std::string& path) {
-    return ::CreateFileW(testing::Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
-                         CREATE_ALWAYS, 0, nullptr);
+    return ::CreateFileW(testing::Wide(path).c_str(), GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited, CREATE_ALWAYS, 0,
+                         nullptr);
   };
   const HANDLE out = create(folder / "out.txt");
   const HANDLE err = create(folder / "err.txt");
