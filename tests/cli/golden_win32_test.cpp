@@ -108,11 +108,23 @@ struct Case {
   std::string version;
 };
 
+// TARNVEX_OUTLOOK_PROFILE for the programs a test starts, unset again at its end.
+class ProfileVariable {
+ public:
+  explicit ProfileVariable(const std::string* value) {
+    ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", value ? Wide(*value).c_str() : nullptr);
+  }
+  ~ProfileVariable() { ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", nullptr); }
+};
+
 class WindowsGoldenCards : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WindowsGoldenCards, ExportMatchesTheGoldenCards) {
   const Case& c = GetParam();
-  TempFolder out;
+  // A profile of the test's own, as on Linux: no default store comes into the run.
+  TempFolder out, profileFolder;
+  const std::string profile = profileFolder / "profile.ini";
+  ProfileVariable variable(&profile);
   const Ran ran =
       RunProgram(L"--pst \"" + Wide(kStores + "\\" + c.fixture + ".pst") + L"\" --out \"" +
                  Wide(out.path()) + L"\" --vcard-version " + Wide(c.version) + L" --quiet");
@@ -152,14 +164,6 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
 INSTANTIATE_TEST_SUITE_P(Fixtures, WindowsGoldenCards, ::testing::ValuesIn(AllCases()), CaseName);
 
 // The profile names the default store; --default-contacts then exports its Contacts folder.
-class ProfileVariable {
- public:
-  explicit ProfileVariable(const std::string* value) {
-    ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", value ? Wide(*value).c_str() : nullptr);
-  }
-  ~ProfileVariable() { ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", nullptr); }
-};
-
 TEST(WindowsDefaultStore, SetDefaultStoreThenDefaultContactsThroughTheProfileVariable) {
   TempFolder folder;
   const std::string profile = folder / "profile \xC3\xA4.ini";
