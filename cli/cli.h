@@ -45,7 +45,7 @@ class Environment {
 
 // The machine itself, as the composition place of the operating system picks it
 // (machine_posix.cpp: the PST stand-in, the POSIX file system, standard error's terminal;
-// machine_win32.cpp: the wide-API file system, standard error's console).
+// machine_win32.cpp: the PST stand-in, the wide-API file system, standard error's console).
 std::unique_ptr<Environment> MachineEnvironment();
 
 // tarnvex-export: the export run driven from the command line. Plain messages go to `out`, error

@@ -1,46 +1,70 @@
-// The command line's composition place on Windows: the wide-API file system and standard
-// error's console. Outlook itself comes with its automation in a later step: until then no
-// Outlook can be started, so the run says that Outlook does not appear to be installed. The PST
-// reader does not build for Windows yet; a PST file is refused in words.
+// The command line's composition place on Windows: the wide-API file system, atomic writes and
+// standard error's console, the profile in the user's application-data folder. The contacts come
+// from the program's own PST reader for both sources, as on Linux; Outlook itself, over
+// automation, comes in a later step and then takes its place in MakeOutlook alone.
 
 #include "cli/cli.h"
-#include "platform/failure.h"
+#include "platform/pst/profile.h"
+#include "platform/pst/pst_outlook.h"
+#include "platform/win32/win32_atomic_file_writer.h"
 #include "platform/win32/win32_console.h"
+#include "platform/win32/win32_file_access.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_user_folders.h"
 
 namespace tarnvex::cli {
 namespace {
 
-constexpr const char* kNoPstReader =
-    "The Windows program cannot read PST files yet: its PST reader is still to be built for "
-    "Windows. Export the file with tarnvex-export on Linux.";
-constexpr const char* kNoDefaultStore =
-    "The Windows program keeps no default store of its own yet: --set-default-store names the "
-    "default store of the PST reader, which is still to be built for Windows.";
-
-// Outlook as a machine without it has it: the application object cannot be created.
-class NoOutlook : public OutlookAutomation {
- public:
-  std::shared_ptr<OutlookApplication> CreateApplication() override {
-    throw Failure(
-        "Cannot create the object \"Outlook.Application\": the Windows program does not "
-        "drive Outlook yet.");
+pst::VCardVersion StandInVersion(VCardVersion version) {
+  switch (version) {
+    case VCardVersion::k30:
+      return pst::VCardVersion::k30;
+    case VCardVersion::k40:
+      return pst::VCardVersion::k40;
+    case VCardVersion::k21:
+      break;
   }
-};
+  return pst::VCardVersion::k21;
+}
+
+// %TARNVEX_OUTLOOK_PROFILE%, else tarnvex\profile.ini in the user's application-data folder;
+// empty when neither is known.
+std::string ProfilePath() {
+  if (auto variable = EnvironmentVariable(pst::kProfileVariable); variable && !variable->empty())
+    return *variable;
+  if (auto appData = AppDataFolder())
+    return *appData + "\\tarnvex\\profile.ini";
+  return {};
+}
 
 class Machine : public Environment {
  public:
+  // The one place that picks the Outlook of a run.
   std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) override {
-    if (options.source == ContactSource::kPstFile)
-      throw Failure(kNoPstReader);
-    return std::make_unique<NoOutlook>();
+    return OwnPstReader(options);
   }
   FileSystem& Files() override { return files_; }
-  std::string SetDefaultStore(const std::string&) override { throw Failure(kNoDefaultStore); }
+  std::string SetDefaultStore(const std::string& storePath) override {
+    const std::string profile = ProfilePath();
+    // The profile's folder, named with "\" here, is made first (the stand-in makes folders
+    // named up to a "/").
+    if (const std::size_t end = profile.find_last_of("\\/"); end != std::string::npos && end > 0)
+      wholeFiles_.CreateFolders(profile.substr(0, end), "the profile");
+    pst::SetDefaultStore(profile, storePath, Platform());
+    return profile;
+  }
   bool ErrorIsTerminal() override { return IsConsole(StandardStream::kError); }
 
  private:
+  std::unique_ptr<OutlookAutomation> OwnPstReader(const OutlookOptions& options) {
+    return pst::MakePstOutlook(
+        {StandInVersion(options.vcardVersion), options.password, ProfilePath()}, Platform());
+  }
+  pst::PstPlatform Platform() { return {writer_, wholeFiles_}; }
+
   Win32FileSystem files_;
+  Win32FileAccess wholeFiles_;
+  Win32AtomicFileWriter writer_;
 };
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 // Opening a data file by its path: the one place where the library meets the file system. The
 // library declares it and does not define it; each platform's build links one definition, picked
-// in CMake (platform/posix/posix_byte_source.cpp; a Windows one later).
+// in CMake (platform/posix/posix_byte_source.cpp, platform/win32/win32_byte_source.cpp).
 
 #include <memory>
 #include <string>

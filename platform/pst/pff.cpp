@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/pst/fallback_reader.h"
 #include "text/utf.h"
 
 namespace tarnvex::pst::pff {
@@ -501,3 +502,13 @@ std::unique_ptr<store::Item> File::ItemByIdentifier(uint32_t identifier) {
 }
 
 }  // namespace tarnvex::pst::pff
+
+namespace tarnvex::pst::store {
+
+// libpff reads what the native reader does not take.
+std::shared_ptr<File> OpenWithFallback(const std::string& path, const std::string&,
+                                       std::shared_ptr<const TextDecoding> decoding) {
+  return pff::File::Open(path, std::move(decoding));
+}
+
+}  // namespace tarnvex::pst::store

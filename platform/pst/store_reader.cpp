@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "platform/failure.h"
+#include "platform/pst/fallback_reader.h"
 #include "platform/pst/native_reader.h"
-#include "platform/pst/pff.h"
 #include "pst/file_source.h"
 #include "text/locale_code_page.h"
 #include "text/utf.h"
@@ -105,11 +105,11 @@ std::shared_ptr<File> OpenFile(const std::string& path,
   std::string why, damage;
   if (auto file = native::OpenNative(std::move(source), why, decoding, &damage))
     return file;
-  // Only a format the native reader does not read goes to libpff; a damaged file of a format it
-  // reads is refused with the damage.
+  // Only a format the native reader does not read goes to the fall-back reader; a damaged file of
+  // a format it reads is refused with the damage.
   if (!damage.empty())
     throw Failure(damage);
-  return pff::File::Open(path, std::move(decoding));
+  return OpenWithFallback(path, why, std::move(decoding));
 }
 
 }  // namespace tarnvex::pst::store

@@ -46,7 +46,7 @@ std::optional<std::string> Win32FileAccess::ReadIfPresent(const std::string& pat
       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.Valid())
     CannotRead(what, path, SystemReason(::GetLastError()));
-  // A pipe or a device (\\.\NUL, CON) could block or never end: only disk files are read.
+  // Pipes, consoles and devices (NUL, CON) are no files: reading one could wait or never end.
   if (::GetFileType(file.Get()) != FILE_TYPE_DISK)
     CannotRead(what, path, "it is not a regular file");
   std::string bytes;

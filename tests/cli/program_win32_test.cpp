@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "tests/cli/program_runner_win32.h"
 #include "tests/platform/win32/test_support.h"
 
 namespace tarnvex::cli {
@@ -18,60 +19,6 @@ using tarnvex::testing::TempFolder;
 using tarnvex::testing::Wide;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-struct Ran {
-  DWORD status = 0;
-  std::string out;
-  std::string err;
-};
-
-// The program's path: beside this test's own executable.
-std::wstring ProgramPath() {
-  wchar_t self[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, length);
-  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"tarnvex-export.exe";
-}
-
-// Runs the program with the arguments as a console would pass them (the rest of the command
-// line after the program's name) and waits for it.
-Ran RunProgram(const std::wstring& arguments) {
-  TempFolder folder;
-  SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-  auto create = [&](const std::string& path) {
-    return ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
-                         CREATE_ALWAYS, 0, nullptr);
-  };
-  const HANDLE out = create(folder / "out.txt");
-  const HANDLE err = create(folder / "err.txt");
-  const HANDLE in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  &inherited, OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = in;
-  startup.hStdOutput = out;
-  startup.hStdError = err;
-  std::wstring commandLine = L"\"" + ProgramPath() + L"\" " + arguments;
-  PROCESS_INFORMATION process{};
-  Ran ran;
-  const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
-  ::CloseHandle(in);
-  ::CloseHandle(out);
-  ::CloseHandle(err);
-  if (!started) {
-    ADD_FAILURE() << "cannot start tarnvex-export.exe, error " << ::GetLastError();
-    return ran;
-  }
-  ::WaitForSingleObject(process.hProcess, INFINITE);
-  ::GetExitCodeProcess(process.hProcess, &ran.status);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  ran.out = ReadBytes(folder / "out.txt").value_or("(none)");
-  ran.err = ReadBytes(folder / "err.txt").value_or("(none)");
-  return ran;
-}
 
 // What the command line library writes for the arguments, in this process.
 Ran RunInProcess(const std::vector<std::string>& arguments) {
@@ -117,22 +64,29 @@ TEST(ProgramTest, ArgumentsArriveWhole) {
                                      "bnicate\""));
 }
 
-TEST(ProgramTest, WithoutOutlookTheRunSaysSoAndExitsThree) {
-  TempFolder cards;
+// Until Outlook itself is driven, the default store is the own reader's, as on Linux.
+TEST(ProgramTest, WithoutADefaultStoreTheRunSaysHowToNameOneAndExitsThree) {
+  TempFolder cards, profile;
+  ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", Wide(profile / "none.ini").c_str());
   const Ran ran = RunProgram(L"--default-contacts --out \"" + Wide(cards.path()) + L"\"");
+  ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", nullptr);
   EXPECT_EQ(ran.status, 3u);
-  EXPECT_EQ(ran.out, "MS Outlook does not appear to be installed on this computer.\n");
-  EXPECT_EQ(ran.err, "");
+  EXPECT_THAT(ran.err, HasSubstr("tarnvex-export --set-default-store FILE"));
 }
 
-TEST(ProgramTest, APstFileIsRefusedInWordsUntilTheReaderIsBuiltForWindows) {
+TEST(ProgramTest, AMissingPstFileOrStoreIsSaidInWords) {
   TempFolder cards;
   const Ran ran =
       RunProgram(L"--pst \"C:\\Mail\\\u00c4rger.pst\" --out \"" + Wide(cards.path()) + L"\"");
   EXPECT_EQ(ran.status, 3u);
-  EXPECT_EQ(ran.out, "");
-  EXPECT_THAT(ran.err, StartsWith("tarnvex-export: The Windows program cannot read PST files"));
-  EXPECT_EQ(RunProgram(L"--set-default-store C:\\a.pst").status, 3u);
+  EXPECT_EQ(ran.out, "PST File not found.\n");
+  EXPECT_EQ(ran.err, "");
+  TempFolder profile;
+  ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", Wide(profile / "profile.ini").c_str());
+  const Ran store = RunProgram(L"--set-default-store C:\\a.pst");
+  ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", nullptr);
+  EXPECT_EQ(store.status, 3u);
+  EXPECT_THAT(store.err, HasSubstr("C:\\a.pst"));
 }
 
 }  // namespace

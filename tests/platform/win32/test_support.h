@@ -99,9 +99,17 @@ class TempFolder {
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
+  // A program this test started may still hold a file in it for a moment after it ended (wine
+  // closes a finished process's handles late): removal is tried again for up to a second.
   ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::path(Long(path_)), ignored);
+    const std::filesystem::path folder(Long(path_));
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      std::error_code ignored;
+      std::filesystem::remove_all(folder, ignored);
+      if (::GetFileAttributesW(Long(path_).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+      ::Sleep(20);
+    }
   }
 
   // The folder's path, without a trailing separator.

@@ -12,6 +12,8 @@
 namespace tarnvex {
 namespace {
 
+constexpr std::size_t kLimit = 1 << 20;
+
 using ::testing::AnyOf;
 using ::testing::HasSubstr;
 using testing::Long;
@@ -166,7 +168,7 @@ TEST_F(Win32FileSystemTest, PathsLongerThanMaxPath) {
   EXPECT_GT(files.FileDateTime(card), 0);
   EXPECT_EQ(files.Dir(deep + "\\*.vcf"), "Smith.vcf");
   EXPECT_TRUE(files.SameFile(card, deep + "\\SMITH.VCF"));
-  EXPECT_EQ(wholeFiles.ReadIfPresent(card, "the card", 100), "card");
+  EXPECT_EQ(wholeFiles.ReadIfPresent(card, "the card", kLimit), "card");
 }
 
 }  // namespace
