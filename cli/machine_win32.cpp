@@ -7,6 +7,7 @@
 #include "platform/pst/profile.h"
 #include "platform/pst/pst_outlook.h"
 #include "platform/win32/win32_atomic_file_writer.h"
+#include "platform/win32/win32_code_pages.h"
 #include "platform/win32/win32_console.h"
 #include "platform/win32/win32_file_access.h"
 #include "platform/win32/win32_file_system.h"
@@ -57,14 +58,18 @@ class Machine : public Environment {
 
  private:
   std::unique_ptr<OutlookAutomation> OwnPstReader(const OutlookOptions& options) {
-    return pst::MakePstOutlook(
-        {StandInVersion(options.vcardVersion), options.password, ProfilePath()}, Platform());
+    pst::PstOutlookOptions standIn{StandInVersion(options.vcardVersion), options.password,
+                                   ProfilePath()};
+    standIn.codePage = options.codePage;
+    standIn.warn = options.warn;
+    return pst::MakePstOutlook(std::move(standIn), Platform());
   }
-  pst::PstPlatform Platform() { return {writer_, wholeFiles_}; }
+  pst::PstPlatform Platform() { return {writer_, wholeFiles_, &codePages_}; }
 
   Win32FileSystem files_;
   Win32FileAccess wholeFiles_;
   Win32AtomicFileWriter writer_;
+  Win32CodePages codePages_;
 };
 
 }  // namespace

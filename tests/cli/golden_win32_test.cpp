@@ -148,7 +148,8 @@ TEST(WindowsGoldenNames, EveryDocumentedDifferenceIsInTheGoldenSet) {
 
 std::vector<Case> AllCases() {
   std::vector<Case> cases;
-  for (const char* fixture : {"folders", "full", "names"}) {
+  for (const char* fixture : {"folders", "full", "names", "strict", "codepage_932", "codepage_1251",
+                              "codepage_1250", "codepage_1252"}) {
     for (const char* version : {"2.1", "3.0", "4.0"})
       cases.push_back({fixture, version});
   }
