@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "cli/cli.h"
+#include "cli/stand_in.h"
 #include "platform/posix/iconv_code_pages.h"
 #include "platform/posix/posix_file_access.h"
 #include "platform/posix/posix_file_system.h"
@@ -16,18 +17,6 @@
 
 namespace tarnvex::cli {
 namespace {
-
-pst::VCardVersion StandInVersion(VCardVersion version) {
-  switch (version) {
-    case VCardVersion::k30:
-      return pst::VCardVersion::k30;
-    case VCardVersion::k40:
-      return pst::VCardVersion::k40;
-    case VCardVersion::k21:
-      break;
-  }
-  return pst::VCardVersion::k21;
-}
 
 // $TARNVEX_OUTLOOK_PROFILE, else tarnvex/profile.ini in the configuration folder; empty when
 // neither is known.
@@ -40,11 +29,7 @@ std::string ProfilePath() {
 class Machine : public Environment {
  public:
   std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) override {
-    pst::PstOutlookOptions standIn{StandInVersion(options.vcardVersion), options.password,
-                                   ProfilePath()};
-    standIn.codePage = options.codePage;
-    standIn.warn = options.warn;
-    return pst::MakePstOutlook(std::move(standIn), Platform());
+    return pst::MakePstOutlook(StandInOptions(options, ProfilePath()), Platform());
   }
   FileSystem& Files() override { return files_; }
   std::string SetDefaultStore(const std::string& storePath) override {

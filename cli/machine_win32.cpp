@@ -4,6 +4,7 @@
 // automation, comes in a later step and then takes its place in MakeOutlook alone.
 
 #include "cli/cli.h"
+#include "cli/stand_in.h"
 #include "platform/pst/profile.h"
 #include "platform/pst/pst_outlook.h"
 #include "platform/win32/win32_atomic_file_writer.h"
@@ -15,18 +16,6 @@
 
 namespace tarnvex::cli {
 namespace {
-
-pst::VCardVersion StandInVersion(VCardVersion version) {
-  switch (version) {
-    case VCardVersion::k30:
-      return pst::VCardVersion::k30;
-    case VCardVersion::k40:
-      return pst::VCardVersion::k40;
-    case VCardVersion::k21:
-      break;
-  }
-  return pst::VCardVersion::k21;
-}
 
 // %TARNVEX_OUTLOOK_PROFILE%, else tarnvex\profile.ini in the user's application-data folder;
 // empty when neither is known.
@@ -58,11 +47,7 @@ class Machine : public Environment {
 
  private:
   std::unique_ptr<OutlookAutomation> OwnPstReader(const OutlookOptions& options) {
-    pst::PstOutlookOptions standIn{StandInVersion(options.vcardVersion), options.password,
-                                   ProfilePath()};
-    standIn.codePage = options.codePage;
-    standIn.warn = options.warn;
-    return pst::MakePstOutlook(std::move(standIn), Platform());
+    return pst::MakePstOutlook(StandInOptions(options, ProfilePath()), Platform());
   }
   pst::PstPlatform Platform() { return {writer_, wholeFiles_, &codePages_}; }
 
