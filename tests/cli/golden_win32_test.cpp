@@ -15,6 +15,7 @@
 #include <set>
 
 #include "tests/cli/program_runner_win32.h"
+#include "tests/golden/fixture_names.h"
 #include "tests/platform/win32/test_support.h"
 
 namespace tarnvex::cli {
@@ -148,8 +149,7 @@ TEST(WindowsGoldenNames, EveryDocumentedDifferenceIsInTheGoldenSet) {
 
 std::vector<Case> AllCases() {
   std::vector<Case> cases;
-  for (const char* fixture : {"folders", "full", "names", "strict", "codepage_932", "codepage_1251",
-                              "codepage_1250", "codepage_1252"}) {
+  for (const char* fixture : golden::kFixtureNames) {
     for (const char* version : {"2.1", "3.0", "4.0"})
       cases.push_back({fixture, version});
   }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "tests/golden/fixture_names.h"
 #include "tools/pstgen/pstgen_cli.h"
 
 namespace tarnvex::golden {
@@ -163,9 +164,7 @@ TEST_P(GoldenCards, ExportMatchesTheCommittedCards) {
 
 std::vector<Case> AllCases() {
   std::vector<Case> cases;
-  // 8-bit strings in code pages: codepage_<N> keeps its contacts' text in code page N.
-  for (const char* fixture : {"folders", "full", "names", "strict", "codepage_932", "codepage_1251",
-                              "codepage_1250", "codepage_1252"}) {
+  for (const char* fixture : golden::kFixtureNames) {
     for (const char* version : {"2.1", "3.0", "4.0"})
       cases.push_back({fixture, version});
   }

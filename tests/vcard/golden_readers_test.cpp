@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/golden/fixture_names.h"
 #include "tests/support/card_parsers.h"
 #include "tools/pstwriter/generator.h"
 
@@ -843,8 +844,7 @@ TEST_P(GoldenReaders, EveryCardHoldsWhatItsFixtureHolds) {
 
 std::vector<Case> AllCases() {
   std::vector<Case> cases;
-  for (const char* fixture : {"folders", "full", "names", "strict", "codepage_932", "codepage_1251",
-                              "codepage_1250", "codepage_1252"}) {
+  for (const char* fixture : golden::kFixtureNames) {
     for (Version v : {Version::k21, Version::k30, Version::k40})
       cases.push_back({fixture, v});
   }
