@@ -813,6 +813,34 @@ void Win32Form1::ApplyLook(const std::string& controlName, const ControlLook& lo
   ::RedrawWindow(d.window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
+uint32_t Win32Form1::BackColourOf(const std::string& controlName) const {
+  const std::size_t index = impl_->LookIndex(controlName);
+  if (index == Impl::kWindowLook)
+    return impl_->BackOf(index);
+  const ControlLook& look = impl_->looks[index];
+  switch (kControls[index].kind) {
+    case ControlKind::kTextBox:
+      return look.back && *look.back != ControlLook::kTransparent ? *look.back
+                                                                  : ::GetSysColor(COLOR_WINDOW);
+    case ControlKind::kPushButton:
+      return !look.back                                ? RGB(255, 255, 255)
+             : *look.back == ControlLook::kTransparent ? impl_->BackBehind(static_cast<int>(index))
+                                                       : *look.back;
+    default:
+      return impl_->BackBehind(static_cast<int>(index));
+  }
+}
+
+uint32_t Win32Form1::TextColourOf(const std::string& controlName) const {
+  const std::size_t index = impl_->LookIndex(controlName);
+  const ControlLook& look = impl_->looks[index];
+  if (look.fore)
+    return *look.fore;
+  if (index != Impl::kWindowLook && kControls[index].kind == ControlKind::kPushButton)
+    return ::GetSysColor(COLOR_BTNTEXT);
+  return ::GetSysColor(COLOR_WINDOWTEXT);
+}
+
 int32_t Win32Form1::WindowHandle() {
   // Window handles keep their value in 32 bits on 64-bit Windows.
   return static_cast<int32_t>(reinterpret_cast<intptr_t>(impl_->window));

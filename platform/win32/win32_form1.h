@@ -85,6 +85,10 @@ class Win32Form1 : public Form1View, public WindowServices {
   // Changes the look of one control, or of the window ("Form1"); throws Failure for a name
   // the window does not have.
   void ApplyLook(const std::string& controlName, const ControlLook& look);
+  // The colours a control (or "Form1") is drawn with now, as COLORREF values: its background
+  // (its container's where it shows that through) and its text.
+  uint32_t BackColourOf(const std::string& controlName) const;
+  uint32_t TextColourOf(const std::string& controlName) const;
 
   // The window's HWND, and a control's (null for the controls that are no windows).
   void* Hwnd() const;
