@@ -20,11 +20,7 @@ namespace {
 // %TARNVEX_OUTLOOK_PROFILE%, else tarnvex\profile.ini in the user's application-data folder;
 // empty when neither is known.
 std::string ProfilePath() {
-  if (auto variable = EnvironmentVariable(pst::kProfileVariable); variable && !variable->empty())
-    return *variable;
-  if (auto appData = AppDataFolder())
-    return *appData + "\\tarnvex\\profile.ini";
-  return {};
+  return pst::WindowsProfilePath(EnvironmentVariable(pst::kProfileVariable), AppDataFolder());
 }
 
 class Machine : public Environment {

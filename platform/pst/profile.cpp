@@ -28,6 +28,15 @@ std::string ProfilePath(const std::optional<std::string>& variable,
   return {};
 }
 
+std::string WindowsProfilePath(const std::optional<std::string>& variable,
+                               const std::optional<std::string>& appDataFolder) {
+  if (variable && !variable->empty())
+    return *variable;
+  if (appDataFolder && !appDataFolder->empty())
+    return *appDataFolder + "\\tarnvex\\profile.ini";
+  return {};
+}
+
 namespace {
 
 // The value of a key of the [Profile] section; empty when there is no profile, no such key or an

@@ -26,6 +26,11 @@ inline constexpr const char* kProfileVariable = "TARNVEX_OUTLOOK_PROFILE";
 std::string ProfilePath(const std::optional<std::string>& variable,
                         const std::optional<std::string>& configFolder);
 
+// The same on Windows: the variable's value when it is set and not empty, else
+// "tarnvex\profile.ini" in the user's application-data folder; empty when neither is known.
+std::string WindowsProfilePath(const std::optional<std::string>& variable,
+                               const std::optional<std::string>& appDataFolder);
+
 // The default store the profile names; empty when the profile file does not exist or names
 // none, or when no profile path is known. Throws Failure when the file exists but cannot be read.
 std::optional<std::string> ReadDefaultStore(const std::string& profilePath, FileAccess& files);
