@@ -13,6 +13,10 @@
 // VB program) and stays initialised for the thread's life. Every object handed out holds its own
 // interface reference, released when the last shared handle to it goes; Outlook is never told to
 // quit.
+//
+// Where Outlook itself may answer otherwise than the test automation server of the tests (the
+// contact interface across processes, folders' item type and hidden flag, Outlook before 2007
+// without Stores) is listed in the README, "Outlook in the tests".
 
 #include <memory>
 
