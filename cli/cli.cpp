@@ -31,7 +31,11 @@ constexpr std::string_view kUsage =
     "  --codepage CP            the Windows code page (such as 1251 or 932) of 8-bit text\n"
     "                           that the file does not name one for (default: the profile's\n"
     "                           Codepage key, else 1252)\n"
+    "                           (these three with the own reader; Outlook writes 2.1 itself)\n"
     "  --quiet                  show no progress bar\n"
+    "  --no-outlook             read the PST file (or the profile's default store) with the\n"
+    "                           program's own reader instead of Outlook, for a PST without\n"
+    "                           Outlook (Windows; on Linux the own reader is always used)\n"
     "  --set-default-store FILE make FILE the default store of the profile\n"
     "                           ($TARNVEX_OUTLOOK_PROFILE, else ~/.config/tarnvex/profile.ini)\n"
     "  --help                   show this help and exit\n"
@@ -153,6 +157,8 @@ Options Parse(const std::vector<std::string>& args) {
         options.defaultContacts = true;
       } else if (name == "--quiet") {
         options.quiet = true;
+      } else if (name == "--no-outlook") {
+        options.outlook.noOutlook = true;
       } else if (name == "--help" || name == "-h") {
         options.help = true;
       } else if (name == "--version") {

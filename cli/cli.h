@@ -26,6 +26,9 @@ struct OutlookOptions {
   std::optional<std::string> password;            // of a protected PST file
   // The code page of 8-bit text for which the data file records none (--codepage).
   std::optional<uint32_t> codePage = std::nullopt;
+  // The program's own reader of Outlook's data files instead of Outlook itself (--no-outlook);
+  // on Linux, which has no Outlook, the own reader is always used.
+  bool noOutlook = false;
   // Told once per run when some 8-bit text does not decode; set by the run.
   std::function<void(const std::string&)> warn = nullptr;
 };
@@ -45,7 +48,8 @@ class Environment {
 
 // The machine itself, as the composition place of the operating system picks it
 // (machine_posix.cpp: the PST stand-in, the POSIX file system, standard error's terminal;
-// machine_win32.cpp: the PST stand-in, the wide-API file system, standard error's console).
+// machine_win32.cpp: Outlook through automation, or the PST stand-in with --no-outlook, the
+// wide-API file system, standard error's console).
 std::unique_ptr<Environment> MachineEnvironment();
 
 // tarnvex-export: the export run driven from the command line. Plain messages go to `out`, error

@@ -1,12 +1,14 @@
-// The command line's composition place on Windows: the wide-API file system, atomic writes and
-// standard error's console, the profile in the user's application-data folder. The contacts come
-// from the program's own PST reader for both sources, as on Linux; Outlook itself, over
-// automation, comes in a later step and then takes its place in MakeOutlook alone.
+// The command line's composition place on Windows: Outlook through automation for both sources,
+// as the window drives it; with --no-outlook the program's own PST reader, as on Linux, with the
+// profile in the user's application-data folder. The wide-API file system, atomic writes and
+// standard error's console.
 
 #include "cli/cli.h"
 #include "cli/stand_in.h"
+#include "platform/failure.h"
 #include "platform/pst/profile.h"
 #include "platform/pst/pst_outlook.h"
+#include "platform/win32/com_outlook.h"
 #include "platform/win32/win32_atomic_file_writer.h"
 #include "platform/win32/win32_code_pages.h"
 #include "platform/win32/win32_console.h"
@@ -27,7 +29,22 @@ class Machine : public Environment {
  public:
   // The one place that picks the Outlook of a run.
   std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) override {
-    return OwnPstReader(options);
+    if (options.noOutlook)
+      return OwnPstReader(options);
+    // Outlook writes its own vCard 2.1 and asks for a store's password itself: the options for
+    // the own reader are refused rather than left without effect.
+    if (options.vcardVersion != VCardVersion::k21)
+      throw Failure(
+          "Outlook writes vCard 2.1 only; --vcard-version 3.0 and 4.0 need --no-outlook.");
+    if (options.password)
+      throw Failure(
+          "Outlook asks for a PST file's password itself; --pst-password needs "
+          "--no-outlook.");
+    if (options.codePage)
+      throw Failure(
+          "Outlook decodes the text of its stores itself; --codepage needs "
+          "--no-outlook.");
+    return MakeComOutlook();
   }
   FileSystem& Files() override { return files_; }
   std::string SetDefaultStore(const std::string& storePath) override {

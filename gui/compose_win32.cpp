@@ -6,43 +6,23 @@
 
 #include "app/form1.h"
 #include "gui/window_program_win32.h"
-#include "platform/pst/profile.h"
-#include "platform/pst/pst_outlook.h"
 #include "platform/std/std_services.h"
+#include "platform/win32/com_outlook.h"
 #include "platform/win32/registry_settings_store.h"
-#include "platform/win32/win32_atomic_file_writer.h"
-#include "platform/win32/win32_code_pages.h"
 #include "platform/win32/win32_dialogs.h"
-#include "platform/win32/win32_file_access.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_form1.h"
 #include "platform/win32/win32_message_boxes.h"
 #include "platform/win32/win32_process_starter.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_skin_engine.h"
-#include "platform/win32/win32_user_folders.h"
 
 namespace tarnvex {
 namespace {
 
-// What the Outlook stand-in needs of the machine; lives as long as the window program.
-struct StandInMachine {
-  Win32AtomicFileWriter cardWriter;
-  Win32FileAccess wholeFiles;
-  Win32CodePages codePages;
-};
-
-// The one place that picks the Outlook the window drives. For now the program's own PST reader
-// (the default store named by %TARNVEX_OUTLOOK_PROFILE%, else by tarnvex\profile.ini in the
-// user's application-data folder), as the command line uses; Outlook itself over automation
-// takes its place here alone.
-std::unique_ptr<OutlookAutomation> MakeWindowOutlook(StandInMachine& machine) {
-  pst::PstOutlookOptions standIn{
-      pst::VCardVersion::k21, std::nullopt,
-      pst::WindowsProfilePath(EnvironmentVariable(pst::kProfileVariable), AppDataFolder())};
-  return pst::MakePstOutlook(std::move(standIn),
-                             {machine.cardWriter, machine.wholeFiles, &machine.codePages});
-}
+// The one place that picks the Outlook the window drives: the user's Outlook through late-bound
+// automation, as the command line uses it.
+std::unique_ptr<OutlookAutomation> MakeWindowOutlook() { return MakeComOutlook(); }
 
 }  // namespace
 
@@ -50,8 +30,7 @@ int RunWindowProgram() {
   RegistrySettingsStore settings;
   Win32FileSystem files;
   Win32Shell shell;
-  StandInMachine machine;
-  const std::unique_ptr<OutlookAutomation> outlook = MakeWindowOutlook(machine);
+  const std::unique_ptr<OutlookAutomation> outlook = MakeWindowOutlook();
   Win32MessageBoxes boxes;
   Win32FolderBrowser folderBrowser;
   Win32ProcessStarter processes;

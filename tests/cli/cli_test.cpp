@@ -160,6 +160,15 @@ TEST_F(CliTest, TheMachineLearnsTheSource) {
   EXPECT_EQ(environment.outlookOptions->source, ContactSource::kPstFile);
 }
 
+TEST_F(CliTest, NoOutlookAsksTheMachineForTheOwnReader) {
+  Run({"--pst", "/in.pst", "--out", "/out"});
+  ASSERT_TRUE(environment.outlookOptions);
+  EXPECT_FALSE(environment.outlookOptions->noOutlook);
+  Run({"--no-outlook", "--pst", "/in.pst", "--out", "/out"});
+  EXPECT_TRUE(environment.outlookOptions->noOutlook);
+  EXPECT_EQ(Run({"--no-outlook=yes", "--pst", "/in.pst", "--out", "/out"}), 2);
+}
+
 TEST_F(CliTest, AMachineWithNoOutlookForTheSourceSaysWhyAndExitsThree) {
   environment.refusal = "This machine cannot read PST files.";
   EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out"}), 3);

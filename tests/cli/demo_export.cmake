@@ -1,11 +1,11 @@
 # The README's example on Windows: a store of 200 contacts written by the Linux build's
 # tarnvex-pstgen, exported by
-#   wine tarnvex-export.exe --pst demo.pst --out C:\cards
+#   wine tarnvex-export.exe --no-outlook --pst demo.pst --out C:\cards
 # from the store's folder, gives one card per contact in C:\cards of the build's wine prefix.
 #   cmake -DWINE_RUN=... -DPROGRAM=... -DSTORES=... -DDRIVE_C=... -P demo_export.cmake
 file(REMOVE_RECURSE ${DRIVE_C}/cards)
 file(MAKE_DIRECTORY ${DRIVE_C}/cards)
-execute_process(COMMAND ${WINE_RUN} ${PROGRAM} --pst demo.pst --out C:\\cards
+execute_process(COMMAND ${WINE_RUN} ${PROGRAM} --no-outlook --pst demo.pst --out C:\\cards
                 WORKING_DIRECTORY ${STORES}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 0)

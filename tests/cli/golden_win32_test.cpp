@@ -1,4 +1,4 @@
-// tarnvex-export.exe over the program's own PST reader on stores that the Linux build's
+// tarnvex-export.exe --no-outlook: the program's own PST reader on stores that the Linux build's
 // tarnvex-pstgen wrote (a CTest fixture on the build machine): the cards written on Windows are
 // byte for byte the golden cards of tests/golden. The "names" fixture differs where Windows
 // file names do and nowhere else: names starting with "." are not hidden, so they keep their dot
@@ -14,6 +14,7 @@
 #include <map>
 #include <set>
 
+#include "tests/cli/golden_cards_win32.h"
 #include "tests/cli/program_runner_win32.h"
 #include "tests/golden/fixture_names.h"
 #include "tests/platform/win32/test_support.h"
@@ -29,80 +30,7 @@ using tarnvex::testing::WriteBytes;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-// Paths of the build machine as wine's drive Z: shows them, with Windows separators.
-std::string WindowsPath(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
-const std::string kGoldenDir = WindowsPath(TARNVEX_GOLDEN_DIR);
 const std::string kStores = WindowsPath(TARNVEX_TEST_STORES);
-
-std::map<std::string, std::string> ReadFolder(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const std::string& name : Names(folder))
-    files[name] = ReadBytes(folder + "\\" + name).value_or("(unreadable)");
-  return files;
-}
-
-std::string Repeat(const std::string& text, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i)
-    out += text;
-  return out;
-}
-
-// "長い名前"
-constexpr const char* kLongName = "\xE9\x95\xB7\xE3\x81\x84\xE5\x90\x8D\xE5\x89\x8D";
-
-bool UnderWine() {
-  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-// The golden names that Windows gives otherwise, and the names it gives.
-const std::map<std::string, std::string>& WindowsNames() {
-  static const std::map<std::string, std::string> names = {
-      // ".hidden start": a leading "." hides nothing on Windows and stays.
-      {"hidden start.vcf", ".hidden start.vcf"},
-      // File-as texts that leave no name ("", "/\:*", none): nothing before the extension.
-      {"(no name).vcf", ".vcf"},
-      {"(no name) (2).vcf", " (2).vcf"},
-      {"(no name) (3).vcf", " (3).vcf"},
-      // 120 CJK characters: 360 bytes, cut to 251 on Linux; 120 UTF-16 units fit whole. Wine
-      // keeps the file in the build machine's file system, whose names hold 255 bytes of UTF-8,
-      // and cuts the name the program gives it there (85 characters, extension and all).
-      {Repeat(kLongName, 20) + "\xE9\x95\xB7\xE3\x81\x84\xE5\x90\x8D.vcf",
-       UnderWine() ? Repeat(kLongName, 21) + "\xE9\x95\xB7" : Repeat(kLongName, 30) + ".vcf"},
-  };
-  return names;
-}
-
-// The folder holds the golden cards of the fixture, under the names Windows gives them.
-void ExpectGoldenCards(const std::string& folder, const std::string& fixture,
-                       const std::string& version) {
-  const std::string goldenDir = kGoldenDir + "\\cards\\" + fixture + "\\" + version;
-  const auto golden = ReadFolder(goldenDir);
-  ASSERT_FALSE(golden.empty()) << "no golden cards in " << goldenDir;
-  const auto actual = ReadFolder(folder);
-
-  std::set<std::string> expectedNames;
-  for (const auto& [goldenName, bytes] : golden) {
-    std::string name = goldenName;
-    if (auto it = WindowsNames().find(goldenName); it != WindowsNames().end())
-      name = it->second;
-    expectedNames.insert(name);
-    auto it = actual.find(name);
-    if (it == actual.end()) {
-      ADD_FAILURE() << "card missing from the export: " << name << " (golden " << goldenName << ")";
-      continue;
-    }
-    EXPECT_TRUE(it->second == bytes) << name << " differs from " << goldenDir << "\\" << goldenName;
-  }
-  for (const auto& [name, bytes] : actual) {
-    if (!expectedNames.count(name))
-      ADD_FAILURE() << "card not in the golden set: " << name;
-  }
-}
 
 struct Case {
   std::string fixture;
@@ -126,9 +54,9 @@ TEST_P(WindowsGoldenCards, ExportMatchesTheGoldenCards) {
   TempFolder out, profileFolder;
   const std::string profile = profileFolder / "profile.ini";
   ProfileVariable variable(&profile);
-  const Ran ran =
-      RunProgram(L"--pst \"" + Wide(kStores + "\\" + c.fixture + ".pst") + L"\" --out \"" +
-                 Wide(out.path()) + L"\" --vcard-version " + Wide(c.version) + L" --quiet");
+  const Ran ran = RunProgram(L"--no-outlook --pst \"" + Wide(kStores + "\\" + c.fixture + ".pst") +
+                             L"\" --out \"" + Wide(out.path()) + L"\" --vcard-version " +
+                             Wide(c.version) + L" --quiet");
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
   EXPECT_THAT(ran.out, StartsWith("Done.\n"));
   EXPECT_EQ(ran.err, "");
@@ -172,7 +100,7 @@ TEST(WindowsDefaultStore, SetDefaultStoreThenDefaultContactsThroughTheProfileVar
   TempFolder out;
   const std::wstring toOut = L" --out \"" + Wide(out.path()) + L"\" --quiet";
 
-  Ran ran = RunProgram(L"--default-contacts" + toOut);
+  Ran ran = RunProgram(L"--no-outlook --default-contacts" + toOut);
   EXPECT_EQ(ran.status, 3u);
   EXPECT_THAT(ran.err, HasSubstr("tarnvex-export --set-default-store FILE"));
 
@@ -182,7 +110,7 @@ TEST(WindowsDefaultStore, SetDefaultStoreThenDefaultContactsThroughTheProfileVar
   EXPECT_EQ(ran.out, "Default store: " + store + " (profile " + profile + ")\n");
   EXPECT_EQ(ReadBytes(profile), "[Profile]\nDefaultStore=" + store + "\n");
 
-  ran = RunProgram(L"--default-contacts" + toOut + L" --vcard-version 3.0");
+  ran = RunProgram(L"--no-outlook --default-contacts" + toOut + L" --vcard-version 3.0");
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
   ExpectGoldenCards(out.path(), "full", "3.0");
 }
@@ -209,14 +137,16 @@ TEST(WindowsPstReader, ADamagedStoreOrNoStoreIsRefusedInWords) {
   const std::string cut = folder / "cut \xE5\xB1\xB1.pst";
   WriteBytes(cut, whole.substr(0, 1024));
   TempFolder out;
-  Ran ran = RunProgram(L"--pst \"" + Wide(cut) + L"\" --out \"" + Wide(out.path()) + L"\"");
+  Ran ran =
+      RunProgram(L"--no-outlook --pst \"" + Wide(cut) + L"\" --out \"" + Wide(out.path()) + L"\"");
   EXPECT_EQ(ran.status, 3u);
   EXPECT_THAT(ran.err, HasSubstr("The Outlook data file \"" + cut + "\" is damaged: "));
   EXPECT_TRUE(Names(out.path()).empty());
 
   const std::string text = folder / "mail.pst";
   WriteBytes(text, "not a store at all");
-  ran = RunProgram(L"--pst \"" + Wide(text) + L"\" --out \"" + Wide(out.path()) + L"\"");
+  ran =
+      RunProgram(L"--no-outlook --pst \"" + Wide(text) + L"\" --out \"" + Wide(out.path()) + L"\"");
   EXPECT_EQ(ran.status, 3u);
   EXPECT_THAT(ran.err,
               HasSubstr("The file \"" + text + "\" is not an Outlook data file (PST/OST)."));

@@ -64,11 +64,12 @@ TEST(ProgramTest, ArgumentsArriveWhole) {
                                      "bnicate\""));
 }
 
-// Until Outlook itself is driven, the default store is the own reader's, as on Linux.
+// With --no-outlook the default store is the own reader's, as on Linux.
 TEST(ProgramTest, WithoutADefaultStoreTheRunSaysHowToNameOneAndExitsThree) {
   TempFolder cards, profile;
   ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", Wide(profile / "none.ini").c_str());
-  const Ran ran = RunProgram(L"--default-contacts --out \"" + Wide(cards.path()) + L"\"");
+  const Ran ran =
+      RunProgram(L"--no-outlook --default-contacts --out \"" + Wide(cards.path()) + L"\"");
   ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", nullptr);
   EXPECT_EQ(ran.status, 3u);
   EXPECT_THAT(ran.err, HasSubstr("tarnvex-export --set-default-store FILE"));
@@ -76,8 +77,8 @@ TEST(ProgramTest, WithoutADefaultStoreTheRunSaysHowToNameOneAndExitsThree) {
 
 TEST(ProgramTest, AMissingPstFileOrStoreIsSaidInWords) {
   TempFolder cards;
-  const Ran ran =
-      RunProgram(L"--pst \"C:\\Mail\\\u00c4rger.pst\" --out \"" + Wide(cards.path()) + L"\"");
+  const Ran ran = RunProgram(L"--no-outlook --pst \"C:\\Mail\\\u00c4rger.pst\" --out \"" +
+                             Wide(cards.path()) + L"\"");
   EXPECT_EQ(ran.status, 3u);
   EXPECT_EQ(ran.out, "PST File not found.\n");
   EXPECT_EQ(ran.err, "");

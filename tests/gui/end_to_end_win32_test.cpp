@@ -1,5 +1,6 @@
-// tarnvex-card-exporter.exe end to end under wine, driven from outside as a user would: the test
-// starts the program, picks a PST in the file dialog, names the output folder, clicks "Start
+// tarnvex-card-exporter.exe end to end under wine, driven from outside as a user would, with the
+// test automation server registered as Outlook (out of process, as Outlook is): the test starts
+// the program, picks a PST in the file dialog, names the output folder, clicks "Start
 // Exporting", answers "Done.", closes the window, finds the cards and the settings in the
 // registry, and starts the program again to find its choices restored.
 #include <gmock/gmock.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <string>
 
+#include "tests/outlook_server/registration.h"
 #include "tests/platform/win32/dialog_watcher.h"
 #include "tests/platform/win32/test_support.h"
 
@@ -128,8 +130,16 @@ TEST(WindowProgram, ExportsAPstChosenInTheWindowAndRestoresTheChoices) {
   // The path as a user picks it: with the system's separator.
   std::string pst = TARNVEX_TEST_STORES "\\full.pst";
   std::replace(pst.begin(), pst.end(), '/', '\\');
-  ASSERT_TRUE(
-      ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", Wide(folder / "profile.ini").c_str()));
+  // Outlook: the test server, whose session has no default store of its own here; the window
+  // attaches the PST chosen in it for the run.
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, test_outlook::kSettingsKey);
+  ASSERT_TRUE(test_outlook::Register(test_outlook::Mode::kLocal, Wide(TARNVEX_TEST_OUTLOOK "\\")));
+  struct Unregister {
+    ~Unregister() {
+      test_outlook::Unregister();
+      ::RegDeleteTreeW(HKEY_CURRENT_USER, test_outlook::kSettingsKey);
+    }
+  } unregister;
 
   {
     Program program(folder.path());
