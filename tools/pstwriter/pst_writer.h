@@ -1,7 +1,8 @@
 #pragma once
 
-// Writes a Store (store_model.h) as a Unicode PST file (file format version 23, no encryption)
-// that Outlook's data-file readers open: libpff, libpst and Outlook itself.
+// Writes a Store (store_model.h) as a Unicode PST file (file format version 23) or, as the store
+// asks, an ANSI one (version 15, 8-bit strings), without encryption, that Outlook's data-file
+// readers open: libpff, libpst and Outlook itself.
 
 #include <cstdint>
 #include <string>

@@ -179,7 +179,7 @@ TEST(NativeReaderTest, RefusesWhatItDoesNotRead) {
     const char* why;
   };
   const Edit edits[] = {
-      {10, 14, "not a Unicode PST"},  // wVer of an ANSI file
+      {10, 36, "not a Unicode PST"},  // wVer of a file of 4 KB pages (an ANSI file is read)
       {513, 2, "encryption"},         // cyclic encryption
       {200, 1, "check sum"},          // a header byte changed under its CRC
   };
