@@ -101,8 +101,10 @@ void Dump(const Store& store, Nid folder, int depth, std::vector<std::string>& o
   ASSERT_LT(depth, 16);
   auto props = [&](const ltp::PropertyContext& pc) {
     for (const auto& r : pc.records()) {
-      if (r.id == 0x0E08 || r.id == 0x0E20)
-        continue;  // PidTagMessageSize, PidTagAttachSize: strings take half the bytes in ANSI
+      // PidTagMessageSize, PidTagAttachSize: strings take half the bytes in ANSI;
+      // PidTagMessageCodepage: the ANSI store's messages say which code page their text is in.
+      if (r.id == 0x0E08 || r.id == 0x0E20 || r.id == 0x3FFD)
+        continue;
       const bool text = r.type == ltp::kTypeString8 || r.type == ltp::kTypeUnicode;
       const bool multiText = r.type == 0x101E || r.type == 0x101F;
       std::string value = text ? pc.ValueText(r) : pc.ValueBytes(r);

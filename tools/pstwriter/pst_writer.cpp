@@ -405,36 +405,6 @@ class StoreWriter {
     WriteTable(tableNid, table, tableSink);
   }
 
-  // The message with its strings as 8-bit strings in its code page (Store::codePage says which),
-  // which it returns.
-  std::uint32_t Narrow(Message& m) const {
-    const Value* recorded = m.props.Find(PropKey::Tag(kTagMessageCodepage));
-    const bool records = recorded && recorded->type() == PropType::kInt32 && recorded->AsInteger();
-    const std::uint32_t codePage =
-        records ? static_cast<std::uint32_t>(recorded->AsInteger()) : store_.codePage;
-    auto encode = [&](std::uint32_t cp) {
-      EncodeStrings(m.props, cp);
-      for (Attachment& a : m.attachments)
-        EncodeStrings(a.props, cp);
-      for (Recipient& r : m.recipients) {
-        r.displayName = EncodeInCodePage(r.displayName, cp);
-        r.emailAddress = EncodeInCodePage(r.emailAddress, cp);
-      }
-    };
-    const Message original = m;
-    try {
-      encode(codePage);
-      return codePage;
-    } catch (const Failure&) {
-      if (records)
-        throw;
-    }
-    m = original;
-    encode(kCodePageUtf8);
-    m.props.Set(kTagMessageCodepage, Value::Int32(static_cast<std::int32_t>(kCodePageUtf8)));
-    return kCodePageUtf8;
-  }
-
   void WriteMessage(const Message& given, std::uint32_t nid, std::uint32_t parent, bool associated,
                     TcBuilder& table) {
     ++messages_;
@@ -442,7 +412,7 @@ class StoreWriter {
     std::uint32_t codePage = 0;
     if (codePage_) {
       narrowed = given;
-      codePage = Narrow(narrowed);
+      codePage = NarrowStrings(narrowed, store_.codePage);
     }
     const Message& m = codePage_ ? narrowed : given;
     SubnodeSink sink(ndb_);
@@ -568,9 +538,6 @@ class StoreWriter {
                        messageFlags, messageSize, status, modified});
   }
 
-  static constexpr std::uint16_t kTagMessageCodepage = 0x3FFD;  // PidTagMessageCodepage
-  static constexpr std::uint32_t kCodePageUtf8 = 65001;
-
   const Store& store_;
   NdbWriter ndb_;
   std::uint32_t codePage_;  // an ANSI store's code page; 0 for a Unicode store
@@ -584,6 +551,43 @@ class StoreWriter {
 };
 
 }  // namespace
+
+std::uint32_t NarrowStrings(Message& m, std::uint32_t storeCodePage) {
+  constexpr std::uint16_t kTagMessageCodepage = 0x3FFD;  // PidTagMessageCodepage
+  constexpr std::uint32_t kCodePageUtf8 = 65001;
+  const Value* recorded = m.props.Find(PropKey::Tag(kTagMessageCodepage));
+  const bool records = recorded && recorded->type() == PropType::kInt32 && recorded->AsInteger();
+  const std::uint32_t codePage =
+      records ? static_cast<std::uint32_t>(recorded->AsInteger()) : storeCodePage;
+  auto encode = [&](std::uint32_t cp) {
+    EncodeStrings(m.props, cp);
+    for (Attachment& a : m.attachments)
+      EncodeStrings(a.props, cp);
+    for (Recipient& r : m.recipients) {
+      r.displayName = EncodeInCodePage(r.displayName, cp);
+      r.emailAddress = EncodeInCodePage(r.emailAddress, cp);
+    }
+  };
+  bool unicode = false;
+  for (const Property& p : m.props.all())
+    unicode =
+        unicode || p.value.type() == PropType::kString || p.value.type() == PropType::kMultiString;
+  const Message original = m;
+  try {
+    encode(codePage);
+    // Text the writer encoded says in which code page, as Outlook's messages do.
+    if (unicode && !records)
+      m.props.Set(kTagMessageCodepage, Value::Int32(static_cast<std::int32_t>(codePage)));
+    return codePage;
+  } catch (const Failure&) {
+    if (records)
+      throw;
+  }
+  m = original;
+  encode(kCodePageUtf8);
+  m.props.Set(kTagMessageCodepage, Value::Int32(static_cast<std::int32_t>(kCodePageUtf8)));
+  return kCodePageUtf8;
+}
 
 std::uint32_t PstPasswordChecksum(std::string_view password) {
   return text::Crc32(password.data(), password.size());

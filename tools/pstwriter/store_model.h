@@ -230,7 +230,8 @@ struct Store {
   // An ANSI store's code page: the store's and folders' names, the table columns and every
   // message's strings not given as 8-bit strings are written in it. A message that records its
   // own code page (PidTagMessageCodepage) is written in that one; a message with text this code
-  // page lacks, that records none, is written in UTF-8 (code page 65001) and records that.
+  // page lacks, that records none, is written in UTF-8 (code page 65001); a message the writer
+  // encodes records the code page it is written in.
   std::uint32_t codePage = 1252;
   // PidTagDisplayName of the message store.
   std::string displayName = "Personal Folders";
