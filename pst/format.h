@@ -1,10 +1,13 @@
 #pragma once
 
-// On-disk structures of the Unicode PST format (MS-PST), shared by the reader (pst/ndb, pst/ltp,
-// pst/messaging) and the writer (tools/pstwriter). Each struct names its MS-PST structure and
-// section; sizes and field offsets are pinned below. All integers are little-endian, so on a
-// little-endian machine the structs are the file's bytes: the writer copies them out as they
-// are, the reader copies them in (never casts a pointer into a buffer).
+// On-disk structures of the PST format (MS-PST), Unicode and ANSI, shared by the reader (pst/ndb,
+// pst/ltp, pst/messaging) and the writer (tools/pstwriter). Each struct names its MS-PST
+// structure and section; sizes and field offsets are pinned below. The two formats differ in the
+// node database layer (32-bit BIDs and file offsets in ANSI files, other trailers and paddings)
+// and in the table context's row index; Layout gives the widths of a file's format and reads
+// and writes the structures that differ, so that one code path serves both. All integers are
+// little-endian, so on a little-endian machine the structs are the file's bytes: the writer copies
+// them out as they are, the reader copies them in (never casts a pointer into a buffer).
 
 #include <bit>
 #include <cstddef>
@@ -95,8 +98,10 @@ constexpr int kAMapsPerPMap = 8;
 constexpr int kFirstFMapAMap = 128;  // the header's rgbFM covers the first 128 AMaps
 constexpr int kAMapsPerFMap = 496;
 
-// HEADER.wVer of a Unicode file (MS-PST 2.2.2.6); 14 and 15 are ANSI files.
+// HEADER.wVer (MS-PST 2.2.2.6): 23 for a Unicode file, 14 or 15 for an ANSI file.
 constexpr std::uint16_t kVersionUnicode = 23;
+constexpr std::uint16_t kVersionAnsi = 14;
+constexpr std::uint16_t kVersionAnsiCurrent = 15;
 
 // HEADER.bCryptMethod (MS-PST 2.2.2.6): how data blocks are encoded (section 5).
 enum CryptMethod : std::uint8_t {
@@ -422,6 +427,170 @@ struct EntryId {
 static_assert(sizeof(EntryId) == 24);
 static_assert(offsetof(EntryId, uid) == 4 && offsetof(EntryId, nid) == 20);
 
+// --- The ANSI format's structures (HEADER.wVer 14 and 15) where they differ ---
+
+// BREF (MS-PST 2.2.2.4, ANSI).
+struct BrefAnsi {
+  std::uint32_t bid;
+  std::uint32_t ib;
+};
+static_assert(sizeof(BrefAnsi) == 8);
+static_assert(offsetof(BrefAnsi, ib) == 4);
+
+// ROOT (MS-PST 2.2.2.5, ANSI).
+struct RootAnsi {
+  std::uint32_t dwReserved;
+  std::uint32_t ibFileEof;
+  std::uint32_t ibAMapLast;
+  std::uint32_t cbAMapFree;
+  std::uint32_t cbPMapFree;
+  BrefAnsi brefNbt;
+  BrefAnsi brefBbt;
+  std::uint8_t fAMapValid;
+  std::uint8_t bReserved;
+  std::uint16_t wReserved;
+};
+static_assert(sizeof(RootAnsi) == 40);
+static_assert(offsetof(RootAnsi, ibFileEof) == 4 && offsetof(RootAnsi, brefNbt) == 20);
+static_assert(offsetof(RootAnsi, brefBbt) == 28 && offsetof(RootAnsi, fAMapValid) == 36);
+
+// HEADER (MS-PST 2.2.2.6, ANSI): 512 bytes, one check sum (dwCRCPartial over the same 471 bytes
+// from wMagicClient as in a Unicode file), bidNextB ahead of bidNextP.
+struct HeaderAnsi {
+  std::uint32_t dwMagic;       // "!BDN"
+  std::uint32_t dwCRCPartial;  // CRC of the 471 bytes from wMagicClient
+  std::uint16_t wMagicClient;  // "SM"
+  std::uint16_t wVer;          // 14 or 15: ANSI
+  std::uint16_t wVerClient;    // 19
+  std::uint8_t bPlatformCreate;
+  std::uint8_t bPlatformAccess;
+  std::uint32_t dwReserved1;
+  std::uint32_t dwReserved2;
+  std::uint32_t bidNextB;
+  std::uint32_t bidNextP;
+  std::uint32_t dwUnique;
+  std::uint32_t rgnid[32];
+  RootAnsi root;
+  std::uint8_t rgbFM[128];
+  std::uint8_t rgbFP[128];
+  std::uint8_t bSentinel;     // 0x80
+  std::uint8_t bCryptMethod;  // CryptMethod
+  std::uint16_t rgbReserved;
+  std::uint64_t ullReserved;
+  std::uint32_t dwReserved;
+  std::uint8_t rgbReserved2[3];
+  std::uint8_t bReserved;
+  std::uint8_t rgbReserved3[32];
+};
+static_assert(sizeof(HeaderAnsi) == 512);
+static_assert(offsetof(HeaderAnsi, wVer) == 10 && offsetof(HeaderAnsi, bidNextB) == 24);
+static_assert(offsetof(HeaderAnsi, bidNextP) == 28 && offsetof(HeaderAnsi, rgnid) == 36);
+static_assert(offsetof(HeaderAnsi, root) == 164 && offsetof(HeaderAnsi, rgbFM) == 204);
+static_assert(offsetof(HeaderAnsi, bSentinel) == 460 && offsetof(HeaderAnsi, bCryptMethod) == 461);
+static_assert(offsetof(HeaderAnsi, bReserved) == kHeaderCrcStart + kHeaderCrcPartialLength);
+
+// PAGETRAILER (MS-PST 2.2.2.7.1, ANSI): the last 12 bytes of every page; the BID comes before
+// the check sum.
+struct PageTrailerAnsi {
+  std::uint8_t ptype;
+  std::uint8_t ptypeRepeat;
+  std::uint16_t wSig;
+  std::uint32_t bid;
+  std::uint32_t dwCRC;  // CRC of the page's first 500 bytes
+};
+static_assert(sizeof(PageTrailerAnsi) == 12);
+static_assert(offsetof(PageTrailerAnsi, bid) == 4 && offsetof(PageTrailerAnsi, dwCRC) == 8);
+
+// BTENTRY (MS-PST 2.2.2.7.7.2, ANSI).
+struct BtEntryAnsi {
+  std::uint32_t btkey;
+  BrefAnsi bref;
+};
+static_assert(sizeof(BtEntryAnsi) == 12);
+static_assert(offsetof(BtEntryAnsi, bref) == 4);
+
+// BBTENTRY (MS-PST 2.2.2.7.7.3, ANSI).
+struct BbtEntryAnsi {
+  BrefAnsi bref;
+  std::uint16_t cb;
+  std::uint16_t cRef;
+};
+static_assert(sizeof(BbtEntryAnsi) == 12);
+static_assert(offsetof(BbtEntryAnsi, cb) == 8 && offsetof(BbtEntryAnsi, cRef) == 10);
+
+// NBTENTRY (MS-PST 2.2.2.7.7.4, ANSI).
+struct NbtEntryAnsi {
+  std::uint32_t nid;
+  std::uint32_t bidData;
+  std::uint32_t bidSub;
+  std::uint32_t nidParent;
+};
+static_assert(sizeof(NbtEntryAnsi) == 16);
+static_assert(offsetof(NbtEntryAnsi, bidSub) == 8 && offsetof(NbtEntryAnsi, nidParent) == 12);
+
+// BTPAGE (MS-PST 2.2.2.7.7.1, ANSI): 496 bytes of entries, this tail (no padding), the
+// PAGETRAILER.
+struct BtPageTailAnsi {
+  std::uint8_t cEnt;
+  std::uint8_t cEntMax;
+  std::uint8_t cbEnt;
+  std::uint8_t cLevel;
+};
+static_assert(sizeof(BtPageTailAnsi) == 4);
+static_assert(496 + sizeof(BtPageTailAnsi) + sizeof(PageTrailerAnsi) == kPageSize);
+
+// BLOCKTRAILER (MS-PST 2.2.2.8.1, ANSI): the last 12 bytes of a block; the BID comes before the
+// check sum. Blocks are 64-byte aligned and at most 8192 bytes, as in Unicode files.
+struct BlockTrailerAnsi {
+  std::uint16_t cb;
+  std::uint16_t wSig;
+  std::uint32_t bid;
+  std::uint32_t dwCRC;  // CRC of the cb bytes of data as stored
+};
+static_assert(sizeof(BlockTrailerAnsi) == 12);
+static_assert(offsetof(BlockTrailerAnsi, bid) == 4 && offsetof(BlockTrailerAnsi, dwCRC) == 8);
+
+// XBLOCK / XXBLOCK (MS-PST 2.2.2.8.3.2, ANSI): the head is XBlockHead, then cEnt 4-byte BIDs.
+
+// SLBLOCK / SIBLOCK head (MS-PST 2.2.2.8.3.3.1.2 and 2.2.2.8.3.3.2.2, ANSI): no padding.
+struct SBlockHeadAnsi {
+  std::uint8_t btype;   // 0x02
+  std::uint8_t cLevel;  // 0: SLBLOCK, 1: SIBLOCK
+  std::uint16_t cEnt;
+};
+static_assert(sizeof(SBlockHeadAnsi) == 4);
+static_assert(offsetof(SBlockHeadAnsi, cEnt) == 2);
+
+// SLENTRY (MS-PST 2.2.2.8.3.3.1.1, ANSI).
+struct SlEntryAnsi {
+  std::uint32_t nid;
+  std::uint32_t bidData;
+  std::uint32_t bidSub;
+};
+static_assert(sizeof(SlEntryAnsi) == 12);
+static_assert(offsetof(SlEntryAnsi, bidData) == 4 && offsetof(SlEntryAnsi, bidSub) == 8);
+
+// SIENTRY (MS-PST 2.2.2.8.3.3.2.1, ANSI).
+struct SiEntryAnsi {
+  std::uint32_t nid;
+  std::uint32_t bid;
+};
+static_assert(sizeof(SiEntryAnsi) == 8);
+static_assert(offsetof(SiEntryAnsi, bid) == 4);
+
+// TCROWID (MS-PST 2.3.4.3, ANSI): the row index's records keep a 16-bit row number.
+struct TcRowIdAnsi {
+  std::uint32_t dwRowID;
+  std::uint16_t dwRowIndex;
+};
+static_assert(sizeof(TcRowIdAnsi) == 6);
+static_assert(offsetof(TcRowIdAnsi, dwRowIndex) == 4);
+
+// AMAPPAGE, PMAPPAGE, FMAPPAGE (MS-PST 2.2.2.7.2.1, 2.2.2.7.3.1, 2.2.2.7.5.1) of an ANSI file:
+// 4 bytes of padding ahead of the 496 map bytes, so that a map covers what it covers in a
+// Unicode file.
+constexpr std::size_t kMapPaddingAnsi = 4;
+
 #pragma pack(pop)
 
 // The property sets of the name-to-id map's GUID indexes 1 and 2 (MS-PST 2.4.7.1), as stored.
@@ -429,6 +598,103 @@ constexpr std::uint8_t kPsMapi[16] = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 
                                       0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 constexpr std::uint8_t kPsPublicStrings[16] = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                                0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+// The two formats of a PST file.
+enum class FileFormat : std::uint8_t { kUnicode, kAnsi };
+
+// The widths of a file's format, and the structures that differ between the formats read into
+// (and written from) the Unicode structs, whose fields are wide enough for both. The reader and
+// the writer take one Layout and follow one code path for either format.
+struct Layout {
+  FileFormat format;
+  std::size_t idSize;            // a BID, an IB or an NBTENTRY's NID: 8 or 4 bytes
+  std::size_t pageTrailerSize;   // PAGETRAILER: 16 or 12
+  std::size_t btEntryBytes;      // BTPAGE.rgentries: 488 or 496
+  std::size_t btEntrySize;       // BTENTRY: 24 or 12
+  std::size_t bbtEntrySize;      // BBTENTRY: 24 or 12
+  std::size_t nbtEntrySize;      // NBTENTRY: 32 or 16
+  std::size_t blockTrailerSize;  // BLOCKTRAILER: 16 or 12
+  std::size_t sBlockHeadSize;    // SLBLOCK / SIBLOCK head: 8 or 4
+  std::size_t slEntrySize;       // SLENTRY: 24 or 12
+  std::size_t siEntrySize;       // SIENTRY: 16 or 8
+  std::size_t rowIndexDataSize;  // TCROWID.dwRowIndex: 4 or 2
+  std::size_t mapPadding;        // ahead of an AMap's, PMap's or FMap's bytes: 0 or 4
+  std::uint64_t maxOffset;       // the largest file offset the format can keep
+
+  bool ansi() const { return format == FileFormat::kAnsi; }
+  // The bytes of a page its check sum covers: 496 or 500.
+  std::size_t pageDataSize() const { return kPageSize - pageTrailerSize; }
+  // The data a block can hold: 8176 or 8180.
+  std::size_t maxBlockData() const { return kMaxBlockSize - blockTrailerSize; }
+  // The bytes a block of cb data bytes takes in the file, trailer included.
+  std::uint64_t BlockSpan(std::uint64_t cb) const {
+    return (cb + blockTrailerSize + kBlockAlign - 1) / kBlockAlign * kBlockAlign;
+  }
+  std::size_t xBlockMaxEntries() const { return (maxBlockData() - sizeof(XBlockHead)) / idSize; }
+  std::size_t slBlockMaxEntries() const { return (maxBlockData() - sBlockHeadSize) / slEntrySize; }
+  std::size_t siBlockMaxEntries() const { return (maxBlockData() - sBlockHeadSize) / siEntrySize; }
+
+  // Each reads the structure at `at` (which holds at least its size) or writes it there.
+  PageTrailer LoadPageTrailer(const std::uint8_t* at) const;
+  void StorePageTrailer(std::uint8_t* at, const PageTrailer& t) const;
+  BlockTrailer LoadBlockTrailer(const std::uint8_t* at) const;
+  void StoreBlockTrailer(std::uint8_t* at, const BlockTrailer& t) const;
+  // BTPAGE's cEnt, cEntMax, cbEnt and cLevel (at btEntryBytes), the same four bytes in both.
+  BtPageTailAnsi LoadBtPageTail(const std::uint8_t* page) const;
+  void StoreBtPageTail(std::uint8_t* page, const BtPageTailAnsi& tail) const;
+  BtEntry LoadBtEntry(const std::uint8_t* at) const;
+  void StoreBtEntry(std::uint8_t* at, const BtEntry& e) const;
+  BbtEntry LoadBbtEntry(const std::uint8_t* at) const;
+  void StoreBbtEntry(std::uint8_t* at, const BbtEntry& e) const;
+  NbtEntry LoadNbtEntry(const std::uint8_t* at) const;
+  void StoreNbtEntry(std::uint8_t* at, const NbtEntry& e) const;
+  Bid LoadBid(const std::uint8_t* at) const;
+  void StoreBid(std::uint8_t* at, Bid bid) const;
+  // SLBLOCK / SIBLOCK head (dwPadding is 0).
+  SBlockHead LoadSBlockHead(const std::uint8_t* at) const;
+  void StoreSBlockHead(std::uint8_t* at, const SBlockHead& h) const;
+  SlEntry LoadSlEntry(const std::uint8_t* at) const;
+  void StoreSlEntry(std::uint8_t* at, const SlEntry& e) const;
+  SiEntry LoadSiEntry(const std::uint8_t* at) const;
+  void StoreSiEntry(std::uint8_t* at, const SiEntry& e) const;
+  // A TCROWID: dwRowID then dwRowIndex in rowIndexDataSize bytes.
+  TcRowId LoadRowId(const std::uint8_t* at) const;
+  void StoreRowId(std::uint8_t* at, const TcRowId& r) const;
+};
+
+inline constexpr Layout kUnicodeLayout{FileFormat::kUnicode,
+                                       8,
+                                       sizeof(PageTrailer),
+                                       kBtPageEntryBytes,
+                                       sizeof(BtEntry),
+                                       sizeof(BbtEntry),
+                                       sizeof(NbtEntry),
+                                       sizeof(BlockTrailer),
+                                       sizeof(SBlockHead),
+                                       sizeof(SlEntry),
+                                       sizeof(SiEntry),
+                                       4,
+                                       0,
+                                       ~std::uint64_t{0}};
+inline constexpr Layout kAnsiLayout{FileFormat::kAnsi,       4,
+                                    sizeof(PageTrailerAnsi), 496,
+                                    sizeof(BtEntryAnsi),     sizeof(BbtEntryAnsi),
+                                    sizeof(NbtEntryAnsi),    sizeof(BlockTrailerAnsi),
+                                    sizeof(SBlockHeadAnsi),  sizeof(SlEntryAnsi),
+                                    sizeof(SiEntryAnsi),     2,
+                                    kMapPaddingAnsi,         0xFFFFFFFFu};
+static_assert(kUnicodeLayout.btEntryBytes + sizeof(BtPageTail) + sizeof(PageTrailer) == kPageSize);
+static_assert(kAnsiLayout.btEntryBytes + sizeof(BtPageTailAnsi) + sizeof(PageTrailerAnsi) ==
+              kPageSize);
+
+// The file's format from HEADER.wVer; none for a version neither format has.
+constexpr const Layout* LayoutOfVersion(std::uint16_t wVer) {
+  if (wVer == kVersionUnicode)
+    return &kUnicodeLayout;
+  if (wVer == kVersionAnsi || wVer == kVersionAnsiCurrent)
+    return &kAnsiLayout;
+  return nullptr;
+}
 
 // Block and page signature (MS-PST 5.5) from the offset and the BID.
 std::uint16_t ComputeSig(std::uint64_t ib, std::uint64_t bid);

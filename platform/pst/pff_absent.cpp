@@ -9,7 +9,7 @@ namespace tarnvex::pst::store {
 std::shared_ptr<File> OpenWithFallback(const std::string& path, const std::string& nativeRefusal,
                                        std::shared_ptr<const TextDecoding>) {
   throw Failure("The Outlook data file \"" + path +
-                "\" is not a Unicode PST file the program reads: " + nativeRefusal + ".");
+                "\" is not a PST file the program reads: " + nativeRefusal + ".");
 }
 
 }  // namespace tarnvex::pst::store

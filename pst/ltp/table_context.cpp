@@ -55,9 +55,10 @@ TableContext::TableContext(std::shared_ptr<const ndb::NodeDatabase> db, ndb::Nid
   }
 
   // The row index: row id -> row number. Each row number names a row of the matrix, once.
+  const Layout& f = heap_.db().layout();
   std::vector<TcRowId> index;
-  ForEachBthRecord(heap_, head.hidRowIndex, 4, 4,
-                   [&](const std::uint8_t* r) { index.push_back(Load<TcRowId>(r)); });
+  ForEachBthRecord(heap_, head.hidRowIndex, 4, static_cast<std::uint8_t>(f.rowIndexDataSize),
+                   [&](const std::uint8_t* r) { index.push_back(f.LoadRowId(r)); });
   std::sort(index.begin(), index.end(),
             [](const TcRowId& a, const TcRowId& b) { return a.dwRowIndex < b.dwRowIndex; });
   for (std::size_t i = 0; i < index.size(); ++i) {

@@ -24,12 +24,13 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
   if (!it)
     Fail(Defect::kMissing, block + " is missing from the block index", Location::OfBlock(bid));
   const Location where = Location::OfBlock(bid, it->ib);
+  const Layout& f = layout();
   const std::size_t cb = it->cb;
-  if (cb > kMaxBlockData) {
+  if (cb > f.maxBlockData()) {
     Fail(Defect::kBadStructure, block + " is larger than any block", where,
-         "at most " + std::to_string(kMaxBlockData) + " bytes", std::to_string(cb) + " bytes");
+         "at most " + std::to_string(f.maxBlockData()) + " bytes", std::to_string(cb) + " bytes");
   }
-  const std::uint64_t span = BlockSpan(cb);
+  const std::uint64_t span = f.BlockSpan(cb);
   if (it->ib > source_->Size() || span > source_->Size() - it->ib) {
     Fail(Defect::kOutOfBounds, block + " lies outside the file", where,
          "within " + std::to_string(source_->Size()) + " bytes",
@@ -38,7 +39,7 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
   std::string data(span, '\0');
   ReadExactly(*source_, it->ib, data.data(), span, block, where);
   auto* bytes = reinterpret_cast<std::uint8_t*>(data.data());
-  const auto trailer = Load<BlockTrailer>(bytes + span - sizeof(BlockTrailer));
+  const auto trailer = f.LoadBlockTrailer(bytes + span - f.blockTrailerSize);
   if (trailer.cb != cb) {
     Fail(Defect::kMismatch, "the trailer of " + block + " does not match the block index", where,
          std::to_string(cb) + " bytes", std::to_string(trailer.cb) + " bytes");
@@ -101,14 +102,16 @@ void NodeDatabase::ReadTree(Bid bid, int levelsLeft, std::vector<std::string>& o
          Location::OfBlock(bid), "type 1 at level 1 to " + std::to_string(levelsLeft),
          "type " + std::to_string(head.btype) + " at level " + std::to_string(head.cLevel));
   }
-  if (sizeof(XBlockHead) + std::size_t{head.cEnt} * sizeof(Bid) > b.size() ||
+  const Layout& f = layout();
+  if (sizeof(XBlockHead) + std::size_t{head.cEnt} * f.idSize > b.size() ||
       head.lcbTotal > kMaxValueSize) {
     Fail(Defect::kBadStructure, block + " lists more than it holds", Location::OfBlock(bid),
          std::to_string(head.cEnt) + " entries", std::to_string(b.size()) + " bytes");
   }
   const std::uint64_t before = total;
   for (std::size_t i = 0; i < head.cEnt; ++i) {
-    const auto child = Load<Bid>(b.data() + sizeof(XBlockHead) + i * sizeof(Bid));
+    const Bid child = f.LoadBid(reinterpret_cast<const std::uint8_t*>(b.data()) +
+                                sizeof(XBlockHead) + i * f.idSize);
     // An XBLOCK lists data blocks, an XXBLOCK lists XBLOCKs.
     if (IsInternal(child) != (head.cLevel == 2)) {
       Fail(Defect::kBadStructure, block + " lists block " + Hex(child) + " of the wrong kind",
@@ -139,26 +142,28 @@ void NodeDatabase::ReadSub(Bid bid, int levelsLeft, std::vector<Subnode>& out) c
   if (!IsInternal(bid))
     Fail(Defect::kBadStructure, block + " is a data block", Location::OfBlock(bid));
   const std::string b = ReadBlock(bid);
-  if (b.size() < sizeof(SBlockHead))
+  const Layout& f = layout();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(b.data());
+  if (b.size() < f.sBlockHeadSize)
     Fail(Defect::kBadStructure, block + " is too short", Location::OfBlock(bid));
-  const auto head = Load<SBlockHead>(b.data());
+  const auto head = f.LoadSBlockHead(bytes);
   if (head.btype != kBtypeSubnodeTree || head.cLevel > levelsLeft) {
     Fail(Defect::kBadStructure, block + " is not a subnode block at its place",
          Location::OfBlock(bid), "type 2 at level 0 to " + std::to_string(levelsLeft),
          "type " + std::to_string(head.btype) + " at level " + std::to_string(head.cLevel));
   }
-  const std::size_t size = head.cLevel == 0 ? sizeof(SlEntry) : sizeof(SiEntry);
-  if (sizeof(SBlockHead) + head.cEnt * size > b.size()) {
+  const std::size_t size = head.cLevel == 0 ? f.slEntrySize : f.siEntrySize;
+  if (f.sBlockHeadSize + head.cEnt * size > b.size()) {
     Fail(Defect::kBadStructure, block + " lists more than it holds", Location::OfBlock(bid),
          std::to_string(head.cEnt) + " entries", std::to_string(b.size()) + " bytes");
   }
   for (std::size_t i = 0; i < head.cEnt; ++i) {
-    const char* e = b.data() + sizeof(SBlockHead) + i * size;
+    const std::uint8_t* e = bytes + f.sBlockHeadSize + i * size;
     if (head.cLevel == 0) {
-      const auto entry = Load<SlEntry>(e);
+      const auto entry = f.LoadSlEntry(e);
       out.push_back({static_cast<Nid>(entry.nid), entry.bidData, entry.bidSub});
     } else {
-      ReadSub(Load<SiEntry>(e).bid, 0, out);
+      ReadSub(f.LoadSiEntry(e).bid, 0, out);
     }
   }
 }

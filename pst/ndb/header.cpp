@@ -1,5 +1,6 @@
 #include "pst/ndb/header.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "text/crc.h"
@@ -8,35 +9,63 @@ namespace tarnvex::pst::ndb {
 
 using namespace format;
 
-Header ReadHeader(const ByteSource& source) {
+FileHeader ReadHeader(const ByteSource& source) {
+  // An ANSI header is the shorter: 512 bytes.
   std::uint8_t raw[sizeof(Header)] = {};
-  if (source.Size() < sizeof raw || source.ReadAt(0, raw, sizeof raw) != sizeof raw)
+  const std::size_t got = source.ReadAt(0, raw, std::min<std::uint64_t>(source.Size(), sizeof raw));
+  if (got < sizeof(HeaderAnsi))
     throw UnsupportedFormat(source.Name(), "its header cannot be read");
-  const Header header = Load<Header>(raw);
-  if (std::memcmp(&header.dwMagic, kMagic, sizeof kMagic) != 0 ||
-      header.wMagicClient != kMagicClient) {
+  const auto common = Load<HeaderAnsi>(raw);  // the fields both formats keep at the same places
+  if (std::memcmp(&common.dwMagic, kMagic, sizeof kMagic) != 0 ||
+      common.wMagicClient != kMagicClient) {
     throw UnsupportedFormat(source.Name(), "it does not start with the PST signature");
   }
-  if (header.wVer != kVersionUnicode) {
-    throw UnsupportedFormat(
-        source.Name(), "it is not a Unicode PST file (format " + std::to_string(header.wVer) + ")");
+  const Layout* layout = LayoutOfVersion(common.wVer);
+  if (!layout) {
+    throw UnsupportedFormat(source.Name(), "it is not a Unicode PST file nor an ANSI one (format " +
+                                               std::to_string(common.wVer) + ")");
   }
-  if (header.bCryptMethod != kCryptNone && header.bCryptMethod != kCryptPermute) {
-    throw UnsupportedFormat(source.Name(), "its encryption (" +
-                                               std::to_string(header.bCryptMethod) +
+  if (!layout->ansi() && got < sizeof(Header))
+    throw UnsupportedFormat(source.Name(), "its header cannot be read");
+  FileHeader h;
+  h.layout = layout;
+  h.wVer = common.wVer;
+  std::uint32_t storedPartial = 0, storedFull = 0;
+  if (layout->ansi()) {
+    h.bCryptMethod = common.bCryptMethod;
+    h.ibFileEof = common.root.ibFileEof;
+    h.brefNbt = {common.root.brefNbt.bid, common.root.brefNbt.ib};
+    h.brefBbt = {common.root.brefBbt.bid, common.root.brefBbt.ib};
+    h.bidNextB = common.bidNextB;
+    h.bidNextP = common.bidNextP;
+    storedPartial = common.dwCRCPartial;
+  } else {
+    const auto header = Load<Header>(raw);
+    h.bCryptMethod = header.bCryptMethod;
+    h.ibFileEof = header.root.ibFileEof;
+    h.brefNbt = header.root.brefNbt;
+    h.brefBbt = header.root.brefBbt;
+    h.bidNextB = header.bidNextB;
+    h.bidNextP = header.bidNextP;
+    storedPartial = header.dwCRCPartial;
+    storedFull = header.dwCRCFull;
+  }
+  if (h.bCryptMethod != kCryptNone && h.bCryptMethod != kCryptPermute) {
+    throw UnsupportedFormat(source.Name(), "its encryption (" + std::to_string(h.bCryptMethod) +
                                                ") is not one this reader decodes");
   }
   const std::uint32_t partial = text::Crc32(raw + kHeaderCrcStart, kHeaderCrcPartialLength);
-  const std::uint32_t full = text::Crc32(raw + kHeaderCrcStart, kHeaderCrcFullLength);
-  if (partial != header.dwCRCPartial || full != header.dwCRCFull) {
-    const bool partialWrong = partial != header.dwCRCPartial;
+  const std::uint32_t full =
+      layout->ansi() ? storedFull : text::Crc32(raw + kHeaderCrcStart, kHeaderCrcFullLength);
+  if (partial != storedPartial || full != storedFull) {
+    const bool partialWrong = partial != storedPartial;
     throw CorruptionError(source.Name(), Defect::kChecksum, "the header fails its check sum",
                           Location::AtOffset(partialWrong ? offsetof(Header, dwCRCPartial)
                                                           : offsetof(Header, dwCRCFull)),
-                          Hex(partialWrong ? header.dwCRCPartial : header.dwCRCFull),
+                          Hex(partialWrong ? storedPartial : storedFull),
                           Hex(partialWrong ? partial : full));
   }
-  return header;
+  return h;
 }
 
 }  // namespace tarnvex::pst::ndb

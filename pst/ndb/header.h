@@ -1,16 +1,29 @@
 #pragma once
 
-// The file header (MS-PST 2.2.2.6): the first 564 bytes of a Unicode PST file.
+// The file header (MS-PST 2.2.2.6): the first 564 bytes of a Unicode PST file, the first 512 of
+// an ANSI one.
 
 #include "pst/byte_source.h"
 #include "pst/format.h"
 
 namespace tarnvex::pst::ndb {
 
+// What the reader takes from either format's header, widened to 64 bits.
+struct FileHeader {
+  const format::Layout* layout = &format::kUnicodeLayout;
+  std::uint16_t wVer = 0;
+  std::uint8_t bCryptMethod = format::kCryptNone;
+  std::uint64_t ibFileEof = 0;
+  format::Bref brefNbt{};
+  format::Bref brefBbt{};
+  std::uint64_t bidNextB = 0;
+  std::uint64_t bidNextP = 0;
+};
+
 // The header, checked in this order: it can be read whole, it starts with the PST signature, it
-// is a Unicode file, its blocks are stored plain or permute-encoded (the encodings this reader
-// decodes), both of its check sums match. Throws UnsupportedFormat for the first four,
-// CorruptionError (Defect::kChecksum) for the last.
-format::Header ReadHeader(const ByteSource& source);
+// is a Unicode or an ANSI file, its blocks are stored plain or permute-encoded (the encodings
+// this reader decodes), its check sums match (both of a Unicode file, the one of an ANSI file).
+// Throws UnsupportedFormat for the first four, CorruptionError (Defect::kChecksum) for the last.
+FileHeader ReadHeader(const ByteSource& source);
 
 }  // namespace tarnvex::pst::ndb

@@ -21,14 +21,14 @@ struct NodeDatabase::PageWalk {
   std::vector<LoadedNode> nodes;
 };
 
-NodeDatabase::NodeDatabase(std::shared_ptr<const ByteSource> source, const Header& header)
+NodeDatabase::NodeDatabase(std::shared_ptr<const ByteSource> source, const FileHeader& header)
     : source_(std::move(source)), header_(header) {}
 
 std::shared_ptr<const NodeDatabase> NodeDatabase::Open(std::shared_ptr<const ByteSource> source) {
-  const Header header = ReadHeader(*source);
+  const FileHeader header = ReadHeader(*source);
   auto db = std::make_shared<NodeDatabase>(std::move(source), header);
-  db->LoadIndex(kPtypeNBT, header.root.brefNbt);
-  db->LoadIndex(kPtypeBBT, header.root.brefBbt);
+  db->LoadIndex(kPtypeNBT, header.brefNbt);
+  db->LoadIndex(kPtypeBBT, header.brefBbt);
   return db;
 }
 
@@ -95,9 +95,10 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
          "a page within " + std::to_string(source_->Size()) + " bytes",
          "offset " + std::to_string(ib));
   }
+  const Layout& f = layout();
   std::uint8_t raw[kPageSize];
   ReadExactly(*source_, ib, raw, kPageSize, page, where);
-  const auto trailer = Load<PageTrailer>(raw + kPageDataSize);
+  const auto trailer = f.LoadPageTrailer(raw + f.pageDataSize());
   if (trailer.ptype != walk.ptype || trailer.ptypeRepeat != walk.ptype) {
     Fail(Defect::kMismatch, page + " is not one of its pages", where,
          "page type " + Hex(walk.ptype), "page type " + Hex(trailer.ptype));
@@ -105,9 +106,9 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   if (trailer.bid != bid)
     Fail(Defect::kMismatch, page + " is not the page named there", where, Hex(bid),
          Hex(trailer.bid));
-  if (const std::uint32_t crc = text::Crc32(raw, kPageDataSize); crc != trailer.dwCRC)
+  if (const std::uint32_t crc = text::Crc32(raw, f.pageDataSize()); crc != trailer.dwCRC)
     Fail(Defect::kChecksum, page + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
-  const auto tail = Load<BtPageTail>(raw + kBtPageEntryBytes);
+  const auto tail = f.LoadBtPageTail(raw);
   const int cLevel = tail.cLevel;
   if (cLevel > kMaxBtreeLevels || (level >= 0 && cLevel != level)) {
     Fail(Defect::kMismatch, page + " is at the wrong level of the tree", where,
@@ -115,26 +116,26 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
                     : "at most level " + std::to_string(kMaxBtreeLevels),
          "level " + std::to_string(cLevel));
   }
-  const std::size_t entrySize = cLevel > 0                ? sizeof(BtEntry)
-                                : walk.ptype == kPtypeNBT ? sizeof(NbtEntry)
-                                                          : sizeof(BbtEntry);
-  if (tail.cbEnt < entrySize || std::size_t{tail.cEnt} * tail.cbEnt > kBtPageEntryBytes) {
+  const std::size_t entrySize = cLevel > 0                ? f.btEntrySize
+                                : walk.ptype == kPtypeNBT ? f.nbtEntrySize
+                                                          : f.bbtEntrySize;
+  if (tail.cbEnt < entrySize || std::size_t{tail.cEnt} * tail.cbEnt > f.btEntryBytes) {
     Fail(Defect::kBadStructure, page + " has entries that do not fit it", where,
          "entries of at least " + std::to_string(entrySize) + " bytes within " +
-             std::to_string(kBtPageEntryBytes),
+             std::to_string(f.btEntryBytes),
          std::to_string(tail.cEnt) + " of " + std::to_string(tail.cbEnt) + " bytes");
   }
   for (std::size_t i = 0; i < tail.cEnt; ++i) {
     const std::uint8_t* e = raw + i * tail.cbEnt;
     if (cLevel > 0) {
-      const auto entry = Load<BtEntry>(e);
+      const auto entry = f.LoadBtEntry(e);
       LoadPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
     } else if (walk.ptype == kPtypeNBT) {
-      const auto entry = Load<NbtEntry>(e);
+      const auto entry = f.LoadNbtEntry(e);
       walk.nodes.push_back(
           {{static_cast<Nid>(entry.nid), entry.nidParent, entry.bidData, entry.bidSub}, ib});
     } else {
-      const auto entry = Load<BbtEntry>(e);
+      const auto entry = f.LoadBbtEntry(e);
       blocks_.push_back({BidKey(entry.bref.bid), entry.bref.ib, entry.cb});
     }
   }

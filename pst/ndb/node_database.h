@@ -1,9 +1,9 @@
 #pragma once
 
-// The node database (MS-PST 2.2): the node and block B-trees, blocks with their trailers and
-// check sums, data trees (XBLOCK, XXBLOCK) and subnode trees (SLBLOCK, SIBLOCK). Read only.
-// Every offset is checked against the data it points into and every walk is bounded, so a
-// damaged file gives a CorruptionError naming it, never a crash or a hang.
+// The node database (MS-PST 2.2) of a Unicode or an ANSI file: the node and block B-trees, blocks
+// with their trailers and check sums, data trees (XBLOCK, XXBLOCK) and subnode trees (SLBLOCK,
+// SIBLOCK). Read only. Every offset is checked against the data it points into and every walk is
+// bounded, so a damaged file gives a CorruptionError naming it, never a crash or a hang.
 //
 // The two indexes are read whole when the database opens and kept as sorted arrays (about 24
 // bytes per node and per block); nothing else is kept.
@@ -16,6 +16,7 @@
 #include "pst/byte_source.h"
 #include "pst/errors.h"
 #include "pst/format.h"
+#include "pst/ndb/header.h"
 
 namespace tarnvex::pst::ndb {
 
@@ -52,7 +53,9 @@ class NodeDatabase {
   static std::shared_ptr<const NodeDatabase> Open(std::shared_ptr<const ByteSource> source);
 
   const std::string& name() const { return source_->Name(); }
-  const format::Header& header() const { return header_; }
+  const FileHeader& header() const { return header_; }
+  // The widths of the file's format.
+  const format::Layout& layout() const { return *header_.layout; }
 
   // The node with this NID, or null.
   const Node* FindNode(Nid nid) const;
@@ -80,7 +83,7 @@ class NodeDatabase {
   [[noreturn]] void Fail(Defect defect, std::string description, Location where,
                          std::string expected = {}, std::string found = {}) const;
 
-  NodeDatabase(std::shared_ptr<const ByteSource> source, const format::Header& header);
+  NodeDatabase(std::shared_ptr<const ByteSource> source, const FileHeader& header);
 
  private:
   struct PageWalk;
@@ -90,7 +93,7 @@ class NodeDatabase {
   void ReadSub(Bid bid, int levelsLeft, std::vector<Subnode>& out) const;
 
   std::shared_ptr<const ByteSource> source_;
-  format::Header header_;
+  FileHeader header_;
   std::vector<Node> nodes_;
   std::vector<Block> blocks_;
   std::vector<std::uint32_t> byParent_;  // indexes into nodes_, sorted by parent

@@ -209,7 +209,9 @@ TEST(EncodedStoreTest, FilesOfOtherKindsAreUnsupported) {
       {"Short", [](std::string& b) { b.resize(500); }, "its header cannot be read"},
       {"NoSignature", [](std::string& b) { b[0] = 'X'; },
        "it does not start with the PST signature"},
-      {"Ansi", [](std::string& b) { b[10] = 14; }, "it is not a Unicode PST file (format 14)"},
+      // Format 36: a Unicode file of 4 KB pages (Outlook 2013's OST files).
+      {"OtherFormat", [](std::string& b) { b[10] = 36; },
+       "it is not a Unicode PST file nor an ANSI one (format 36)"},
   };
   const std::string source = Written(SmallStore());
   for (const auto& c : cases) {

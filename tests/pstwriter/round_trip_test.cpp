@@ -144,6 +144,66 @@ TEST(RoundTrip, EightBitStringsInCodePagesReadBackThroughBothReaders) {
   ExpectSameStore(Expected(libpstView), ReadWithLibpst(path), Reader::kLibpst);
 }
 
+// The same contacts in an ANSI store (format 15): both readers read the file as its 8-bit strings
+// were written, libpff as the bytes, libpst as the text (but for 932).
+TEST(RoundTrip, AnsiStoreWithEightBitStringsReadsBackThroughBothReaders) {
+  TempDir dir;
+  Store utf8 = Store::WithStandardFolders("ANSI Store");
+  utf8.format = StoreFormat::kAnsi;
+  const std::pair<std::uint32_t, std::vector<std::string>> sources[] = {
+      {932, {"イグザンプル", "コム ドット", "株式会社サンプル"}},
+      {1251, {"Иванов", "Иван", "ООО «Пример»"}},
+      {1250, {"Dvořák", "Antonín", "Škoda Žďár"}},
+      {1252, {"Müller", "Jürgen", "Größe – €uro"}},
+  };
+  for (const auto& [codePage, texts] : sources) {
+    Message& m = utf8.Contacts()->AddMessage("IPM.Contact");
+    m.props.SetString("PidTagSurname", texts[0]);
+    m.props.SetString("PidTagGivenName", texts[1]);
+    m.props.SetString("PidTagCompanyName", texts[2]);
+    m.props.Set("PidNameKeywords", Value::MultiString({texts[0], texts[1]}));
+    m.props.Set("PidTagMessageCodepage", Value::Int32(static_cast<std::int32_t>(codePage)));
+  }
+  Store eightBit = utf8;
+  auto it = eightBit.Contacts()->messages.begin();
+  for (const auto& [codePage, texts] : sources)
+    EncodeStrings((it++)->props, codePage);
+
+  const std::string path = dir.File("ansi.pst");
+  WritePst(utf8, path);  // the writer encodes each contact in the code page it records
+  EXPECT_EQ(Pffinfo(path), 0);
+  ExpectSameStore(Expected(eightBit), ReadWithLibpff(path), Reader::kLibpff);
+  Store libpstView = utf8;
+  libpstView.Contacts()->messages.front() = eightBit.Contacts()->messages.front();
+  ExpectSameStore(Expected(libpstView), ReadWithLibpst(path), Reader::kLibpst);
+}
+
+// A generated ANSI store (multi-level indexes, long notes, photos, contacts in UTF-8 where code
+// page 1252 lacks their text) reads back through both readers as the writer encoded it.
+TEST(RoundTrip, GeneratedAnsiStoreReadsBackThroughBothReaders) {
+  TempDir dir;
+  GeneratorOptions options;
+  options.contacts = 1500;
+  options.folders = 3;
+  options.seed = 21;
+  Store store = GenerateStore(options);
+  store.format = StoreFormat::kAnsi;
+  const std::string path = dir.File("generated-ansi.pst");
+  WritePst(store, path);
+  EXPECT_EQ(Pffinfo(path), 0);
+  // libpst decodes the 8-bit strings: the text they were written from. libpff gives what the
+  // file keeps: every contact's strings in 1252 or in UTF-8.
+  ExpectSameStore(Expected(store, 3), ReadWithLibpst(path, 3), Reader::kLibpst);
+  std::function<void(Folder&)> narrow = [&](Folder& f) {
+    for (Message& m : f.messages)
+      NarrowStrings(m, store.codePage);
+    for (Folder& sub : f.subfolders)
+      narrow(sub);
+  };
+  narrow(store.ipmSubtree);
+  ExpectSameStore(Expected(store, 3), ReadWithLibpff(path, 3), Reader::kLibpff);
+}
+
 TEST(RoundTrip, EmptyStoreAndOneWithoutStandardFoldersAreComplete) {
   TempDir dir;
   Store bare;  // no standard folders, so no default contacts folder

@@ -19,10 +19,12 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  tarnvex-pstgen --json FILE --out PST [damage]\n"
+    "  tarnvex-pstgen --json FILE [--format F] --out PST [damage]\n"
     "  tarnvex-pstgen --generate N [--seed S] [--folders F] [--store NAME] [--no-photos]\n"
-    "                 [--no-long-notes] --out PST [damage]\n"
+    "                 [--no-long-notes] [--format F] --out PST [damage]\n"
     "  tarnvex-pstgen --from PST --out PST damage\n"
+    "  --format unicode|ansi      the file format (default: the JSON's \"format\", else\n"
+    "                             unicode); an ANSI store keeps 8-bit strings\n"
     "Damage (applied to the written file, or to the --from file):\n"
     "  --truncate OFFSET          keep only the first OFFSET bytes\n"
     "  --flip-bytes COUNT         change COUNT bytes at positions drawn from --seed\n"
@@ -49,6 +51,7 @@ struct Options {
   // 0: pick one.
   std::optional<std::uint32_t> duplicateNode, folderCycle;
   std::optional<std::uint8_t> encode;
+  std::optional<StoreFormat> format;
   std::optional<std::uint64_t> orphanMessage, dropMessageNode, misplaceBlock, miscountPage;
   std::uint64_t seed = 1, flipFrom = 0;
   int folders = 1;
@@ -84,6 +87,14 @@ std::uint8_t Encoding(const std::string& text) {
   if (text == "cyclic")
     return pst::format::kCryptCyclic;
   throw std::invalid_argument("--encode takes \"permute\" or \"cyclic\", not \"" + text + "\".");
+}
+
+StoreFormat FormatOf(const std::string& text) {
+  if (text == "unicode")
+    return StoreFormat::kUnicode;
+  if (text == "ansi")
+    return StoreFormat::kAnsi;
+  throw std::invalid_argument("--format takes \"unicode\" or \"ansi\", not \"" + text + "\".");
 }
 
 std::string HexId(std::uint32_t id) {
@@ -135,6 +146,8 @@ Options Parse(const std::vector<std::string>& args) {
       o.miscountPage = Number(a, value());
     else if (a == "--encode")
       o.encode = Encoding(value());
+    else if (a == "--format")
+      o.format = FormatOf(value());
     else if (a == "--no-photos")
       o.photos = false;
     else if (a == "--no-long-notes")
@@ -153,6 +166,8 @@ Options Parse(const std::vector<std::string>& args) {
         "--from needs --truncate or --flip-bytes (or --duplicate-node, --folder-cycle, "
         "--orphan-message, --drop-message-node, --misplace-block, --miscount-page, --encode).");
   }
+  if (o.from && o.format)
+    throw std::invalid_argument("--format goes with --json or --generate, not --from.");
   if (o.generate && o.folders < 1)
     throw std::invalid_argument("--folders must be at least 1.");
   return o;
@@ -192,6 +207,8 @@ int RunPstgen(const std::vector<std::string>& args, std::ostream& out, std::ostr
           g.storeName = *o.storeName;
         store = GenerateStore(g);
       }
+      if (o.format)
+        store.format = *o.format;
       const WriteStats stats = WritePst(store, *o.out);
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

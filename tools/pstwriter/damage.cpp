@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <type_traits>
 #include <vector>
 
 #include "platform/failure.h"
@@ -71,34 +72,59 @@ struct EntryAt {
   std::size_t index;   // its place in the page
 };
 
-Header HeaderOf(const std::string& pst) {
+// What the damage needs of the header, of either format.
+struct HeaderFacts {
+  const Layout* layout;
+  std::uint64_t nbt;  // offset of the node index's root page
+  std::uint64_t bbt;  // offset of the block index's root page
+  std::uint8_t bCryptMethod;
+};
+
+HeaderFacts HeaderOf(const std::string& pst) {
+  if (pst.size() < sizeof(HeaderAnsi))
+    throw Failure("The PST file is shorter than its header.");
+  const auto ansi = Load<HeaderAnsi>(pst.data());
+  const Layout* layout = LayoutOfVersion(ansi.wVer);
+  if (!layout)
+    throw Failure("The file is not a PST file of a format the writer knows.");
+  if (layout->ansi())
+    return {layout, ansi.root.brefNbt.ib, ansi.root.brefBbt.ib, ansi.bCryptMethod};
   if (pst.size() < sizeof(Header))
     throw Failure("The PST file is shorter than its header.");
-  return Load<Header>(pst.data());
+  const auto header = Load<Header>(pst.data());
+  return {layout, header.root.brefNbt.ib, header.root.brefBbt.ib, header.bCryptMethod};
 }
 
 // Every leaf entry of the B-tree whose root page is at `ib` (NbtEntry for the node index,
-// BbtEntry for the block index), in page order. The walk checks only what it needs to stay
-// inside the bytes.
+// BbtEntry for the block index, read in the file's format), in page order. The walk checks only
+// what it needs to stay inside the bytes.
 template <typename Entry>
-std::vector<EntryAt<Entry>> LeafEntries(const std::string& pst, std::uint64_t root) {
+std::vector<EntryAt<Entry>> LeafEntries(const std::string& pst, const Layout& f,
+                                        std::uint64_t root) {
   std::vector<EntryAt<Entry>> out;
   std::size_t pages = 0;
+  constexpr bool kNodes = std::is_same_v<Entry, NbtEntry>;
   auto walk = [&](auto&& self, std::uint64_t ib, int depth) -> void {
     if (depth > kMaxBtreeLevels || ++pages > pst.size() / kPageSize || ib > pst.size() ||
         kPageSize > pst.size() - ib) {
       throw Failure("The PST file's index cannot be walked.");
     }
-    const auto tail = Load<BtPageTail>(pst.data() + ib + kBtPageEntryBytes);
-    const std::size_t size = tail.cLevel > 0 ? sizeof(BtEntry) : sizeof(Entry);
-    if (tail.cbEnt < size || std::size_t{tail.cEnt} * tail.cbEnt > kBtPageEntryBytes)
+    const auto* page = reinterpret_cast<const std::uint8_t*>(pst.data() + ib);
+    const auto tail = f.LoadBtPageTail(page);
+    const std::size_t size = tail.cLevel > 0 ? f.btEntrySize
+                             : kNodes        ? f.nbtEntrySize
+                                             : f.bbtEntrySize;
+    if (tail.cbEnt < size || std::size_t{tail.cEnt} * tail.cbEnt > f.btEntryBytes)
       throw Failure("The PST file's index cannot be walked.");
     for (std::size_t i = 0; i < tail.cEnt; ++i) {
-      const char* at = pst.data() + ib + i * tail.cbEnt;
-      if (tail.cLevel > 0)
-        self(self, Load<BtEntry>(at).bref.ib, depth + 1);
-      else
-        out.push_back({Load<Entry>(at), ib, i});
+      const std::uint8_t* at = page + i * tail.cbEnt;
+      if (tail.cLevel > 0) {
+        self(self, f.LoadBtEntry(at).bref.ib, depth + 1);
+      } else if constexpr (kNodes) {
+        out.push_back({f.LoadNbtEntry(at), ib, i});
+      } else {
+        out.push_back({f.LoadBbtEntry(at), ib, i});
+      }
     }
   };
   walk(walk, root, 0);
@@ -106,14 +132,24 @@ std::vector<EntryAt<Entry>> LeafEntries(const std::string& pst, std::uint64_t ro
 }
 
 std::vector<EntryAt<NbtEntry>> NodeEntries(const std::string& pst) {
-  return LeafEntries<NbtEntry>(pst, HeaderOf(pst).root.brefNbt.ib);
+  const HeaderFacts h = HeaderOf(pst);
+  return LeafEntries<NbtEntry>(pst, *h.layout, h.nbt);
+}
+
+const Layout& LayoutOf(const std::string& pst) {
+  return *HeaderOf(pst).layout;
+}
+
+std::uint8_t* Bytes(std::string& pst, std::uint64_t at) {
+  return reinterpret_cast<std::uint8_t*>(pst.data() + at);
 }
 
 // Takes the check sum of the page at `ib` again.
-void Reseal(std::string& pst, std::uint64_t ib) {
-  auto trailer = Load<PageTrailer>(pst.data() + ib + kPageDataSize);
-  trailer.dwCRC = text::Crc32(pst.data() + ib, kPageDataSize);
-  std::memcpy(pst.data() + ib + kPageDataSize, &trailer, sizeof trailer);
+void Reseal(std::string& pst, const Layout& f, std::uint64_t ib) {
+  std::uint8_t* page = Bytes(pst, ib);
+  auto trailer = f.LoadPageTrailer(page + f.pageDataSize());
+  trailer.dwCRC = text::Crc32(page, f.pageDataSize());
+  f.StorePageTrailer(page + f.pageDataSize(), trailer);
 }
 
 bool IsFolder(const NbtEntry& e) {
@@ -141,22 +177,23 @@ std::uint32_t DuplicateNode(std::string& pst, std::uint32_t nid) {
     throw Failure(nid ? "The PST file's node index does not list node " + HexNid(nid) + "."
                       : "The PST file has no folder but the root folder.");
   }
-  char* page = pst.data() + target->page;
-  auto tail = Load<BtPageTail>(page + kBtPageEntryBytes);
+  const Layout& f = LayoutOf(pst);
+  std::uint8_t* page = Bytes(pst, target->page);
+  auto tail = f.LoadBtPageTail(page);
   const std::size_t size = tail.cbEnt;
   std::size_t at = target->index + 1;
-  if (tail.cEnt < tail.cEntMax && (std::size_t{tail.cEnt} + 1) * size <= kBtPageEntryBytes) {
+  if (tail.cEnt < tail.cEntMax && (std::size_t{tail.cEnt} + 1) * size <= f.btEntryBytes) {
     // Room for one more: the entries after it move up by one.
     std::memmove(page + (at + 1) * size, page + at * size, (tail.cEnt - at) * size);
     ++tail.cEnt;
-    std::memcpy(page + kBtPageEntryBytes, &tail, sizeof tail);
+    f.StoreBtPageTail(page, tail);
   } else if (at == tail.cEnt) {
     if (target->index == 0)
       throw Failure("Node " + HexNid(target->entry.nid) + " is alone in its node index page.");
     at = target->index - 1;
   }
-  std::memcpy(page + at * size, &target->entry, sizeof target->entry);
-  Reseal(pst, target->page);
+  f.StoreNbtEntry(page + at * size, target->entry);
+  Reseal(pst, f, target->page);
   return static_cast<std::uint32_t>(target->entry.nid);
 }
 
@@ -169,10 +206,11 @@ FolderCycle MakeFolderCycle(std::string& pst, std::uint32_t folder) {
       if (!IsFolder(sub.entry) || sub.entry.nidParent != e.entry.nid ||
           sub.entry.nid == e.entry.nid)
         continue;
+      const Layout& f = LayoutOf(pst);
       NbtEntry changed = e.entry;
       changed.nidParent = static_cast<std::uint32_t>(sub.entry.nid);
-      std::memcpy(pst.data() + e.page + e.index * sizeof changed, &changed, sizeof changed);
-      Reseal(pst, e.page);
+      f.StoreNbtEntry(Bytes(pst, e.page + e.index * f.nbtEntrySize), changed);
+      Reseal(pst, f, e.page);
       return {static_cast<std::uint32_t>(e.entry.nid), static_cast<std::uint32_t>(sub.entry.nid)};
     }
     if (folder)
@@ -202,10 +240,11 @@ std::uint32_t OrphanMessage(std::string& pst, std::uint64_t pick) {
   const auto entries = NodeEntries(pst);
   std::vector<std::size_t> messages;
   const EntryAt<NbtEntry>& e = MessageEntry(entries, pick, messages);
+  const Layout& f = LayoutOf(pst);
   NbtEntry changed = e.entry;
   changed.nidParent = kNidNoSuchFolder;
-  std::memcpy(pst.data() + e.page + e.index * sizeof changed, &changed, sizeof changed);
-  Reseal(pst, e.page);
+  f.StoreNbtEntry(Bytes(pst, e.page + e.index * f.nbtEntrySize), changed);
+  Reseal(pst, f, e.page);
   return static_cast<std::uint32_t>(e.entry.nid);
 }
 
@@ -213,8 +252,9 @@ std::uint32_t DropMessageNode(std::string& pst, std::uint64_t pick) {
   const auto entries = NodeEntries(pst);
   std::vector<std::size_t> messages;
   const EntryAt<NbtEntry>& e = MessageEntry(entries, pick, messages);
-  char* page = pst.data() + e.page;
-  auto tail = Load<BtPageTail>(page + kBtPageEntryBytes);
+  const Layout& f = LayoutOf(pst);
+  std::uint8_t* page = Bytes(pst, e.page);
+  auto tail = f.LoadBtPageTail(page);
   if (tail.cEnt < 2)
     throw Failure("Message " + HexNid(e.entry.nid) + " is alone in its node index page.");
   const std::size_t size = tail.cbEnt;
@@ -222,21 +262,23 @@ std::uint32_t DropMessageNode(std::string& pst, std::uint64_t pick) {
                (tail.cEnt - e.index - 1) * size);
   std::memset(page + (tail.cEnt - 1) * size, 0, size);
   --tail.cEnt;
-  std::memcpy(page + kBtPageEntryBytes, &tail, sizeof tail);
-  Reseal(pst, e.page);
+  f.StoreBtPageTail(page, tail);
+  Reseal(pst, f, e.page);
   return static_cast<std::uint32_t>(e.entry.nid);
 }
 
 std::uint64_t MisplaceBlock(std::string& pst, std::uint64_t pick) {
-  const auto blocks = LeafEntries<BbtEntry>(pst, HeaderOf(pst).root.brefBbt.ib);
+  const HeaderFacts h = HeaderOf(pst);
+  const Layout& f = *h.layout;
+  const auto blocks = LeafEntries<BbtEntry>(pst, f, h.bbt);
   if (blocks.empty())
     throw Failure("The PST file's block index is empty.");
   const EntryAt<BbtEntry>& e = blocks[pick % blocks.size()];
   BbtEntry changed = e.entry;
   // Past the end of the file, by a different amount for each pick.
   changed.bref.ib = pst.size() + kPageSize * (1 + pick % 64);
-  std::memcpy(pst.data() + e.page + e.index * sizeof changed, &changed, sizeof changed);
-  Reseal(pst, e.page);
+  f.StoreBbtEntry(Bytes(pst, e.page + e.index * f.bbtEntrySize), changed);
+  Reseal(pst, f, e.page);
   return e.entry.bref.bid;
 }
 
@@ -250,42 +292,49 @@ std::uint32_t MiscountNodePage(std::string& pst, std::uint64_t pick) {
       pages.push_back(e.page);
   }
   const std::uint64_t ib = pages[pick % pages.size()];
-  char* page = pst.data() + ib;
-  auto tail = Load<BtPageTail>(page + kBtPageEntryBytes);
+  const Layout& f = LayoutOf(pst);
+  std::uint8_t* page = Bytes(pst, ib);
+  auto tail = f.LoadBtPageTail(page);
   const int by = (pick / pages.size()) % 2 == 0 && tail.cEnt < tail.cEntMax ? 1 : -1;
   tail.cEnt = static_cast<std::uint8_t>(tail.cEnt + by);
-  std::memcpy(page + kBtPageEntryBytes, &tail, sizeof tail);
-  Reseal(pst, ib);
+  f.StoreBtPageTail(page, tail);
+  Reseal(pst, f, ib);
   return tail.cEnt;
 }
 
 void EncodeBlocks(std::string& pst, std::uint8_t method) {
-  Header header = HeaderOf(pst);
+  const HeaderFacts header = HeaderOf(pst);
+  const Layout& f = *header.layout;
   if (header.bCryptMethod != kCryptNone)
     throw Failure("The PST file's blocks are encoded already.");
   if (method != kCryptPermute && method != kCryptCyclic)
     throw Failure("Unknown block encoding " + std::to_string(method) + ".");
-  for (const auto& e : LeafEntries<BbtEntry>(pst, header.root.brefBbt.ib)) {
+  for (const auto& e : LeafEntries<BbtEntry>(pst, f, header.bbt)) {
     const Bid bid = e.entry.bref.bid;
-    const std::uint64_t span = BlockSpan(e.entry.cb);
+    const std::uint64_t span = f.BlockSpan(e.entry.cb);
     if (IsInternal(bid))
       continue;  // internal blocks stay plain
     if (e.entry.bref.ib > pst.size() || span > pst.size() - e.entry.bref.ib)
       throw Failure("A block of the PST file lies outside it.");
-    auto* data = reinterpret_cast<std::uint8_t*>(pst.data() + e.entry.bref.ib);
+    std::uint8_t* data = Bytes(pst, e.entry.bref.ib);
     if (method == kCryptPermute)
       pst::EncodePermute(data, e.entry.cb);
     else
       pst::CryptCyclic(data, e.entry.cb, static_cast<std::uint32_t>(bid));
-    auto trailer = Load<BlockTrailer>(data + span - sizeof(BlockTrailer));
+    auto trailer = f.LoadBlockTrailer(data + span - f.blockTrailerSize);
     trailer.dwCRC = text::Crc32(data, e.entry.cb);
-    std::memcpy(data + span - sizeof(BlockTrailer), &trailer, sizeof trailer);
+    f.StoreBlockTrailer(data + span - f.blockTrailerSize, trailer);
   }
-  header.bCryptMethod = method;
-  std::memcpy(pst.data(), &header, sizeof header);
-  header.dwCRCPartial = text::Crc32(pst.data() + kHeaderCrcStart, kHeaderCrcPartialLength);
-  header.dwCRCFull = text::Crc32(pst.data() + kHeaderCrcStart, kHeaderCrcFullLength);
-  std::memcpy(pst.data(), &header, sizeof header);
+  // bCryptMethod and the check sums: an ANSI header keeps the one over the same bytes.
+  const std::size_t cryptAt =
+      f.ansi() ? offsetof(HeaderAnsi, bCryptMethod) : offsetof(Header, bCryptMethod);
+  pst[cryptAt] = static_cast<char>(method);
+  const std::uint32_t partial = text::Crc32(pst.data() + kHeaderCrcStart, kHeaderCrcPartialLength);
+  std::memcpy(pst.data() + offsetof(Header, dwCRCPartial), &partial, sizeof partial);
+  if (!f.ansi()) {
+    const std::uint32_t full = text::Crc32(pst.data() + kHeaderCrcStart, kHeaderCrcFullLength);
+    std::memcpy(pst.data() + offsetof(Header, dwCRCFull), &full, sizeof full);
+  }
 }
 
 std::uint32_t WriteDuplicateNodeCopy(const std::string& source, const std::string& target,

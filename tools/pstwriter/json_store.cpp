@@ -45,8 +45,19 @@ class Reader {
     if (doc.contains("recordKey")) {
       store.recordKey = ParseGuid(String(doc["recordKey"], "\"recordKey\""), "\"recordKey\"");
     }
-    // 8-bit strings: every item's strings in this code page, unless the item names its own.
+    // "format": "unicode" (the default) or "ansi".
+    if (doc.contains("format")) {
+      const std::string format = String(doc["format"], "\"format\"");
+      if (format == "ansi")
+        store.format = StoreFormat::kAnsi;
+      else if (format != "unicode")
+        Fail("\"format\"", "expected \"unicode\" or \"ansi\".");
+    }
+    // 8-bit strings: every item's strings in this code page, unless the item names its own. An
+    // ANSI store writes its own names in it too.
     storeCodePage_ = CodePage(doc, "top level");
+    if (storeCodePage_)
+      store.codePage = *storeCodePage_;
     storeLocale_ = Locale(doc, "top level");
     recordCodePage_ = Flag(doc, "recordCodepage", "top level", true);
     if (doc.contains("folders"))

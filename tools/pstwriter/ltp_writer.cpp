@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "platform/failure.h"
 #include "pst/format.h"
 #include "text/utf.h"
+#include "tools/pstwriter/code_page.h"
 
 namespace tarnvex::pstwriter {
 
@@ -236,7 +238,23 @@ Bytes EncodeValue(const Value& value) {
   return b;
 }
 
-void PcBuilder::Add(std::uint16_t propId, const Value& value) {
+Value AsString8(const Value& value, std::uint32_t codePage) {
+  if (value.type() == PropType::kString)
+    return Value::String8(EncodeInCodePage(value.AsString(), codePage));
+  if (value.type() == PropType::kMultiString) {
+    std::vector<std::string> values;
+    for (const std::string& s : value.AsMultiString())
+      values.push_back(EncodeInCodePage(s, codePage));
+    return Value::MultiString8(std::move(values));
+  }
+  return value;
+}
+
+void PcBuilder::Add(std::uint16_t propId, const Value& given) {
+  const bool unicode = given.type() == PropType::kString || given.type() == PropType::kMultiString;
+  if (codePage_ && unicode)
+    return Add(propId, AsString8(given, codePage_));
+  const Value& value = given;
   const auto type = static_cast<std::uint16_t>(value.type());
   std::uint32_t hnid = 0;
   switch (value.type()) {
@@ -276,9 +294,16 @@ std::vector<Bytes> PcBuilder::Finish() {
   return heap_.Finish();
 }
 
-TcBuilder::TcBuilder(SubnodeSink& sink, std::vector<std::uint32_t> tags)
-    : sink_(sink), heap_(kClientSigTC) {
+TcBuilder::TcBuilder(SubnodeSink& sink, std::vector<std::uint32_t> tags,
+                     std::uint32_t string8CodePage)
+    : sink_(sink), heap_(kClientSigTC), codePage_(string8CodePage) {
   tags.insert(tags.begin(), {0x67F20003u, 0x67F30003u});  // PidTagLtpRowId, PidTagLtpRowVer
+  if (codePage_) {
+    for (std::uint32_t& tag : tags) {
+      if ((tag & 0xFFFF) == 0x001F || (tag & 0xFFFF) == 0x101F)
+        tag -= 1;  // PT_UNICODE to PT_STRING8, PT_MV_UNICODE to PT_MV_STRING8
+    }
+  }
   for (std::size_t i = 0; i < tags.size(); ++i) {
     columns_.push_back(
         Column{tags[i], 0, CellSize(tags[i] & 0xFFFF), static_cast<std::uint8_t>(i)});
@@ -322,6 +347,9 @@ void TcBuilder::AddRow(std::uint32_t rowId, const std::vector<const Value*>& cel
   for (std::size_t i = 0; i < cells.size() && i + 2 < columns_.size(); ++i) {
     const Value* v = cells[i];
     const Column& c = columns_[i + 2];
+    std::optional<Value> narrowed;
+    if (v && codePage_ && (v->type() == PropType::kString || v->type() == PropType::kMultiString))
+      v = &narrowed.emplace(AsString8(*v, codePage_));
     if (!v || static_cast<std::uint16_t>(v->type()) != (c.tag & 0xFFFF))
       continue;
     Bytes bytes = EncodeValue(*v);
@@ -338,6 +366,9 @@ void TcBuilder::AddRow(std::uint32_t rowId, const std::vector<const Value*>& cel
 }
 
 std::vector<Bytes> TcBuilder::Finish() {
+  const Layout& f = sink_.ndb().layout();
+  if (f.rowIndexDataSize < 4 && rowIds_.size() > 0xFFFF)
+    throw Failure("A folder has too many items for an ANSI PST file.");
   std::vector<TcRowId> index;
   index.reserve(rowIds_.size());
   for (std::size_t i = 0; i < rowIds_.size(); ++i) {
@@ -345,17 +376,19 @@ std::vector<Bytes> TcBuilder::Finish() {
   }
   std::sort(index.begin(), index.end(),
             [](const TcRowId& a, const TcRowId& b) { return a.dwRowID < b.dwRowID; });
-  Bytes recs(index.size() * sizeof(TcRowId));
-  if (!index.empty())
-    std::memcpy(recs.data(), index.data(), recs.size());
-  const std::uint32_t hidRowIndex = BuildBth(heap_, 4, 4, recs);
+  const std::size_t recordSize = 4 + f.rowIndexDataSize;
+  Bytes recs(index.size() * recordSize);
+  for (std::size_t i = 0; i < index.size(); ++i)
+    f.StoreRowId(recs.data() + i * recordSize, index[i]);
+  const std::uint32_t hidRowIndex =
+      BuildBth(heap_, 4, static_cast<std::uint8_t>(f.rowIndexDataSize), recs);
 
   std::uint32_t hnidRows = 0;
   if (!rows_.empty() && rows_.size() <= kMaxHeapAlloc) {
     hnidRows = heap_.Allocate(rows_);
   } else if (!rows_.empty()) {
     // Rows never straddle a block: each block holds as many whole rows as fit.
-    const std::size_t perBlock = (kMaxBlockData / rowSize_) * rowSize_;
+    const std::size_t perBlock = (f.maxBlockData() / rowSize_) * rowSize_;
     std::vector<Bytes> blocks;
     for (std::size_t off = 0; off < rows_.size(); off += perBlock) {
       const std::size_t n = std::min(perBlock, rows_.size() - off);

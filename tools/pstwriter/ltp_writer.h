@@ -63,10 +63,16 @@ Bytes EncodeValue(const Value& value);
 // UTF-8 to UTF-16LE bytes (text::Utf8ToUtf16Le); invalid sequences become U+FFFD.
 Bytes Utf16Le(const std::string& utf8);
 
-// A property context: property id and value pairs. Returns the heap's blocks.
+// A Unicode string value (single or multi-valued) as the 8-bit string it is in the code page;
+// other values as they are. Throws Failure when the code page lacks a character of the text.
+Value AsString8(const Value& value, std::uint32_t codePage);
+
+// A property context: property id and value pairs. Returns the heap's blocks. With a code page
+// (an ANSI file's), Unicode strings are stored as 8-bit strings in it.
 class PcBuilder {
  public:
-  explicit PcBuilder(SubnodeSink& sink) : sink_(sink), heap_(0xBC) {}
+  explicit PcBuilder(SubnodeSink& sink, std::uint32_t string8CodePage = 0)
+      : sink_(sink), heap_(0xBC), codePage_(string8CodePage) {}
   void Add(std::uint16_t propId, const Value& value);
   std::vector<Bytes> Finish();
   std::size_t size() const { return records_.size(); }
@@ -79,14 +85,17 @@ class PcBuilder {
   };
   SubnodeSink& sink_;
   HeapBuilder heap_;
+  std::uint32_t codePage_;
   std::vector<Record> records_;
 };
 
-// A table context with fixed columns (PidTagLtpRowId and PidTagLtpRowVer are added first).
+// A table context with fixed columns (PidTagLtpRowId and PidTagLtpRowVer are added first), its
+// row index in the format of the sink's file. With a code page (an ANSI file's), string columns
+// are 8-bit string columns and Unicode cell values are stored in the code page.
 class TcBuilder {
  public:
   // tags: full property tags (id << 16 | type) of the columns.
-  TcBuilder(SubnodeSink& sink, std::vector<std::uint32_t> tags);
+  TcBuilder(SubnodeSink& sink, std::vector<std::uint32_t> tags, std::uint32_t string8CodePage = 0);
   // cells[i] is the value of column tags[i], nullptr when the row has none.
   void AddRow(std::uint32_t rowId, const std::vector<const Value*>& cells);
   std::vector<Bytes> Finish();
@@ -101,6 +110,7 @@ class TcBuilder {
   };
   SubnodeSink& sink_;
   HeapBuilder heap_;
+  std::uint32_t codePage_;
   std::vector<Column> columns_;  // in the order given, RowId and RowVer first
   std::uint16_t end4_ = 0, end2_ = 0, end1_ = 0, rowSize_ = 0;
   Bytes rows_;

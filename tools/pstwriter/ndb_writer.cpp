@@ -21,7 +21,8 @@ constexpr std::size_t kFlushSize = 4 << 20;
 
 }  // namespace
 
-NdbWriter::NdbWriter(std::string path) : path_(std::move(path)) {
+NdbWriter::NdbWriter(std::string path, const Layout& layout)
+    : path_(std::move(path)), layout_(layout) {
   file_ = std::fopen(path_.c_str(), "wb");
   if (!file_) {
     throw Failure("Cannot create \"" + path_ + "\": " + std::strerror(errno) + ".");
@@ -100,29 +101,40 @@ void NdbWriter::WriteAt(std::uint64_t ib, const std::uint8_t* data, std::size_t 
   }
 }
 
+void NdbWriter::CheckFits(std::uint64_t value, const char* what) const {
+  if (value > layout_.maxOffset) {
+    throw Failure("The store is too large for an ANSI PST file: its " + std::string(what) +
+                  " passes " + std::to_string(layout_.maxOffset) + ".");
+  }
+}
+
 std::uint64_t NdbWriter::AddBlock(const std::uint8_t* data, std::size_t size, bool internal) {
-  if (size > kMaxBlockData)
+  if (size > layout_.maxBlockData())
     throw Failure("Internal error: a block of " + std::to_string(size) + " bytes is too large.");
   const std::uint64_t bid = (nextBid_++ << 2) | (internal ? 2 : 0);
-  const std::uint64_t total = AlignUp(size + sizeof(BlockTrailer), kBlockAlign);
+  CheckFits(bid, "block identifiers");
+  const std::uint64_t total = layout_.BlockSpan(size);
   const std::uint64_t ib = Allocate(total, kBlockAlign);
+  CheckFits(ib + total, "size");
   const BlockTrailer trailer{static_cast<std::uint16_t>(size), ComputeSig(ib, bid),
                              text::Crc32(data, size), bid};
   // Data, zero padding, then the trailer at the end of the block.
   Emit(ib, data, size);
-  buffer_.insert(buffer_.end(), total - size - sizeof trailer, 0);
-  const auto* raw = reinterpret_cast<const std::uint8_t*>(&trailer);
-  buffer_.insert(buffer_.end(), raw, raw + sizeof trailer);
+  buffer_.insert(buffer_.end(), total - size - layout_.blockTrailerSize, 0);
+  std::uint8_t raw[sizeof(BlockTrailer)];
+  layout_.StoreBlockTrailer(raw, trailer);
+  buffer_.insert(buffer_.end(), raw, raw + layout_.blockTrailerSize);
   blocks_.push_back(BlockRef{bid, ib, static_cast<std::uint16_t>(size)});
   return bid;
 }
 
 std::uint64_t NdbWriter::AddData(const Bytes& data) {
-  if (data.size() <= kMaxBlockData)
+  const std::size_t max = layout_.maxBlockData();
+  if (data.size() <= max)
     return AddBlock(data.data(), data.size());
   std::vector<Bytes> blocks;
-  for (std::size_t off = 0; off < data.size(); off += kMaxBlockData) {
-    const std::size_t n = std::min<std::size_t>(kMaxBlockData, data.size() - off);
+  for (std::size_t off = 0; off < data.size(); off += max) {
+    const std::size_t n = std::min<std::size_t>(max, data.size() - off);
     blocks.emplace_back(data.begin() + off, data.begin() + off + n);
   }
   return AddBlocks(blocks);
@@ -139,10 +151,10 @@ std::uint64_t NdbWriter::AddBlocks(const std::vector<Bytes>& blocks) {
   for (const Bytes& b : blocks)
     children.push_back({AddBlock(b.data(), b.size()), b.size()});
   auto makeX = [&](std::uint8_t level, const Child* first, std::size_t n) {
-    Bytes x(sizeof(XBlockHead) + 8 * n);
+    Bytes x(sizeof(XBlockHead) + layout_.idSize * n);
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < n; ++i) {
-      std::memcpy(x.data() + sizeof(XBlockHead) + 8 * i, &first[i].bid, 8);
+      layout_.StoreBid(x.data() + sizeof(XBlockHead) + layout_.idSize * i, first[i].bid);
       total += first[i].bytes;
     }
     if (total > 0xFFFFFFFFull)
@@ -151,14 +163,14 @@ std::uint64_t NdbWriter::AddBlocks(const std::vector<Bytes>& blocks) {
     std::memcpy(x.data(), &head, sizeof head);
     return Child{AddBlock(x.data(), x.size(), true), total};
   };
-  if (children.size() <= kXBlockMaxEntries)
+  const std::size_t maxEntries = layout_.xBlockMaxEntries();
+  if (children.size() <= maxEntries)
     return makeX(1, children.data(), children.size()).bid;
   std::vector<Child> xblocks;
-  for (std::size_t i = 0; i < children.size(); i += kXBlockMaxEntries) {
-    xblocks.push_back(
-        makeX(1, children.data() + i, std::min(kXBlockMaxEntries, children.size() - i)));
+  for (std::size_t i = 0; i < children.size(); i += maxEntries) {
+    xblocks.push_back(makeX(1, children.data() + i, std::min(maxEntries, children.size() - i)));
   }
-  if (xblocks.size() > kXBlockMaxEntries)
+  if (xblocks.size() > maxEntries)
     throw Failure("A value is too large for a PST file.");
   return makeX(2, xblocks.data(), xblocks.size()).bid;
 }
@@ -168,29 +180,30 @@ std::uint64_t NdbWriter::AddSubnodes(std::vector<SubnodeEntry> entries) {
     return 0;
   std::sort(entries.begin(), entries.end(),
             [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; });
+  const Layout& f = layout_;
   auto makeSl = [&](const SubnodeEntry* first, std::size_t n) {
-    Bytes b(sizeof(SBlockHead) + sizeof(SlEntry) * n);
-    SBlockHead head{0x02, 0, static_cast<std::uint16_t>(n), 0};
-    std::memcpy(b.data(), &head, sizeof head);
+    Bytes b(f.sBlockHeadSize + f.slEntrySize * n);
+    f.StoreSBlockHead(b.data(), SBlockHead{0x02, 0, static_cast<std::uint16_t>(n), 0});
     for (std::size_t i = 0; i < n; ++i) {
-      SlEntry e{first[i].nid, first[i].bidData, first[i].bidSub};
-      std::memcpy(b.data() + sizeof head + sizeof e * i, &e, sizeof e);
+      f.StoreSlEntry(b.data() + f.sBlockHeadSize + f.slEntrySize * i,
+                     SlEntry{first[i].nid, first[i].bidData, first[i].bidSub});
     }
     return AddBlock(b.data(), b.size(), true);
   };
-  if (entries.size() <= kSlBlockMaxEntries)
+  const std::size_t perLeaf = f.slBlockMaxEntries();
+  if (entries.size() <= perLeaf)
     return makeSl(entries.data(), entries.size());
   std::vector<SiEntry> index;
-  for (std::size_t i = 0; i < entries.size(); i += kSlBlockMaxEntries) {
-    const std::size_t n = std::min(kSlBlockMaxEntries, entries.size() - i);
+  for (std::size_t i = 0; i < entries.size(); i += perLeaf) {
+    const std::size_t n = std::min(perLeaf, entries.size() - i);
     index.push_back(SiEntry{entries[i].nid, makeSl(entries.data() + i, n)});
   }
-  if (index.size() > kSiBlockMaxEntries)
+  if (index.size() > f.siBlockMaxEntries())
     throw Failure("An item has too many parts for a PST file.");
-  Bytes b(sizeof(SBlockHead) + sizeof(SiEntry) * index.size());
-  SBlockHead head{0x02, 1, static_cast<std::uint16_t>(index.size()), 0};
-  std::memcpy(b.data(), &head, sizeof head);
-  std::memcpy(b.data() + sizeof head, index.data(), sizeof(SiEntry) * index.size());
+  Bytes b(f.sBlockHeadSize + f.siEntrySize * index.size());
+  f.StoreSBlockHead(b.data(), SBlockHead{0x02, 1, static_cast<std::uint16_t>(index.size()), 0});
+  for (std::size_t i = 0; i < index.size(); ++i)
+    f.StoreSiEntry(b.data() + f.sBlockHeadSize + f.siEntrySize * i, index[i]);
   return AddBlock(b.data(), b.size(), true);
 }
 
@@ -202,48 +215,51 @@ void NdbWriter::AddNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t 
 std::uint64_t NdbWriter::WritePage(std::uint8_t ptype, std::uint8_t* page) {
   const std::uint64_t ib = Allocate(kPageSize, kPageSize);
   const std::uint64_t bid = nextPageBid_++ << 2;
-  PageTrailer trailer{ptype, ptype, ComputeSig(ib, bid), text::Crc32(page, kPageDataSize), bid};
-  std::memcpy(page + kPageDataSize, &trailer, sizeof trailer);
+  CheckFits(ib + kPageSize, "size");
+  const std::size_t data = layout_.pageDataSize();
+  layout_.StorePageTrailer(
+      page + data, PageTrailer{ptype, ptype, ComputeSig(ib, bid), text::Crc32(page, data), bid});
   Emit(ib, page, kPageSize);
   return ib;
 }
 
-template <typename Entry>
-NdbWriter::Level NdbWriter::WriteBTree(std::uint8_t ptype, const std::vector<Entry>& leaves,
-                                       std::size_t leafMax, std::uint64_t (*keyOf)(const Entry&)) {
+NdbWriter::Level NdbWriter::WriteBTree(std::uint8_t ptype, const std::vector<std::uint8_t>& leaves,
+                                       std::size_t entrySize,
+                                       const std::vector<std::uint64_t>& keys) {
+  const Layout& f = layout_;
   auto writeLevel = [&](const std::uint8_t* entries, std::size_t count, std::size_t cbEnt,
-                        std::size_t maxEnt, std::uint8_t level, std::uint64_t firstKey) {
+                        std::uint8_t level, std::uint64_t firstKey) {
     std::uint8_t page[kPageSize] = {};
-    std::memcpy(page, entries, count * cbEnt);
-    BtPageTail tail{static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(maxEnt),
-                    static_cast<std::uint8_t>(cbEnt), level, 0};
-    std::memcpy(page + kBtPageEntryBytes, &tail, sizeof tail);
+    if (count)
+      std::memcpy(page, entries, count * cbEnt);
+    f.StoreBtPageTail(page, BtPageTailAnsi{static_cast<std::uint8_t>(count),
+                                           static_cast<std::uint8_t>(f.btEntryBytes / cbEnt),
+                                           static_cast<std::uint8_t>(cbEnt), level});
     const std::uint64_t bid = nextPageBid_ << 2;
     const std::uint64_t ib = WritePage(ptype, page);
     return Level{firstKey, bid, ib};
   };
+  const std::size_t leafMax = f.btEntryBytes / entrySize;
   std::vector<Level> level;
-  if (leaves.empty()) {
-    level.push_back(writeLevel(nullptr, 0, sizeof(Entry), leafMax, 0, 0));
-  }
-  for (std::size_t i = 0; i < leaves.size(); i += leafMax) {
-    const std::size_t n = std::min(leafMax, leaves.size() - i);
-    level.push_back(writeLevel(reinterpret_cast<const std::uint8_t*>(&leaves[i]), n, sizeof(Entry),
-                               leafMax, 0, keyOf(leaves[i])));
+  if (keys.empty())
+    level.push_back(writeLevel(nullptr, 0, entrySize, 0, 0));
+  for (std::size_t i = 0; i < keys.size(); i += leafMax) {
+    const std::size_t n = std::min(leafMax, keys.size() - i);
+    level.push_back(writeLevel(leaves.data() + i * entrySize, n, entrySize, 0, keys[i]));
   }
   std::uint8_t depth = 0;
-  constexpr std::size_t kBtMax = kBtPageEntryBytes / sizeof(BtEntry);
+  const std::size_t btMax = f.btEntryBytes / f.btEntrySize;
   while (level.size() > 1) {
     ++depth;
     std::vector<Level> up;
-    for (std::size_t i = 0; i < level.size(); i += kBtMax) {
-      const std::size_t n = std::min(kBtMax, level.size() - i);
-      std::vector<BtEntry> entries;
+    for (std::size_t i = 0; i < level.size(); i += btMax) {
+      const std::size_t n = std::min(btMax, level.size() - i);
+      std::vector<std::uint8_t> entries(n * f.btEntrySize);
       for (std::size_t k = 0; k < n; ++k) {
-        entries.push_back(BtEntry{level[i + k].key, Bref{level[i + k].bid, level[i + k].ib}});
+        f.StoreBtEntry(entries.data() + k * f.btEntrySize,
+                       BtEntry{level[i + k].key, Bref{level[i + k].bid, level[i + k].ib}});
       }
-      up.push_back(writeLevel(reinterpret_cast<const std::uint8_t*>(entries.data()), n,
-                              sizeof(BtEntry), kBtMax, depth, level[i].key));
+      up.push_back(writeLevel(entries.data(), n, f.btEntrySize, depth, level[i].key));
     }
     level = std::move(up);
   }
@@ -251,6 +267,7 @@ NdbWriter::Level NdbWriter::WriteBTree(std::uint8_t ptype, const std::vector<Ent
 }
 
 std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidIndex) {
+  const Layout& f = layout_;
   std::sort(nodes_.begin(), nodes_.end(),
             [](const NodeRef& a, const NodeRef& b) { return a.nid < b.nid; });
   for (std::size_t i = 1; i < nodes_.size(); ++i) {
@@ -259,59 +276,69 @@ std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidInde
                     std::to_string(nodes_[i].nid) + " written twice.");
     }
   }
-  std::vector<NbtEntry> nbt;
-  nbt.reserve(nodes_.size());
-  for (const NodeRef& n : nodes_)
-    nbt.push_back(NbtEntry{n.nid, n.bidData, n.bidSub, n.nidParent, 0});
-  std::vector<BbtEntry> bbt;
-  bbt.reserve(blocks_.size());
-  for (const BlockRef& b : blocks_)
-    bbt.push_back(BbtEntry{Bref{b.bid, b.ib}, b.cb, 2, 0});
+  std::vector<std::uint8_t> nbt(nodes_.size() * f.nbtEntrySize);
+  std::vector<std::uint64_t> nbtKeys;
+  nbtKeys.reserve(nodes_.size());
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    const NodeRef& n = nodes_[i];
+    f.StoreNbtEntry(nbt.data() + i * f.nbtEntrySize,
+                    NbtEntry{n.nid, n.bidData, n.bidSub, n.nidParent, 0});
+    nbtKeys.push_back(n.nid);
+  }
+  std::vector<std::uint8_t> bbt(blocks_.size() * f.bbtEntrySize);
+  std::vector<std::uint64_t> bbtKeys;
+  bbtKeys.reserve(blocks_.size());
+  for (std::size_t i = 0; i < blocks_.size(); ++i) {
+    const BlockRef& b = blocks_[i];
+    f.StoreBbtEntry(bbt.data() + i * f.bbtEntrySize, BbtEntry{Bref{b.bid, b.ib}, b.cb, 2, 0});
+    bbtKeys.push_back(b.bid);
+  }
 
-  const Level nbtRoot = WriteBTree<NbtEntry>(kPtypeNBT, nbt, kBtPageEntryBytes / sizeof(NbtEntry),
-                                             [](const NbtEntry& e) { return e.nid; });
-  const Level bbtRoot = WriteBTree<BbtEntry>(kPtypeBBT, bbt, kBtPageEntryBytes / sizeof(BbtEntry),
-                                             [](const BbtEntry& e) { return e.bref.bid; });
+  const Level nbtRoot = WriteBTree(kPtypeNBT, nbt, f.nbtEntrySize, nbtKeys);
+  const Level bbtRoot = WriteBTree(kPtypeBBT, bbt, f.bbtEntrySize, bbtKeys);
   Flush();
 
   // Allocation maps: AMaps as filled, PMaps and FMaps (no longer used by readers) at their places.
+  // An ANSI file's map pages keep 4 bytes of padding ahead of their 496 map bytes.
   const std::uint64_t regions = amaps_.size();
   const std::uint64_t eof = kFirstAMapOffset + regions * kAMapCoverage;
+  CheckFits(eof, "size");
+  const std::size_t pageData = f.pageDataSize();
+  auto writeMap = [&](std::uint64_t ib, std::uint8_t ptype, const std::uint8_t* bits,
+                      std::uint8_t fill) {
+    std::uint8_t page[kPageSize] = {};
+    if (bits)
+      std::memcpy(page + f.mapPadding, bits, kAMapCoverage / kBlockAlign / 8);
+    else
+      std::memset(page + f.mapPadding, fill, kAMapCoverage / kBlockAlign / 8);
+    f.StorePageTrailer(page + pageData,
+                       PageTrailer{ptype, ptype, 0, text::Crc32(page, pageData), ib});
+    WriteAt(ib, page, kPageSize);
+  };
   std::uint64_t freeBytes = 0;
   for (std::uint64_t r = 0; r < regions; ++r) {
     const std::uint64_t ib = kFirstAMapOffset + r * kAMapCoverage;
-    std::uint8_t page[kPageSize] = {};
-    std::memcpy(page, amaps_[r].data(), kPageDataSize);
-    for (std::size_t i = 0; i < kPageDataSize; ++i)
-      freeBytes += (8 - std::popcount(page[i])) * 64;
-    PageTrailer t{kPtypeAMap, kPtypeAMap, 0, text::Crc32(page, kPageDataSize), ib};
-    std::memcpy(page + kPageDataSize, &t, sizeof t);
-    WriteAt(ib, page, kPageSize);
+    for (const std::uint8_t bits : amaps_[r])
+      freeBytes += (8 - std::popcount(bits)) * 64;
+    writeMap(ib, kPtypeAMap, amaps_[r].data(), 0);
     std::uint64_t next = ib + kPageSize;
     if (r % kAMapsPerPMap == 0) {
-      std::uint8_t pmap[kPageSize];
-      std::memset(pmap, 0xFF, kPageDataSize);
-      PageTrailer pt{kPtypePMap, kPtypePMap, 0, text::Crc32(pmap, kPageDataSize), next};
-      std::memcpy(pmap + kPageDataSize, &pt, sizeof pt);
-      WriteAt(next, pmap, kPageSize);
+      writeMap(next, kPtypePMap, nullptr, 0xFF);
       next += kPageSize;
     }
     if (r >= static_cast<std::uint64_t>(kFirstFMapAMap) &&
         (r - kFirstFMapAMap) % kAMapsPerFMap == 0) {
-      std::uint8_t fmap[kPageSize] = {};
-      PageTrailer ft{kPtypeFMap, kPtypeFMap, 0, text::Crc32(fmap, kPageDataSize), next};
-      std::memcpy(fmap + kPageDataSize, &ft, sizeof ft);
-      WriteAt(next, fmap, kPageSize);
+      writeMap(next, kPtypeFMap, nullptr, 0);
     }
   }
 
-  // An empty density list.
-  {
+  // An empty density list (Unicode files; ANSI files keep none).
+  if (!f.ansi()) {
     std::uint8_t page[kPageSize] = {};
     const std::uint64_t bid = nextPageBid_++ << 2;
-    PageTrailer t{kPtypeDL, kPtypeDL, ComputeSig(kDListOffset, bid),
-                  text::Crc32(page, kPageDataSize), bid};
-    std::memcpy(page + kPageDataSize, &t, sizeof t);
+    f.StorePageTrailer(page + pageData,
+                       PageTrailer{kPtypeDL, kPtypeDL, ComputeSig(kDListOffset, bid),
+                                   text::Crc32(page, pageData), bid});
     WriteAt(kDListOffset, page, kPageSize);
   }
 
@@ -321,33 +348,7 @@ std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidInde
     WriteAt(eof - 1, &zero, 1);
   }
 
-  Header h{};
-  std::memcpy(&h.dwMagic, "!BDN", 4);
-  h.wMagicClient = 0x4D53;  // "SM"
-  h.wVer = 23;
-  h.wVerClient = 19;
-  h.bPlatformCreate = 0x01;
-  h.bPlatformAccess = 0x01;
-  h.bidNextP = nextPageBid_ << 2;
-  h.dwUnique = static_cast<std::uint32_t>(nodes_.size());
-  for (int t = 0; t < 32; ++t)
-    h.rgnid[t] = MakeNid(t, nextNidIndex[t]);
-  h.root.ibFileEof = eof;
-  h.root.ibAMapLast = kFirstAMapOffset + (regions - 1) * kAMapCoverage;
-  h.root.cbAMapFree = freeBytes;
-  h.root.cbPMapFree = 0;
-  h.root.brefNbt = Bref{nbtRoot.bid, nbtRoot.ib};
-  h.root.brefBbt = Bref{bbtRoot.bid, bbtRoot.ib};
-  h.root.fAMapValid = 0x02;  // VALID_AMAP2
-  std::memset(h.rgbFM, 0xFF, sizeof h.rgbFM);
-  std::memset(h.rgbFP, 0xFF, sizeof h.rgbFP);
-  h.bSentinel = 0x80;
-  h.bCryptMethod = 0x00;  // NDB_CRYPT_NONE
-  h.bidNextB = nextBid_ << 2;
-  const auto* raw = reinterpret_cast<const std::uint8_t*>(&h);
-  h.dwCRCPartial = text::Crc32(raw + 8, kHeaderCrcPartialLength);
-  h.dwCRCFull = text::Crc32(raw + 8, kHeaderCrcFullLength);
-  WriteAt(0, raw, sizeof h);
+  WriteHeader(nextNidIndex, eof, regions, freeBytes, nbtRoot, bbtRoot);
 
   if (std::fclose(file_) != 0) {
     file_ = nullptr;
@@ -355,6 +356,60 @@ std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidInde
   }
   file_ = nullptr;
   return eof;
+}
+
+void NdbWriter::WriteHeader(const std::array<std::uint32_t, 32>& nextNidIndex, std::uint64_t eof,
+                            std::uint64_t regions, std::uint64_t freeBytes, const Level& nbtRoot,
+                            const Level& bbtRoot) {
+  const std::uint64_t amapLast = kFirstAMapOffset + (regions - 1) * kAMapCoverage;
+  // The fields both formats keep, set on either struct.
+  auto common = [&](auto& h, std::uint16_t version) {
+    std::memcpy(&h.dwMagic, "!BDN", 4);
+    h.wMagicClient = kMagicClient;
+    h.wVer = version;
+    h.wVerClient = 19;
+    h.bPlatformCreate = 0x01;
+    h.bPlatformAccess = 0x01;
+    h.dwUnique = static_cast<std::uint32_t>(nodes_.size());
+    for (int t = 0; t < 32; ++t)
+      h.rgnid[t] = MakeNid(t, nextNidIndex[t]);
+    h.root.fAMapValid = 0x02;  // VALID_AMAP2
+    std::memset(h.rgbFM, 0xFF, sizeof h.rgbFM);
+    std::memset(h.rgbFP, 0xFF, sizeof h.rgbFP);
+    h.bSentinel = 0x80;
+    h.bCryptMethod = kCryptNone;
+  };
+  if (layout_.ansi()) {
+    HeaderAnsi h{};
+    common(h, kVersionAnsiCurrent);
+    h.bidNextB = static_cast<std::uint32_t>(nextBid_ << 2);
+    h.bidNextP = static_cast<std::uint32_t>(nextPageBid_ << 2);
+    h.root.ibFileEof = static_cast<std::uint32_t>(eof);
+    h.root.ibAMapLast = static_cast<std::uint32_t>(amapLast);
+    h.root.cbAMapFree = static_cast<std::uint32_t>(std::min<std::uint64_t>(freeBytes, 0xFFFFFFFF));
+    h.root.brefNbt =
+        BrefAnsi{static_cast<std::uint32_t>(nbtRoot.bid), static_cast<std::uint32_t>(nbtRoot.ib)};
+    h.root.brefBbt =
+        BrefAnsi{static_cast<std::uint32_t>(bbtRoot.bid), static_cast<std::uint32_t>(bbtRoot.ib)};
+    const auto* raw = reinterpret_cast<const std::uint8_t*>(&h);
+    h.dwCRCPartial = text::Crc32(raw + kHeaderCrcStart, kHeaderCrcPartialLength);
+    WriteAt(0, raw, sizeof h);
+    return;
+  }
+  Header h{};
+  common(h, kVersionUnicode);
+  h.bidNextP = nextPageBid_ << 2;
+  h.root.ibFileEof = eof;
+  h.root.ibAMapLast = amapLast;
+  h.root.cbAMapFree = freeBytes;
+  h.root.cbPMapFree = 0;
+  h.root.brefNbt = Bref{nbtRoot.bid, nbtRoot.ib};
+  h.root.brefBbt = Bref{bbtRoot.bid, bbtRoot.ib};
+  h.bidNextB = nextBid_ << 2;
+  const auto* raw = reinterpret_cast<const std::uint8_t*>(&h);
+  h.dwCRCPartial = text::Crc32(raw + kHeaderCrcStart, kHeaderCrcPartialLength);
+  h.dwCRCFull = text::Crc32(raw + kHeaderCrcStart, kHeaderCrcFullLength);
+  WriteAt(0, raw, sizeof h);
 }
 
 }  // namespace tarnvex::pstwriter

@@ -1,8 +1,9 @@
 #pragma once
 
 // The node database layer of the writer: data blocks and their trees (XBLOCK, XXBLOCK),
-// subnode trees (SLBLOCK, SIBLOCK), the node and block B-trees, allocation maps and the header.
-// Blocks stream to the file as they are added; the B-trees, maps and header follow in Finish.
+// subnode trees (SLBLOCK, SIBLOCK), the node and block B-trees, allocation maps and the header,
+// in the Unicode or the ANSI format (pst::format::Layout). Blocks stream to the file as they are
+// added; the B-trees, maps and header follow in Finish.
 
 #include <array>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "pst/format.h"
 #include "tools/pstwriter/store_model.h"
 
 namespace tarnvex::pstwriter {
@@ -22,13 +24,17 @@ struct SubnodeEntry {
 
 class NdbWriter {
  public:
-  // Opens path for writing (truncating it). Throws Failure.
-  explicit NdbWriter(std::string path);
+  // Opens path for writing (truncating it), for a file of the layout's format. Throws Failure.
+  explicit NdbWriter(std::string path,
+                     const pst::format::Layout& layout = pst::format::kUnicodeLayout);
   ~NdbWriter();
   NdbWriter(const NdbWriter&) = delete;
   NdbWriter& operator=(const NdbWriter&) = delete;
 
-  // One data block of at most 8176 bytes; returns its BID.
+  const pst::format::Layout& layout() const { return layout_; }
+
+  // One data block of at most layout().maxBlockData() bytes (8176, 8180 in an ANSI file);
+  // returns its BID.
   std::uint64_t AddBlock(const std::uint8_t* data, std::size_t size, bool internal = false);
   // Data of any size: one block, or blocks under an XBLOCK / XXBLOCK. Returns the root BID.
   std::uint64_t AddData(const Bytes& data);
@@ -71,12 +77,19 @@ class NdbWriter {
   void WriteAt(std::uint64_t ib, const std::uint8_t* data, std::size_t size);
   // Writes a 512-byte page under the next page BID; returns its offset.
   std::uint64_t WritePage(std::uint8_t ptype, std::uint8_t* page);
-  template <typename Entry>
-  Level WriteBTree(std::uint8_t ptype, const std::vector<Entry>& leaves, std::size_t leafMax,
-                   std::uint64_t (*keyOf)(const Entry&));
+  // leaves: the leaf entries as the format stores them, each `entrySize` bytes; keys[i] is the
+  // key of entry i.
+  Level WriteBTree(std::uint8_t ptype, const std::vector<std::uint8_t>& leaves,
+                   std::size_t entrySize, const std::vector<std::uint64_t>& keys);
+  void WriteHeader(const std::array<std::uint32_t, 32>& nextNidIndex, std::uint64_t eof,
+                   std::uint64_t regions, std::uint64_t freeBytes, const Level& nbtRoot,
+                   const Level& bbtRoot);
+  // Fails when a BID or an offset is beyond what the file's format can keep.
+  void CheckFits(std::uint64_t value, const char* what) const;
   std::uint64_t ReservedAt(std::uint64_t region) const;
 
   std::string path_;
+  const pst::format::Layout& layout_;
   std::FILE* file_ = nullptr;
   std::vector<std::uint8_t> buffer_;
   std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]

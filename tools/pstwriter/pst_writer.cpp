@@ -8,6 +8,7 @@
 #include "platform/failure.h"
 #include "pst/format.h"
 #include "text/crc.h"
+#include "tools/pstwriter/code_page.h"
 #include "tools/pstwriter/ltp_writer.h"
 #include "tools/pstwriter/ndb_writer.h"
 
@@ -196,7 +197,10 @@ class NameMap {
 
 class StoreWriter {
  public:
-  StoreWriter(const Store& store, const std::string& path) : store_(store), ndb_(path) {
+  StoreWriter(const Store& store, const std::string& path)
+      : store_(store),
+        ndb_(path, store.format == StoreFormat::kAnsi ? kAnsiLayout : kUnicodeLayout),
+        codePage_(store.format == StoreFormat::kAnsi ? store.codePage : 0) {
     next_.fill(0x400);
     next_[kNidTypeNormalMessage] = 0x10000;
     next_[kNidTypeAssocMessage] = 0x8000;
@@ -282,7 +286,7 @@ class StoreWriter {
 
   void WriteMessageStore() {
     SubnodeSink sink(ndb_);
-    PcBuilder pc(sink);
+    PcBuilder pc(sink, codePage_);
     pc.Add(0x0FF9, Value::Binary(Bytes(store_.recordKey.bytes.begin(),
                                        store_.recordKey.bytes.end())));  // PidTagRecordKey
     pc.Add(0x3001, Value::String(store_.displayName));                   // PidTagDisplayName
@@ -324,7 +328,7 @@ class StoreWriter {
 
   void WriteEmptyTable(std::uint32_t nid, const std::vector<std::uint32_t>& columns) {
     SubnodeSink sink(ndb_);
-    TcBuilder tc(sink, columns);
+    TcBuilder tc(sink, columns, codePage_);
     WriteTable(nid, tc, sink);
   }
 
@@ -358,7 +362,7 @@ class StoreWriter {
     // Hierarchy table: one row per subfolder.
     {
       SubnodeSink sink(ndb_);
-      TcBuilder tc(sink, kHierarchyColumns);
+      TcBuilder tc(sink, kHierarchyColumns, codePage_);
       for (const Folder* c : children) {
         const Value name = Value::String(c->displayName);
         const Value count = Value::Int32(static_cast<std::int32_t>(c->messages.size()));
@@ -376,7 +380,7 @@ class StoreWriter {
                   kNidTypeAssocMessage);
 
     SubnodeSink sink(ndb_);
-    PcBuilder pc(sink);
+    PcBuilder pc(sink, codePage_);
     pc.Add(0x3001, Value::String(f.displayName));  // PidTagDisplayName
     pc.Add(0x3602, Value::Int32(static_cast<std::int32_t>(f.messages.size())));    // ContentCount
     pc.Add(0x3603, Value::Int32(0));                                               // Unread
@@ -393,7 +397,7 @@ class StoreWriter {
   void WriteMessages(const std::list<Message>& messages, std::uint32_t folderNid,
                      std::uint32_t tableNid, std::uint32_t nidType) {
     SubnodeSink tableSink(ndb_);
-    TcBuilder table(tableSink, kContentsColumns);
+    TcBuilder table(tableSink, kContentsColumns, codePage_);
     for (const Message& m : messages) {
       const std::uint32_t nid = NewNid(nidType);
       WriteMessage(m, nid, folderNid, nidType == kNidTypeAssocMessage, table);
@@ -401,11 +405,18 @@ class StoreWriter {
     WriteTable(tableNid, table, tableSink);
   }
 
-  void WriteMessage(const Message& m, std::uint32_t nid, std::uint32_t parent, bool associated,
+  void WriteMessage(const Message& given, std::uint32_t nid, std::uint32_t parent, bool associated,
                     TcBuilder& table) {
     ++messages_;
+    Message narrowed;
+    std::uint32_t codePage = 0;
+    if (codePage_) {
+      narrowed = given;
+      codePage = NarrowStrings(narrowed, store_.codePage);
+    }
+    const Message& m = codePage_ ? narrowed : given;
     SubnodeSink sink(ndb_);
-    PcBuilder pc(sink);
+    PcBuilder pc(sink, codePage);
     const Value messageClass = Value::String(m.messageClass);
     const Value defaultTime = Value::Time(FileTime::FromUnix(1704067200));  // 2024-01-01 UTC
     const Value one = Value::Int32(1);
@@ -452,15 +463,17 @@ class StoreWriter {
     // Recipients.
     {
       SubnodeSink tableSink(ndb_);
-      TcBuilder recipients(tableSink, kRecipientColumns);
+      TcBuilder recipients(tableSink, kRecipientColumns, codePage);
       std::uint32_t row = 0;
       for (const Recipient& r : m.recipients) {
         const Value type = Value::Int32(r.type);
         const Value responsibility = Value::Boolean(true);
         const Value objectType = Value::Int32(6);  // MAPI_MAILUSER
-        const Value name = Value::String(r.displayName);
+        // An ANSI store's recipients are in the message's code page already.
+        const Value name = codePage ? Value::String8(r.displayName) : Value::String(r.displayName);
         const Value addrType = Value::String("SMTP");
-        const Value address = Value::String(r.emailAddress);
+        const Value address =
+            codePage ? Value::String8(r.emailAddress) : Value::String(r.emailAddress);
         const Value displayType = Value::Int32(0);  // DT_MAILUSER
         recipients.AddRow(row++, {&type, &responsibility, &objectType, &name, &addrType, &address,
                                   &displayType, &address});
@@ -472,12 +485,12 @@ class StoreWriter {
     // Attachments: one subnode each, listed in the attachment table.
     if (!m.attachments.empty()) {
       SubnodeSink tableSink(ndb_);
-      TcBuilder attachments(tableSink, kAttachmentColumns);
+      TcBuilder attachments(tableSink, kAttachmentColumns, codePage);
       std::uint32_t number = 0;
       for (const Attachment& a : m.attachments) {
         const std::uint32_t attNid = MakeNid(kNidTypeAttachment, 0x400 + number);
         SubnodeSink attSink(ndb_);
-        PcBuilder attPc(attSink);
+        PcBuilder attPc(attSink, codePage);
         std::unordered_map<std::uint16_t, const Value*> attById;
         for (const Property& p : a.props.all()) {
           const std::uint16_t id = names_.Id(p.key);
@@ -527,6 +540,7 @@ class StoreWriter {
 
   const Store& store_;
   NdbWriter ndb_;
+  std::uint32_t codePage_;  // an ANSI store's code page; 0 for a Unicode store
   NameMap names_;
   std::array<std::uint32_t, 32> next_{};
   std::map<const Folder*, std::uint32_t> folderNids_;
@@ -537,6 +551,43 @@ class StoreWriter {
 };
 
 }  // namespace
+
+std::uint32_t NarrowStrings(Message& m, std::uint32_t storeCodePage) {
+  constexpr std::uint16_t kTagMessageCodepage = 0x3FFD;  // PidTagMessageCodepage
+  constexpr std::uint32_t kCodePageUtf8 = 65001;
+  const Value* recorded = m.props.Find(PropKey::Tag(kTagMessageCodepage));
+  const bool records = recorded && recorded->type() == PropType::kInt32 && recorded->AsInteger();
+  const std::uint32_t codePage =
+      records ? static_cast<std::uint32_t>(recorded->AsInteger()) : storeCodePage;
+  auto encode = [&](std::uint32_t cp) {
+    EncodeStrings(m.props, cp);
+    for (Attachment& a : m.attachments)
+      EncodeStrings(a.props, cp);
+    for (Recipient& r : m.recipients) {
+      r.displayName = EncodeInCodePage(r.displayName, cp);
+      r.emailAddress = EncodeInCodePage(r.emailAddress, cp);
+    }
+  };
+  bool unicode = false;
+  for (const Property& p : m.props.all())
+    unicode =
+        unicode || p.value.type() == PropType::kString || p.value.type() == PropType::kMultiString;
+  const Message original = m;
+  try {
+    encode(codePage);
+    // Text the writer encoded says in which code page, as Outlook's messages do.
+    if (unicode && !records)
+      m.props.Set(kTagMessageCodepage, Value::Int32(static_cast<std::int32_t>(codePage)));
+    return codePage;
+  } catch (const Failure&) {
+    if (records)
+      throw;
+  }
+  m = original;
+  encode(kCodePageUtf8);
+  m.props.Set(kTagMessageCodepage, Value::Int32(static_cast<std::int32_t>(kCodePageUtf8)));
+  return kCodePageUtf8;
+}
 
 std::uint32_t PstPasswordChecksum(std::string_view password) {
   return text::Crc32(password.data(), password.size());

@@ -221,7 +221,18 @@ struct Folder {
   const Folder* FindRole(FolderRole role) const;
 };
 
+// The file format the store is written in: Unicode (file format version 23) or ANSI (version
+// 15: 32-bit block identifiers and offsets, strings as 8-bit strings in a code page).
+enum class StoreFormat { kUnicode, kAnsi };
+
 struct Store {
+  StoreFormat format = StoreFormat::kUnicode;
+  // An ANSI store's code page: the store's and folders' names, the table columns and every
+  // message's strings not given as 8-bit strings are written in it. A message that records its
+  // own code page (PidTagMessageCodepage) is written in that one; a message with text this code
+  // page lacks, that records none, is written in UTF-8 (code page 65001); a message the writer
+  // encodes records the code page it is written in.
+  std::uint32_t codePage = 1252;
   // PidTagDisplayName of the message store.
   std::string displayName = "Personal Folders";
   // The store's password: empty for none. The store keeps only its checksum, as PidTagPstPassword

@@ -114,9 +114,11 @@ const Source kSources[] = {
     {"Koi8R20866", 20866, true, 0, "Петрова, Анна", "Анна", "Петрова", "", {}},
 };
 
-// A store with one contact of 8-bit strings, as the source describes it.
-std::string WriteSource(const Source& s, const testing::TempFolder& tmp) {
+// A store with one contact of 8-bit strings, as the source describes it, in the format given.
+std::string WriteSource(const Source& s, const testing::TempFolder& tmp,
+                        pstwriter::StoreFormat format = pstwriter::StoreFormat::kUnicode) {
   pstwriter::Store store = pstwriter::Store::WithStandardFolders();
+  store.format = format;
   pstwriter::Message& m = store.Contacts()->AddMessage("IPM.Contact");
   m.props.SetString("PidLidFileUnder", s.fileAs);
   m.props.SetString("PidTagGivenName", s.given);
@@ -174,6 +176,28 @@ TEST_P(CodePageSources, BothReadersGiveTheSourceText) {
   std::string why;
   const auto native = native::OpenNative(OpenFileSource(path), why, decoding);
   ASSERT_TRUE(native) << why;
+  ExpectSourceText(s, *native);
+  const auto pff = pff::File::Open(path, decoding);
+  ExpectSourceText(s, *pff);
+  EXPECT_TRUE(warnings.empty()) << warnings.front();
+}
+
+// The same contact in an ANSI store, the format that keeps 8-bit strings: read natively and by
+// libpff, the text it was written from.
+TEST_P(CodePageSources, BothReadersGiveTheSourceTextOfAnAnsiStore) {
+  const Source& s = GetParam();
+  testing::TempFolder tmp;
+  const std::string path = WriteSource(s, tmp, pstwriter::StoreFormat::kAnsi);
+  IconvCodePages pages;
+  std::vector<std::string> warnings;
+  auto decoding = std::make_shared<const store::TextDecoding>(
+      &pages, store::TextDecoding::kDefaultCodePage,
+      [&](const std::string& w) { warnings.push_back(w); });
+
+  std::string why;
+  const auto native = native::OpenNative(OpenFileSource(path), why, decoding);
+  ASSERT_TRUE(native) << why;
+  EXPECT_STREQ(native->ReaderName(), "native");
   ExpectSourceText(s, *native);
   const auto pff = pff::File::Open(path, decoding);
   ExpectSourceText(s, *pff);

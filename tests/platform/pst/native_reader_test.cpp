@@ -120,6 +120,13 @@ pstwriter::Store Generated(uint64_t contacts, uint64_t seed, int folders) {
   return pstwriter::GenerateStore(options);
 }
 
+// The same as an ANSI store: 8-bit strings in code page 1252, or in UTF-8 (65001) for a
+// contact whose text 1252 lacks.
+pstwriter::Store Ansi(pstwriter::Store store) {
+  store.format = pstwriter::StoreFormat::kAnsi;
+  return store;
+}
+
 const StoreCase kStores[] = {
     {"Empty", [] { return pstwriter::Store::WithStandardFolders(); }},
     {"Small", [] { return Generated(40, 1, 1); }},
@@ -141,6 +148,10 @@ const StoreCase kStores[] = {
        }
        return store;
      }},
+    {"AnsiEmpty", [] { return Ansi(pstwriter::Store::WithStandardFolders()); }},
+    {"AnsiSmall", [] { return Ansi(Generated(40, 1, 1)); }},
+    {"AnsiNestedFolders", [] { return Ansi(Generated(300, 7, 4)); }},
+    {"AnsiLarge", [] { return Ansi(Generated(3000, 11, 2)); }},
 };
 
 class NativeParityTest : public ::testing::TestWithParam<StoreCase> {};
@@ -169,6 +180,45 @@ TEST(NativeReaderTest, UnicodePstIsReadNatively) {
   EXPECT_STREQ(store::OpenFile(SmallStore(tmp))->ReaderName(), "native");
 }
 
+TEST(NativeReaderTest, AnsiPstIsReadNatively) {
+  TempFolder tmp;
+  const std::string path = testing::WriteStore(Ansi(Generated(5, 2, 1)), tmp / "ansi.pst");
+  EXPECT_STREQ(store::OpenFile(path)->ReaderName(), "native");
+}
+
+// An ANSI file is of a format the native reader reads: damaged, it is refused with the damage,
+// never handed to libpff.
+TEST(NativeReaderTest, DamagedAnsiPstIsRefusedNotHandedToLibpff) {
+  TempFolder tmp;
+  const std::string source =
+      ReadFile(testing::WriteStore(Ansi(Generated(20, 3, 1)), tmp / "ansi.pst"));
+  const auto header = format::Load<format::HeaderAnsi>(source.data());
+  struct Case {
+    const char* name;
+    std::function<void(std::string&)> damage;
+  };
+  const Case cases[] = {
+      {"header", [](std::string& b) { b[300] ^= 0x10; }},
+      {"node index", [&](std::string& b) { b[header.root.brefNbt.ib + 20] ^= 0x10; }},
+      {"block index", [&](std::string& b) { b[header.root.brefBbt.ib + 20] ^= 0x10; }},
+      {"truncated", [&](std::string& b) { b.resize(header.root.brefNbt.ib + 8); }},
+  };
+  for (const auto& c : cases) {
+    std::string bytes = source;
+    c.damage(bytes);
+    const std::string path = tmp / "damaged.pst";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    try {
+      store::OpenFile(path);
+      ADD_FAILURE() << c.name << ": opened";
+    } catch (const Failure& f) {
+      EXPECT_NE(std::string(f.what()).find("is damaged"), std::string::npos)
+          << c.name << ": " << f.what();
+      EXPECT_NE(std::string(f.what()).find(path), std::string::npos) << f.what();
+    }
+  }
+}
+
 // A header the native reader does not take falls back to libpff; the reason is given.
 TEST(NativeReaderTest, RefusesWhatItDoesNotRead) {
   TempFolder tmp;
@@ -179,7 +229,7 @@ TEST(NativeReaderTest, RefusesWhatItDoesNotRead) {
     const char* why;
   };
   const Edit edits[] = {
-      {10, 14, "not a Unicode PST"},  // wVer of an ANSI file
+      {10, 36, "not a Unicode PST"},  // wVer of a file of 4 KB pages (an ANSI file is read)
       {513, 2, "encryption"},         // cyclic encryption
       {200, 1, "check sum"},          // a header byte changed under its CRC
   };
