@@ -22,7 +22,9 @@ namespace {
 
 // The one place that picks the Outlook the window drives: the user's Outlook through late-bound
 // automation, as the command line uses it.
-std::unique_ptr<OutlookAutomation> MakeWindowOutlook() { return MakeComOutlook(); }
+std::unique_ptr<OutlookAutomation> MakeWindowOutlook() {
+  return MakeComOutlook();
+}
 
 }  // namespace
 
