@@ -14,6 +14,7 @@
 #   RELIABILITY_WORK   scratch folder, best on a tmpfs (default /dev/shm/tarnvex-reliability)
 #   RELIABILITY_JOBS   runs side by side (default 2); RELIABILITY_TIMEOUT seconds per run (30)
 #   RELIABILITY_FLIPS  seeds per flip size (default 700: 1, 8 and 64 bytes)
+#   RELIABILITY_FORMAT the store's format: unicode (default) or ansi (32-bit)
 #
 # A run's accounting adds up when either
 #   - it ends "Done." and its summary "N cards written, M items passed over, K failures" gives
@@ -32,6 +33,7 @@ work=${RELIABILITY_WORK:-/dev/shm/tarnvex-reliability}/$label
 jobs=${RELIABILITY_JOBS:-2}
 timeout=${RELIABILITY_TIMEOUT:-30}
 flips=${RELIABILITY_FLIPS:-700}
+format=${RELIABILITY_FORMAT:-unicode}
 
 export_bin=${RELIABILITY_EXPORT:-$build/bin/tarnvex-export}
 pstgen=${RELIABILITY_PSTGEN:-$build/bin/tarnvex-pstgen}
@@ -46,7 +48,8 @@ mkdir -p "$work/variants" "$work/runs"
 source_pst=$work/source.pst
 # Photos and long notes left out: the file stays small, so that a run is short; every structure
 # the reader checks is still there.
-line=$("$pstgen" --generate 1000 --seed 9 --no-photos --no-long-notes --out "$source_pst")
+line=$("$pstgen" --generate 1000 --seed 9 --no-photos --no-long-notes --format "$format" \
+  --out "$source_pst")
 size=$(stat -c %s "$source_pst")
 echo "$line" >&2
 # The items of the folders an export goes through, as written: what the sound store's export
@@ -150,8 +153,8 @@ seconds=$(($(date +%s) - start))
 count() { awk -F'\t' -v v="$1" '$2 == v' "$results" | wc -l; }
 mkdir -p bench/reliability
 {
-  echo -e "label\tvariants\tskipped\tcrashes\tsanitizer\thangs\taccounting\tseconds\titems\tbytes"
-  echo -e "$label\t$variants\t$(count skipped)\t$(count crash)\t$(count sanitizer)\t$(count hang)\t$(count accounting)\t$seconds\t$items\t$size"
+  echo -e "label\tvariants\tskipped\tcrashes\tsanitizer\thangs\taccounting\tseconds\titems\tbytes\tformat\tcommit\tdate"
+  echo -e "$label\t$variants\t$(count skipped)\t$(count crash)\t$(count sanitizer)\t$(count hang)\t$(count accounting)\t$seconds\t$items\t$size\t$format\t$(git rev-parse --short HEAD)\t$(date +%F)"
 } >"bench/reliability/$label.tsv"
 awk -F'\t' '$2 != "ok" && $2 != "skipped"' "$results" | sort >"bench/reliability/$label-findings.tsv"
 
@@ -169,14 +172,19 @@ awk -F'\t' '$2 != "ok" && $2 != "skipped"' "$results" | sort >"bench/reliability
   echo "Each run: \`tarnvex-export --pst\` built with ASan and UBSan, $timeout s time-out,"
   echo "$jobs side by side. \"skipped\": a damage kind that found nothing to damage."
   echo
-  echo "| build | variants | skipped | crashes | sanitizer reports | hangs | accounting does not add up | minutes |"
-  echo "|---|---|---|---|---|---|---|---|"
+  echo "| build | store | commit, date | variants | skipped | crashes | sanitizer reports | hangs | accounting does not add up | minutes |"
+  echo "|---|---|---|---|---|---|---|---|---|---|"
   for f in bench/reliability/*.tsv; do
     case $f in *-findings.tsv) continue ;; esac
-    tail -n 1 "$f" | awk -F'\t' '{ printf "| %s | %s | %s | %s | %s | %s | %s | %.1f |\n", $1, $2, $3, $4, $5, $6, $7, $8 / 60 }'
+    tail -n 1 "$f" | awk -F'\t' '{ printf "| %s | %s | %s, %s | %s | %s | %s | %s | %s | %s | %.1f |\n", $1, $11, $12, $13, $2, $3, $4, $5, $6, $7, $8 / 60 }'
   done
   echo
   echo "The runs behind each count other than zero: \`bench/reliability/LABEL-findings.tsv\`"
   echo "(variant, verdict, exit status)."
+  # Campaigns of builds no longer at hand, described by hand.
+  if [ -f bench/reliability/history.md ]; then
+    echo
+    cat bench/reliability/history.md
+  fi
 } >bench/RELIABILITY.md
 cat "bench/reliability/$label.tsv"
