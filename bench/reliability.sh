@@ -153,8 +153,8 @@ seconds=$(($(date +%s) - start))
 count() { awk -F'\t' -v v="$1" '$2 == v' "$results" | wc -l; }
 mkdir -p bench/reliability
 {
-  echo -e "label\tvariants\tskipped\tcrashes\tsanitizer\thangs\taccounting\tseconds\titems\tbytes\tformat\tcommit\tdate"
-  echo -e "$label\t$variants\t$(count skipped)\t$(count crash)\t$(count sanitizer)\t$(count hang)\t$(count accounting)\t$seconds\t$items\t$size\t$format\t$(git rev-parse --short HEAD)\t$(date +%F)"
+  echo -e "label\tvariants\tskipped\tcrashes\tsanitizer\thangs\taccounting\tseconds\titems\tbytes\tformat\tcommit\tdate\tflips"
+  echo -e "$label\t$variants\t$(count skipped)\t$(count crash)\t$(count sanitizer)\t$(count hang)\t$(count accounting)\t$seconds\t$items\t$size\t$format\t$(git rev-parse --short HEAD)\t$(date +%F)\t$flips"
 } >"bench/reliability/$label.tsv"
 awk -F'\t' '$2 != "ok" && $2 != "skipped"' "$results" | sort >"bench/reliability/$label-findings.tsv"
 
@@ -164,19 +164,20 @@ awk -F'\t' '$2 != "ok" && $2 != "skipped"' "$results" | sort >"bench/reliability
   echo
   echo "Written by \`bench/reliability.sh LABEL\` (see its head for what a run is and when its"
   echo "accounting adds up). The store: \`tarnvex-pstgen --generate 1000 --seed 9 --no-photos"
-  echo "--no-long-notes\`. Its variants: a truncation at every 4 KiB, $flips seeds each of 1, 8 and"
-  echo "64 changed bytes after the header, 300 zeroed 512-byte pages, and the damage kinds of"
+  echo "--no-long-notes\` in the format of the table's \"store\" column. Its variants: a truncation at"
+  echo "every 4 KiB, \"flips\" seeds each of 1, 8 and 64 changed bytes after the header, 300 zeroed"
+  echo "512-byte pages, and the damage kinds of"
   echo "\`tarnvex-pstgen\` that keep every check sum valid (a message whose parent folder does not"
   echo "exist, a message missing from the node index, a block past the end of the file, a node"
   echo "index page that counts one entry more or fewer, a node listed twice, a folder loop)."
   echo "Each run: \`tarnvex-export --pst\` built with ASan and UBSan, $timeout s time-out,"
   echo "$jobs side by side. \"skipped\": a damage kind that found nothing to damage."
   echo
-  echo "| build | store | commit, date | variants | skipped | crashes | sanitizer reports | hangs | accounting does not add up | minutes |"
-  echo "|---|---|---|---|---|---|---|---|---|---|"
+  echo "| build | store | commit, date | flips | variants | skipped | crashes | sanitizer reports | hangs | accounting does not add up | minutes |"
+  echo "|---|---|---|---|---|---|---|---|---|---|---|"
   for f in bench/reliability/*.tsv; do
     case $f in *-findings.tsv) continue ;; esac
-    tail -n 1 "$f" | awk -F'\t' '{ printf "| %s | %s | %s, %s | %s | %s | %s | %s | %s | %s | %.1f |\n", $1, $11, $12, $13, $2, $3, $4, $5, $6, $7, $8 / 60 }'
+    tail -n 1 "$f" | awk -F'\t' '{ printf "| %s | %s | %s, %s | %s | %s | %s | %s | %s | %s | %s | %.1f |\n", $1, $11, $12, $13, $14, $2, $3, $4, $5, $6, $7, $8 / 60 }'
   done
   echo
   echo "The runs behind each count other than zero: \`bench/reliability/LABEL-findings.tsv\`"
