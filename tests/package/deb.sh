@@ -30,9 +30,11 @@ dpkg --root="$root" --force-depends --force-not-root --force-script-chrootless -
 depends=$(dpkg-deb -f "$deb" Depends)
 for program in "$root/usr/bin/tarnvex-export" "$root/usr/lib/tarnvex-card-exporter/tarnvex-card-exporter"; do
   while read -r library; do
-    path=$(ldconfig -p | awk -v lib="$library" '$1 == lib && /x86-64/ { print $NF; exit }')
-    package=$(dpkg -S "$(readlink -f "$path")" 2>/dev/null | head -n 1 | cut -d: -f1) ||
-      package=$(dpkg -S "$path" | head -n 1 | cut -d: -f1)
+    # Whole outputs are read (no early exit): a reader that stops early would end the writer
+    # with SIGPIPE, which pipefail turns into a failure.
+    path=$(ldconfig -p | awk -v lib="$library" '$1 == lib && /x86-64/ && !found { print $NF; found = 1 }')
+    package=$(dpkg -S "$(readlink -f "$path")" 2>/dev/null | sed -n '1s/:.*//p') || true
+    if [ -z "$package" ]; then package=$(dpkg -S "$path" 2>/dev/null | sed -n '1s/:.*//p') || true; fi
     if [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]]; then :; else
       fail "$(basename "$program") links $library from $package, which Depends does not name"
     fi
@@ -59,7 +61,7 @@ program=$(readlink -f "$root/usr/bin/tarnvex-card-exporter")
   [ -f "$(dirname "$program")/HAND-M.CUR" ] && [ -f "$(dirname "$program")/x/o.cjs" ] &&
   pass "the window program's link leads to its folder with HAND-M.CUR and x/o.cjs" ||
   fail "the window program's folder"
-if ldd "$program" | grep -q 'not found'; then fail "the window program misses a library"; fi
+if ldd "$program" | grep 'not found' >/dev/null; then fail "the window program misses a library"; fi
 
 appstreamcli validate --no-net --pedantic \
   "$root/usr/share/metainfo/tarnvex-card-exporter.metainfo.xml" >"$work/appstream.log" 2>&1 &&

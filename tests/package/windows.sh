@@ -85,7 +85,7 @@ grep -q 'DisplayName.*Tarnvex Card Exporter' <<<"$entry" &&
 "$pstgen" --generate 30 --seed 5 --out "$drive_c/store.pst" >/dev/null
 mkdir "$drive_c/cards"
 options=()
-if "$wine" "$folder/tarnvex-export.exe" --help </dev/null 2>/dev/null | grep -q -- --no-outlook; then
+if "$wine" "$folder/tarnvex-export.exe" --help </dev/null 2>/dev/null | grep -- --no-outlook >/dev/null; then
   options+=(--no-outlook)
 fi
 output=$("$wine" "$folder/tarnvex-export.exe" --quiet "${options[@]}" --pst 'C:\store.pst' \
