@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 
 #include "platform/failure.h"
@@ -109,30 +111,44 @@ TEST(RoundTrip, EveryKindOfValueAndStructureReadsBackThroughBothReaders) {
   ExpectSameStore(expected, ReadWithLibpst(path), Reader::kLibpst);
 }
 
-// Contacts whose strings are 8-bit strings in code pages, each naming its code page: libpff
-// reads their bytes as written; libpst, which decodes them with the message's code page, gives
-// the text they were written from (but for 932).
-TEST(RoundTrip, EightBitStringsInCodePagesReadBackThroughBothReaders) {
-  TempDir dir;
-  Store utf8 = Store::WithStandardFolders();
-  const std::pair<std::uint32_t, std::vector<std::string>> sources[] = {
-      {932, {"イグザンプル", "コム ドット", "株式会社サンプル"}},
-      {1251, {"Иванов", "Иван", "ООО «Пример»"}},
-      {1250, {"Dvořák", "Antonín", "Škoda Žďár"}},
-      {1252, {"Müller", "Jürgen", "Größe – €uro"}},
-  };
-  for (const auto& [codePage, texts] : sources) {
-    Message& m = utf8.Contacts()->AddMessage("IPM.Contact");
+// One contact per code page (932, 1251, 1250, 1252), its strings in UTF-8 and its code page
+// recorded.
+constexpr std::pair<std::uint32_t, std::array<const char*, 3>> kCodePageContacts[] = {
+    {932, {"イグザンプル", "コム ドット", "株式会社サンプル"}},
+    {1251, {"Иванов", "Иван", "ООО «Пример»"}},
+    {1250, {"Dvořák", "Antonín", "Škoda Žďár"}},
+    {1252, {"Müller", "Jürgen", "Größe – €uro"}},
+};
+
+void AddContactsInCodePages(Store& store) {
+  for (const auto& [codePage, texts] : kCodePageContacts) {
+    Message& m = store.Contacts()->AddMessage("IPM.Contact");
     m.props.SetString("PidTagSurname", texts[0]);
     m.props.SetString("PidTagGivenName", texts[1]);
     m.props.SetString("PidTagCompanyName", texts[2]);
     m.props.Set("PidNameKeywords", Value::MultiString({texts[0], texts[1]}));
     m.props.Set("PidTagMessageCodepage", Value::Int32(static_cast<std::int32_t>(codePage)));
   }
+}
+
+// The store with the contacts of AddContactsInCodePages as 8-bit strings in their code pages.
+Store EncodedInTheirCodePages(const Store& utf8) {
   Store eightBit = utf8;
-  auto it = eightBit.Contacts()->messages.begin();
-  for (const auto& [codePage, texts] : sources)
+  auto it = std::prev(eightBit.Contacts()->messages.end(),
+                      static_cast<std::ptrdiff_t>(std::size(kCodePageContacts)));
+  for (const auto& [codePage, texts] : kCodePageContacts)
     EncodeStrings((it++)->props, codePage);
+  return eightBit;
+}
+
+// Contacts whose strings are 8-bit strings in code pages, each naming its code page: libpff
+// reads their bytes as written; libpst, which decodes them with the message's code page, gives
+// the text they were written from (but for 932).
+TEST(RoundTrip, EightBitStringsInCodePagesReadBackThroughBothReaders) {
+  TempDir dir;
+  Store utf8 = Store::WithStandardFolders();
+  AddContactsInCodePages(utf8);
+  Store eightBit = EncodedInTheirCodePages(utf8);
 
   const std::string path = dir.File("codepages.pst");
   WritePst(eightBit, path);
@@ -150,24 +166,8 @@ TEST(RoundTrip, AnsiStoreWithEightBitStringsReadsBackThroughBothReaders) {
   TempDir dir;
   Store utf8 = Store::WithStandardFolders("ANSI Store");
   utf8.format = StoreFormat::kAnsi;
-  const std::pair<std::uint32_t, std::vector<std::string>> sources[] = {
-      {932, {"イグザンプル", "コム ドット", "株式会社サンプル"}},
-      {1251, {"Иванов", "Иван", "ООО «Пример»"}},
-      {1250, {"Dvořák", "Antonín", "Škoda Žďár"}},
-      {1252, {"Müller", "Jürgen", "Größe – €uro"}},
-  };
-  for (const auto& [codePage, texts] : sources) {
-    Message& m = utf8.Contacts()->AddMessage("IPM.Contact");
-    m.props.SetString("PidTagSurname", texts[0]);
-    m.props.SetString("PidTagGivenName", texts[1]);
-    m.props.SetString("PidTagCompanyName", texts[2]);
-    m.props.Set("PidNameKeywords", Value::MultiString({texts[0], texts[1]}));
-    m.props.Set("PidTagMessageCodepage", Value::Int32(static_cast<std::int32_t>(codePage)));
-  }
-  Store eightBit = utf8;
-  auto it = eightBit.Contacts()->messages.begin();
-  for (const auto& [codePage, texts] : sources)
-    EncodeStrings((it++)->props, codePage);
+  AddContactsInCodePages(utf8);
+  Store eightBit = EncodedInTheirCodePages(utf8);
 
   const std::string path = dir.File("ansi.pst");
   WritePst(utf8, path);  // the writer encodes each contact in the code page it records
