@@ -6,7 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "pst/errors.h"
 
@@ -25,10 +28,21 @@ class ByteSource {
   virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const = 0;
 };
 
+// The CorruptionError (Defect::kTruncated) of a read that found `read` of `size` bytes.
+[[noreturn]] void FailTruncated(const ByteSource& source, const std::string& what,
+                                const Location& where, std::uint64_t offset, std::size_t size,
+                                std::size_t read);
+
 // Reads exactly `size` bytes; data that ends before is a CorruptionError (Defect::kTruncated)
-// saying that `what` ends beyond the end of the file.
+// saying that what `describe()` names ends beyond the end of the file. The description is made
+// only then: reads that succeed, nearly all of them, pay nothing for it.
+template <class Describe>
 void ReadExactly(const ByteSource& source, std::uint64_t offset, void* buffer, std::size_t size,
-                 const std::string& what, const Location& where);
+                 const Describe& describe, const Location& where) {
+  const std::size_t read = source.ReadAt(offset, buffer, size);
+  if (read < size)
+    FailTruncated(source, describe(), where, offset, size, read);
+}
 
 // The data file's bytes held in memory.
 class MemoryByteSource final : public ByteSource {
@@ -43,6 +57,31 @@ class MemoryByteSource final : public ByteSource {
  private:
   std::string name_;
   std::string bytes_;
+};
+
+// Reads another source a window at a time. The reader's many small reads of neighbouring blocks
+// (an item's blocks lie close together) are served from the window, so the file is read once
+// per window instead of once per block. Reads larger than half a window go straight through.
+class BufferedByteSource final : public ByteSource {
+ public:
+  static constexpr std::size_t kDefaultWindow = 256 * 1024;
+
+  explicit BufferedByteSource(std::shared_ptr<const ByteSource> source,
+                              std::size_t window = kDefaultWindow);
+
+  const std::string& Name() const override { return source_->Name(); }
+  std::uint64_t Size() const override { return source_->Size(); }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const override;
+
+ private:
+  bool Holds(std::uint64_t offset, std::size_t size) const;
+
+  std::shared_ptr<const ByteSource> source_;
+  mutable std::mutex mutex_;
+  mutable std::vector<char> window_;
+  mutable std::uint64_t start_ = 0;  // the file offset of window_[0]
+  mutable std::size_t filled_ = 0;   // bytes of window_ read; fewer than its size at the end
+  mutable bool valid_ = false;       // whether window_ holds what was read at start_
 };
 
 }  // namespace tarnvex::pst

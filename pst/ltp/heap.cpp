@@ -30,11 +30,11 @@ std::span<const std::uint8_t> Heap::Allocation(Hid hid) const {
   if (hid == 0)
     return {};
   const std::size_t block = hid >> 16, index = (hid >> 5) & 0x7FF;
-  const std::string reference = "heap reference " + Hex(hid) + " of node " + Hex(node_);
+  auto reference = [&] { return "heap reference " + Hex(hid) + " of node " + Hex(node_); };
   if ((hid & kNidTypeMask) != kNidTypeHid || index == 0)
-    Fail(Defect::kBadHeapReference, "the " + reference + " is no heap reference");
+    Fail(Defect::kBadHeapReference, "the " + reference() + " is no heap reference");
   if (block >= blocks_.size()) {
-    Fail(Defect::kBadHeapReference, "the " + reference + " points past the heap's blocks",
+    Fail(Defect::kBadHeapReference, "the " + reference() + " points past the heap's blocks",
          "a block below " + std::to_string(blocks_.size()), "block " + std::to_string(block));
   }
   const std::string& b = blocks_[block];
@@ -59,7 +59,7 @@ std::span<const std::uint8_t> Heap::Allocation(Hid hid) const {
          std::to_string(cAlloc) + " allocations at offset " + std::to_string(map));
   }
   if (index > cAlloc) {
-    Fail(Defect::kBadHeapReference, "the " + reference + " names no allocation",
+    Fail(Defect::kBadHeapReference, "the " + reference() + " names no allocation",
          "an allocation of " + std::to_string(cAlloc), "allocation " + std::to_string(index));
   }
   const std::uint8_t* offsets = d + map + sizeof(HnPageMapHead);

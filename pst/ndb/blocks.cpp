@@ -19,20 +19,20 @@ const Block* NodeDatabase::FindBlock(Bid bid) const {
 
 std::string NodeDatabase::ReadBlock(Bid bid) const {
   const Bid key = BidKey(bid);
-  const std::string block = "block " + Hex(bid);
+  auto block = [bid] { return "block " + Hex(bid); };
   const Block* it = FindBlock(bid);
   if (!it)
-    Fail(Defect::kMissing, block + " is missing from the block index", Location::OfBlock(bid));
+    Fail(Defect::kMissing, block() + " is missing from the block index", Location::OfBlock(bid));
   const Location where = Location::OfBlock(bid, it->ib);
   const Layout& f = layout();
   const std::size_t cb = it->cb;
   if (cb > f.maxBlockData()) {
-    Fail(Defect::kBadStructure, block + " is larger than any block", where,
+    Fail(Defect::kBadStructure, block() + " is larger than any block", where,
          "at most " + std::to_string(f.maxBlockData()) + " bytes", std::to_string(cb) + " bytes");
   }
   const std::uint64_t span = f.BlockSpan(cb);
   if (it->ib > source_->Size() || span > source_->Size() - it->ib) {
-    Fail(Defect::kOutOfBounds, block + " lies outside the file", where,
+    Fail(Defect::kOutOfBounds, block() + " lies outside the file", where,
          "within " + std::to_string(source_->Size()) + " bytes",
          std::to_string(span) + " bytes at offset " + std::to_string(it->ib));
   }
@@ -41,11 +41,11 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
   auto* bytes = reinterpret_cast<std::uint8_t*>(data.data());
   const auto trailer = f.LoadBlockTrailer(bytes + span - f.blockTrailerSize);
   if (trailer.cb != cb) {
-    Fail(Defect::kMismatch, "the trailer of " + block + " does not match the block index", where,
+    Fail(Defect::kMismatch, "the trailer of " + block() + " does not match the block index", where,
          std::to_string(cb) + " bytes", std::to_string(trailer.cb) + " bytes");
   }
   if (BidKey(trailer.bid) != key) {
-    Fail(Defect::kMismatch, "the trailer of " + block + " does not match the block index", where,
+    Fail(Defect::kMismatch, "the trailer of " + block() + " does not match the block index", where,
          Hex(key), Hex(trailer.bid));
   }
   const std::uint32_t stored = text::Crc32(bytes, cb);
@@ -59,7 +59,8 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
       sound = text::Crc32(bytes, cb) == trailer.dwCRC;
   }
   if (!sound)
-    Fail(Defect::kChecksum, block + " fails its check sum", where, Hex(trailer.dwCRC), Hex(stored));
+    Fail(Defect::kChecksum, block() + " fails its check sum", where, Hex(trailer.dwCRC),
+         Hex(stored));
   return data;
 }
 
@@ -93,19 +94,19 @@ void NodeDatabase::ReadTree(Bid bid, int levelsLeft, std::vector<std::string>& o
     out.push_back(std::move(b));
     return;
   }
-  const std::string block = "data tree block " + Hex(bid);
+  auto block = [bid] { return std::string("data tree block ") + Hex(bid); };
   if (b.size() < sizeof(XBlockHead))
-    Fail(Defect::kBadStructure, block + " is too short", Location::OfBlock(bid));
+    Fail(Defect::kBadStructure, block() + " is too short", Location::OfBlock(bid));
   const auto head = Load<XBlockHead>(b.data());
   if (head.btype != kBtypeDataTree || head.cLevel < 1 || head.cLevel > levelsLeft) {
-    Fail(Defect::kBadStructure, block + " is not a data tree block at its place",
+    Fail(Defect::kBadStructure, block() + " is not a data tree block at its place",
          Location::OfBlock(bid), "type 1 at level 1 to " + std::to_string(levelsLeft),
          "type " + std::to_string(head.btype) + " at level " + std::to_string(head.cLevel));
   }
   const Layout& f = layout();
   if (sizeof(XBlockHead) + std::size_t{head.cEnt} * f.idSize > b.size() ||
       head.lcbTotal > kMaxValueSize) {
-    Fail(Defect::kBadStructure, block + " lists more than it holds", Location::OfBlock(bid),
+    Fail(Defect::kBadStructure, block() + " lists more than it holds", Location::OfBlock(bid),
          std::to_string(head.cEnt) + " entries", std::to_string(b.size()) + " bytes");
   }
   const std::uint64_t before = total;
@@ -114,14 +115,14 @@ void NodeDatabase::ReadTree(Bid bid, int levelsLeft, std::vector<std::string>& o
                                 sizeof(XBlockHead) + i * f.idSize);
     // An XBLOCK lists data blocks, an XXBLOCK lists XBLOCKs.
     if (IsInternal(child) != (head.cLevel == 2)) {
-      Fail(Defect::kBadStructure, block + " lists block " + Hex(child) + " of the wrong kind",
+      Fail(Defect::kBadStructure, block() + " lists block " + Hex(child) + " of the wrong kind",
            Location::OfBlock(bid), head.cLevel == 2 ? "an internal block" : "a data block",
            IsInternal(child) ? "an internal block" : "a data block");
     }
     ReadTree(child, head.cLevel - 1, out, total);
   }
   if (total - before != head.lcbTotal) {
-    Fail(Defect::kMismatch, block + " does not match its data", Location::OfBlock(bid),
+    Fail(Defect::kMismatch, block() + " does not match its data", Location::OfBlock(bid),
          std::to_string(head.lcbTotal) + " bytes", std::to_string(total - before) + " bytes");
   }
 }
@@ -138,23 +139,23 @@ std::vector<Subnode> NodeDatabase::ReadSubnodes(Bid bid) const {
 }
 
 void NodeDatabase::ReadSub(Bid bid, int levelsLeft, std::vector<Subnode>& out) const {
-  const std::string block = "subnode block " + Hex(bid);
+  auto block = [bid] { return std::string("subnode block ") + Hex(bid); };
   if (!IsInternal(bid))
-    Fail(Defect::kBadStructure, block + " is a data block", Location::OfBlock(bid));
+    Fail(Defect::kBadStructure, block() + " is a data block", Location::OfBlock(bid));
   const std::string b = ReadBlock(bid);
   const Layout& f = layout();
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(b.data());
   if (b.size() < f.sBlockHeadSize)
-    Fail(Defect::kBadStructure, block + " is too short", Location::OfBlock(bid));
+    Fail(Defect::kBadStructure, block() + " is too short", Location::OfBlock(bid));
   const auto head = f.LoadSBlockHead(bytes);
   if (head.btype != kBtypeSubnodeTree || head.cLevel > levelsLeft) {
-    Fail(Defect::kBadStructure, block + " is not a subnode block at its place",
+    Fail(Defect::kBadStructure, block() + " is not a subnode block at its place",
          Location::OfBlock(bid), "type 2 at level 0 to " + std::to_string(levelsLeft),
          "type " + std::to_string(head.btype) + " at level " + std::to_string(head.cLevel));
   }
   const std::size_t size = head.cLevel == 0 ? f.slEntrySize : f.siEntrySize;
   if (f.sBlockHeadSize + head.cEnt * size > b.size()) {
-    Fail(Defect::kBadStructure, block + " lists more than it holds", Location::OfBlock(bid),
+    Fail(Defect::kBadStructure, block() + " lists more than it holds", Location::OfBlock(bid),
          std::to_string(head.cEnt) + " entries", std::to_string(b.size()) + " bytes");
   }
   for (std::size_t i = 0; i < head.cEnt; ++i) {

@@ -1,6 +1,7 @@
 #include "pst/ndb/node_database.h"
 
 #include <algorithm>
+#include <deque>
 
 #include "pst/ndb/header.h"
 #include "text/crc.h"
@@ -18,7 +19,11 @@ struct NodeDatabase::PageWalk {
   std::uint8_t ptype;
   std::string what;
   std::uint64_t budget;
-  std::vector<LoadedNode> nodes;
+  // Gathered in deques, which grow without moving what they hold, and then copied once into
+  // arrays of their exact size: growing an array by doubling would need up to three times the
+  // index's size while it moves (a store of a million contacts has millions of entries).
+  std::deque<LoadedNode> nodes;
+  std::deque<Block> blocks;
 };
 
 NodeDatabase::NodeDatabase(std::shared_ptr<const ByteSource> source, const FileHeader& header)
@@ -26,7 +31,8 @@ NodeDatabase::NodeDatabase(std::shared_ptr<const ByteSource> source, const FileH
 
 std::shared_ptr<const NodeDatabase> NodeDatabase::Open(std::shared_ptr<const ByteSource> source) {
   const FileHeader header = ReadHeader(*source);
-  auto db = std::make_shared<NodeDatabase>(std::move(source), header);
+  auto db = std::make_shared<NodeDatabase>(std::make_shared<BufferedByteSource>(std::move(source)),
+                                           header);
   db->LoadIndex(kPtypeNBT, header.brefNbt);
   db->LoadIndex(kPtypeBBT, header.brefBbt);
   return db;
@@ -43,9 +49,12 @@ void NodeDatabase::LoadIndex(std::uint8_t ptype, const Bref& root) {
   PageWalk walk{ptype,
                 ptype == kPtypeNBT ? "the node index" : "the block index",
                 source_->Size() / kPageSize + 1,
+                {},
                 {}};
   LoadPage(walk, root.ib, root.bid, -1);
   if (ptype == kPtypeBBT) {
+    blocks_.assign(walk.blocks.begin(), walk.blocks.end());
+    walk.blocks.clear();
     auto byBid = [](const Block& a, const Block& b) { return a.bid < b.bid; };
     if (!std::is_sorted(blocks_.begin(), blocks_.end(), byBid))
       std::stable_sort(blocks_.begin(), blocks_.end(), byBid);
@@ -87,7 +96,7 @@ void NodeDatabase::LoadIndex(std::uint8_t ptype, const Bref& root) {
 
 void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level) {
   const Location where = Location::OfBlock(bid, ib);
-  const std::string page = walk.what + " page at offset " + std::to_string(ib);
+  auto page = [&] { return walk.what + " page at offset " + std::to_string(ib); };
   if (walk.budget-- == 0)
     Fail(Defect::kLoop, walk.what + " has a loop", where);
   if (ib > source_->Size() || kPageSize > source_->Size() - ib || ib % kBlockAlign != 0) {
@@ -100,18 +109,18 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   ReadExactly(*source_, ib, raw, kPageSize, page, where);
   const auto trailer = f.LoadPageTrailer(raw + f.pageDataSize());
   if (trailer.ptype != walk.ptype || trailer.ptypeRepeat != walk.ptype) {
-    Fail(Defect::kMismatch, page + " is not one of its pages", where,
+    Fail(Defect::kMismatch, page() + " is not one of its pages", where,
          "page type " + Hex(walk.ptype), "page type " + Hex(trailer.ptype));
   }
   if (trailer.bid != bid)
-    Fail(Defect::kMismatch, page + " is not the page named there", where, Hex(bid),
+    Fail(Defect::kMismatch, page() + " is not the page named there", where, Hex(bid),
          Hex(trailer.bid));
   if (const std::uint32_t crc = text::Crc32(raw, f.pageDataSize()); crc != trailer.dwCRC)
-    Fail(Defect::kChecksum, page + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
+    Fail(Defect::kChecksum, page() + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
   const auto tail = f.LoadBtPageTail(raw);
   const int cLevel = tail.cLevel;
   if (cLevel > kMaxBtreeLevels || (level >= 0 && cLevel != level)) {
-    Fail(Defect::kMismatch, page + " is at the wrong level of the tree", where,
+    Fail(Defect::kMismatch, page() + " is at the wrong level of the tree", where,
          level >= 0 ? "level " + std::to_string(level)
                     : "at most level " + std::to_string(kMaxBtreeLevels),
          "level " + std::to_string(cLevel));
@@ -120,7 +129,7 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
                                 : walk.ptype == kPtypeNBT ? f.nbtEntrySize
                                                           : f.bbtEntrySize;
   if (tail.cbEnt < entrySize || std::size_t{tail.cEnt} * tail.cbEnt > f.btEntryBytes) {
-    Fail(Defect::kBadStructure, page + " has entries that do not fit it", where,
+    Fail(Defect::kBadStructure, page() + " has entries that do not fit it", where,
          "entries of at least " + std::to_string(entrySize) + " bytes within " +
              std::to_string(f.btEntryBytes),
          std::to_string(tail.cEnt) + " of " + std::to_string(tail.cbEnt) + " bytes");
@@ -136,7 +145,7 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
           {{static_cast<Nid>(entry.nid), entry.nidParent, entry.bidData, entry.bidSub}, ib});
     } else {
       const auto entry = f.LoadBbtEntry(e);
-      blocks_.push_back({BidKey(entry.bref.bid), entry.bref.ib, entry.cb});
+      walk.blocks.push_back({BidKey(entry.bref.bid), entry.bref.ib, entry.cb});
     }
   }
 }
