@@ -48,24 +48,36 @@ char32_t NextCodePoint(std::string_view text, std::size_t& at) {
   return code;
 }
 
-void AppendUtf8(std::string& out, char32_t code) {
+namespace {
+
+// Writes the code point's UTF-8 bytes (U+FFFD for what no UTF-8 may hold) at `p`, at most four;
+// returns the end of what it wrote.
+char* PutUtf8(char* p, char32_t code) {
   if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
     code = kReplacementCharacter;
   if (code < 0x80) {
-    out += static_cast<char>(code);
+    *p++ = static_cast<char>(code);
   } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
+    *p++ = static_cast<char>(0xC0 | (code >> 6));
+    *p++ = static_cast<char>(0x80 | (code & 0x3F));
   } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
+    *p++ = static_cast<char>(0xE0 | (code >> 12));
+    *p++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (code & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
+    *p++ = static_cast<char>(0xF0 | (code >> 18));
+    *p++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (code & 0x3F));
   }
+  return p;
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t code) {
+  char bytes[4];
+  out.append(bytes, PutUtf8(bytes, code));
 }
 
 bool IsValidUtf8(std::string_view text) {
@@ -99,22 +111,28 @@ namespace {
 // Decodes UTF-16 code units given one at a time by `unit(i)`, i < count, into UTF-8.
 template <typename Unit>
 std::string Utf16UnitsToUtf8(std::size_t count, Unit unit) {
-  std::string out;
-  out.reserve(count);
+  // One unit gives at most three bytes (U+FFFD for a lone surrogate), a pair of them four.
+  std::string out(3 * count, '\0');
+  char* p = out.data();
   for (std::size_t i = 0; i < count; ++i) {
     const char32_t u = unit(i);
     if (u == 0)
       break;
+    if (u < 0x80) {
+      *p++ = static_cast<char>(u);
+      continue;
+    }
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count) {
       const char32_t low = unit(i + 1);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        p = PutUtf8(p, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
         ++i;
         continue;
       }
     }
-    AppendUtf8(out, u);  // a lone surrogate becomes U+FFFD there
+    p = PutUtf8(p, u);  // a lone surrogate becomes U+FFFD there
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 
