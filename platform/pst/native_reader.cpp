@@ -1,5 +1,6 @@
 #include "platform/pst/native_reader.h"
 
+#include <algorithm>
 #include <optional>
 #include <unordered_set>
 #include <vector>
@@ -177,46 +178,15 @@ class NativeItem : public store::Item {
   // is the larger of the two records', and nothing either lists is dropped. A contents table
   // that cannot be read leaves the node index's children, which are checked on their own.
   std::vector<Child> NormalMessages() const override {
+    auto children = NormalMessagesOneByOne();
     std::vector<Child> out;
-    std::unordered_set<Nid> listed;
-    for (const ndb::Node* n : store_->Messages(nid_)) {
-      listed.insert(n->nid);
-      out.push_back({std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true, decoding_,
-                                                  CodePage()),
-                     {}});
-    }
-    std::shared_ptr<const ltp::TableContext> table;
-    try {
-      table = store_->ContentsTable(nid_);
-    } catch (const Error&) {
-      return out;
-    }
-    if (!table)
-      return out;
-    const std::string where = "the Outlook data file \"" + store_->name() + "\": ";
-    const std::string folder = "folder " + Hex(nid_);
-    for (const std::uint32_t row : table->rowIds()) {
-      if (!listed.insert(row).second)
-        continue;
-      std::string failure;
-      if (const ndb::Node* n = store_->FindNode(row)) {
-        failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
-                  ", belongs to " + Hex(n->parent) + " in the node index";
-      } else {
-        failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
-                  ", has no entry in the node index";
-      }
-      out.push_back({nullptr, "An item cannot be read from " + where + failure + "."});
-    }
-    // Rows the row index does not name: the table counts them, so they are items all the same.
-    for (std::size_t i = table->rowIds().size(); i < table->rowCount(); ++i) {
-      out.push_back({nullptr, "An item cannot be read from " + where + "the contents table of " +
-                                  folder + " holds " + std::to_string(table->rowCount()) +
-                                  " rows, but its row index names only " +
-                                  std::to_string(table->rowIds().size()) + " of them."});
-    }
+    out.reserve(children->Count());
+    for (std::size_t i = 0; i < children->Count(); ++i)
+      out.push_back(children->Take(i));
     return out;
   }
+
+  std::unique_ptr<Children> NormalMessagesOneByOne() const override;
 
   std::string MessageClass() const override { return TextOf(kTagMessageClass); }
   int AttachmentCount() const override { return static_cast<int>(Attachments().size()); }
@@ -244,6 +214,52 @@ class NativeItem : public store::Item {
   }
 
  private:
+  // Failure texts for the messages the folder's contents table lists that are not among
+  // `messages` (the node index's children), and for the rows its row index does not name.
+  std::vector<std::string> UnreadableMessages(const std::vector<const ndb::Node*>& messages) const {
+    std::vector<std::string> out;
+    // Sorted numbers rather than a hash set: a folder may hold a million messages.
+    std::vector<Nid> children;
+    children.reserve(messages.size());
+    for (const ndb::Node* n : messages)
+      children.push_back(n->nid);
+    std::sort(children.begin(), children.end());
+    std::unordered_set<Nid> reported;
+    std::shared_ptr<const ltp::TableContext> table;
+    try {
+      table = store_->ContentsTable(nid_);
+    } catch (const Error&) {
+      return out;
+    }
+    if (!table)
+      return out;
+    const std::string where = "the Outlook data file \"" + store_->name() + "\": ";
+    const std::string folder = "folder " + Hex(nid_);
+    for (const std::uint32_t row : table->rowIds()) {
+      if (std::binary_search(children.begin(), children.end(), row) ||
+          !reported.insert(row).second) {
+        continue;
+      }
+      std::string failure;
+      if (const ndb::Node* n = store_->FindNode(row)) {
+        failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
+                  ", belongs to " + Hex(n->parent) + " in the node index";
+      } else {
+        failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
+                  ", has no entry in the node index";
+      }
+      out.push_back("An item cannot be read from " + where + failure + ".");
+    }
+    // Rows the row index does not name: the table counts them, so they are items all the same.
+    for (std::size_t i = table->rowIds().size(); i < table->rowCount(); ++i) {
+      out.push_back("An item cannot be read from " + where + "the contents table of " + folder +
+                    " holds " + std::to_string(table->rowCount()) +
+                    " rows, but its row index names only " +
+                    std::to_string(table->rowIds().size()) + " of them.");
+    }
+    return out;
+  }
+
   const std::shared_ptr<const PropertyContext>& Props() const {
     if (!pc_) {
       pc_ = Translated(
@@ -323,6 +339,45 @@ class NativeItem : public store::Item {
   mutable std::optional<std::vector<std::string>> unreadableFolders_;
   mutable std::optional<std::vector<ndb::Subnode>> attachments_;
 };
+
+// A folder's messages as nodes of the node index, each made an item when it is taken, then the
+// failures of those that cannot be read.
+class NativeChildren : public store::Item::Children {
+ public:
+  NativeChildren(std::shared_ptr<const Store> store,
+                 std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage,
+                 std::vector<const ndb::Node*> messages, std::vector<std::string> unreadable)
+      : store_(std::move(store)),
+        decoding_(std::move(decoding)),
+        codePage_(codePage),
+        messages_(std::move(messages)),
+        unreadable_(std::move(unreadable)) {}
+
+  std::size_t Count() const override { return messages_.size() + unreadable_.size(); }
+
+  store::Item::Child Take(std::size_t index) override {
+    if (index >= messages_.size())
+      return {nullptr, std::move(unreadable_.at(index - messages_.size()))};
+    const ndb::Node* n = messages_[index];
+    return {
+        std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true, decoding_, codePage_),
+        {}};
+  }
+
+ private:
+  std::shared_ptr<const Store> store_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  uint32_t codePage_;
+  std::vector<const ndb::Node*> messages_;
+  std::vector<std::string> unreadable_;
+};
+
+std::unique_ptr<store::Item::Children> NativeItem::NormalMessagesOneByOne() const {
+  std::vector<const ndb::Node*> messages = store_->Messages(nid_);
+  std::vector<std::string> unreadable = UnreadableMessages(messages);
+  return std::make_unique<NativeChildren>(store_, decoding_, CodePage(), std::move(messages),
+                                          std::move(unreadable));
+}
 
 class NativeFile : public store::File {
  public:

@@ -132,31 +132,34 @@ class UnreadableItem : public OutlookItem {
   std::string failure_;
 };
 
-// A folder's normal contents, taken in one pass when the collection is made and handed out one
-// by one; each item is released by its taker.
+// A folder's normal contents, counted in one pass when the collection is made and handed out one
+// by one, each item made when it is handed out and released by its taker.
 class PstItems : public OutlookItems {
  public:
   // `outside`: failure texts of messages that belong to no folder, counted here as items that
   // cannot be read (for the store's top-level folder).
   PstItems(const store::Item& folder, CardSaving saving, std::vector<std::string> outside = {})
-      : children_(folder.NormalMessages()), saving_(saving) {
-    for (std::string& failure : outside)
-      children_.push_back({nullptr, std::move(failure)});
-  }
+      : children_(folder.NormalMessagesOneByOne()), outside_(std::move(outside)), saving_(saving) {}
 
-  int32_t Count() override { return static_cast<int32_t>(children_.size()); }
+  int32_t Count() override { return static_cast<int32_t>(children_->Count() + outside_.size()); }
 
   std::shared_ptr<OutlookItem> Next() override {
-    if (next_ >= children_.size())
-      return nullptr;
-    store::Item::Child child = std::move(children_[next_++]);
-    if (!child.item)
-      return std::make_shared<UnreadableItem>(std::move(child.failure));
-    return std::make_shared<PstItem>(std::move(child.item), saving_);
+    const size_t at = next_++;
+    if (at < children_->Count()) {
+      store::Item::Child child = children_->Take(at);
+      if (!child.item)
+        return std::make_shared<UnreadableItem>(std::move(child.failure));
+      return std::make_shared<PstItem>(std::move(child.item), saving_);
+    }
+    if (at - children_->Count() < outside_.size())
+      return std::make_shared<UnreadableItem>(std::move(outside_[at - children_->Count()]));
+    next_ = at;
+    return nullptr;
   }
 
  private:
-  std::vector<store::Item::Child> children_;
+  std::unique_ptr<store::Item::Children> children_;
+  std::vector<std::string> outside_;
   CardSaving saving_;
   size_t next_ = 0;
 };

@@ -112,4 +112,22 @@ std::shared_ptr<File> OpenFile(const std::string& path,
   return OpenWithFallback(path, why, std::move(decoding));
 }
 
+namespace {
+
+class ChildrenInMemory : public Item::Children {
+ public:
+  explicit ChildrenInMemory(std::vector<Item::Child> children) : children_(std::move(children)) {}
+  std::size_t Count() const override { return children_.size(); }
+  Item::Child Take(std::size_t index) override { return std::move(children_.at(index)); }
+
+ private:
+  std::vector<Item::Child> children_;
+};
+
+}  // namespace
+
+std::unique_ptr<Item::Children> Item::NormalMessagesOneByOne() const {
+  return std::make_unique<ChildrenInMemory>(NormalMessages());
+}
+
 }  // namespace tarnvex::pst::store

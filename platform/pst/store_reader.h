@@ -126,6 +126,16 @@ class Item {
     std::string failure;
   };
   virtual std::vector<Child> NormalMessages() const = 0;
+  // The same children, each made only when it is taken: a folder of a million contacts does not
+  // hold a million items at once. Taken in order, each once.
+  class Children {
+   public:
+    virtual ~Children() = default;
+    virtual std::size_t Count() const = 0;
+    virtual Child Take(std::size_t index) = 0;
+  };
+  // By default, over NormalMessages().
+  virtual std::unique_ptr<Children> NormalMessagesOneByOne() const;
 
   // Message operations.
   virtual std::string MessageClass() const = 0;
