@@ -3,12 +3,12 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "dialogs/step_guard.h"
 #include "export/file_helpers.h"
 #include "export/is_installed.h"
+#include "export/path_key_set.h"
 
 namespace tarnvex {
 namespace {
@@ -38,26 +38,26 @@ class PathsOfRun {
   std::string FreePath(const std::string& folder, const std::string& stem) {
     std::string path = folder + FittedFileName(stem, kExtension, files_);
     std::string key = files_.NameKey(path);
-    if (!taken_.contains(key))
+    if (!taken_.Contains(key))
       return path;
     int& next = nextNumber_.try_emplace(std::move(key), 2).first->second;
     for (;; ++next) {
       const std::string tail = " (" + std::to_string(next) + ")" + std::string(kExtension);
       std::string candidate = folder + FittedFileName(stem, tail, files_);
-      if (!taken_.contains(files_.NameKey(candidate)))
+      if (!taken_.Contains(files_.NameKey(candidate)))
         return candidate;
     }
   }
 
   // A path is taken once a card was to be saved there, whether or not the save succeeded: the
   // next contact does not try a name the file system already refused.
-  void Take(const std::string& path) { taken_.insert(files_.NameKey(path)); }
+  void Take(const std::string& path) { taken_.Insert(files_.NameKey(path)); }
 
   static constexpr std::string_view kExtension = ".vcf";
 
  private:
   FileSystem& files_;
-  std::unordered_set<std::string> taken_;
+  PathKeySet taken_;
   // By the key of a name already taken: the first number that may still be free for it.
   std::unordered_map<std::string, int> nextNumber_;
 };
