@@ -132,6 +132,33 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
+// This process's /proc/self/fd, opened once: naming an open file through it saves walking
+// "/proc/self/fd" for every card. -1 when there is no /proc. A forked child opens its own, since
+// the parent's would name the parent's files.
+int OwnFileDescriptorFolder() {
+  static pid_t pid = 0;
+  static int folder = -1;
+  if (pid != ::getpid()) {
+    if (folder >= 0 && pid != 0)
+      ::close(folder);
+    pid = ::getpid();
+    folder = ::open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+  return folder;
+}
+
+// Gives the open file `fd` the name `path` (linkat through /proc, which needs no privilege where
+// AT_EMPTY_PATH would); errno as linkat(2) sets it.
+bool LinkOpenFile(int fd, const std::string& path) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%d", fd);
+  const int folder = OwnFileDescriptorFolder();
+  if (folder >= 0)
+    return ::linkat(folder, number, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  const std::string self = std::string("/proc/self/fd/") + number;
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 // The data goes into an unnamed file of the folder (O_TMPFILE), which is given its name only
 // once it is complete: for a new card one directory entry is made, no temporary one and no
 // rename. A name already taken (a card or a link to replace) gets the complete file through a
@@ -148,9 +175,7 @@ bool WriteThroughUnnamedFile(const std::string& folder, const std::string& path,
   };
   if (const int error = WriteAll(fd, bytes))
     fail(error);
-  char self[40];
-  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-  if (::linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+  if (LinkOpenFile(fd, path)) {
     if (::close(fd) != 0) {
       const int error = errno;
       ::unlink(path.c_str());
@@ -163,8 +188,7 @@ bool WriteThroughUnnamedFile(const std::string& folder, const std::string& path,
     return false;
   }
   std::string temp = TemporaryName(folder);
-  for (int attempt = 1; ::linkat(AT_FDCWD, self, AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) != 0;
-       ++attempt) {
+  for (int attempt = 1; !LinkOpenFile(fd, temp); ++attempt) {
     if (errno != EEXIST || attempt == 100)
       fail(errno);
     temp = TemporaryName(folder);

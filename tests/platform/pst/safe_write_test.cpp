@@ -1,8 +1,11 @@
 // Writing a card over every kind of target: the complete new bytes in a regular file of the
 // usual mode under the target's name, and nothing else left in the folder.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -74,6 +77,33 @@ TEST(SafeWriteTest, MissingFolderIsAFailureNamingThePath) {
   } catch (const std::exception& e) {
     EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
   }
+}
+
+// A forked child names its own files, not the parent's under the same descriptor number: the
+// parent holds a decoy open at the number the child's card gets.
+TEST(SafeWriteTest, AForkedChildWritesItsOwnCard) {
+  TempFolder tmp;
+  WriteFileReplacing(tmp / "parent.vcf", "the parent's card");
+  std::ofstream(tmp / "decoy.txt") << "the parent's open file";
+  const int decoy = ::open((tmp / "decoy.txt").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(decoy, 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(decoy);  // the child's card takes this number
+    try {
+      WriteFileReplacing(tmp / "child.vcf", "the child's card");
+    } catch (...) {
+      ::_exit(2);
+    }
+    ::_exit(0);
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  ::close(decoy);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadFile(tmp / "child.vcf"), "the child's card");
+  EXPECT_EQ(ReadFile(tmp / "decoy.txt"), "the parent's open file");
 }
 
 }  // namespace
