@@ -57,8 +57,9 @@ print(f"Measured {datetime.datetime.utcnow():%Y-%m-%d %H:%M} UTC by `bench/run.s
 print("Stores written by `tarnvex-bench-pst` (one contact in ten with a photo, none at a million;")
 print("one in twenty-five with a 10 KB note; `:equal`: nine in ten share one of five file-as")
 print("texts). The programs take turns, each run into a fresh empty folder that is removed")
-print("outside the timing; `disk` is the machine's ext4, `tmpfs` is /dev/shm. Figures are")
-print("medians, with the range of all runs in brackets.")
+print("outside the timing (on the disk after the size's last round, and the next run waits until")
+print("ext4 no longer passes over the freed inodes); `disk` is the machine's ext4, `tmpfs` is")
+print("/dev/shm. Figures are medians, with the range of all runs in brackets.")
 print()
 print("| contacts | fs | runs | tarnvex-export wall | user | sys | peak | readpst -S -cv wall "
       "| user | peak | floor wall | ours / readpst | ours / floor | us per contact |")

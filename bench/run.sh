@@ -9,7 +9,14 @@
 #   Stores of 1,000,000 contacts are written without photos (the writer stays under 2 GB).
 # Environment: BENCH_BUILD (default build-bench), BENCH_DISK (a folder on the disk, default
 # /var/tmp/tarnvex-bench), BENCH_TMPFS (a folder on a tmpfs, default /dev/shm/tarnvex-bench),
-# BENCH_RUNS (rounds per size, default 5; 3 for a million), BENCH_FS ("disk tmpfs" by default).
+# BENCH_RUNS (rounds per size, default 5; 3 for a million), BENCH_FS ("disk tmpfs" by default),
+# BENCH_SETTLE (seconds to wait after removing cards from the disk, default 40).
+#
+# On the disk the output folders of a size are removed only after its last round, and the next
+# timed run waits BENCH_SETTLE seconds: ext4 passes over inodes freed in the last 35 s or so
+# (vm.dirty_expire_centisecs plus 5 s) when it makes a file, and a run that started right after
+# 100,000 cards were removed took up to twelve times as long as the same run without. On the
+# tmpfs folders are removed after each run (they take memory), which costs nothing there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,6 +24,7 @@ build=${BENCH_BUILD:-$root/build-bench}
 disk=${BENCH_DISK:-/var/tmp/tarnvex-bench}
 tmpfs=${BENCH_TMPFS:-/dev/shm/tarnvex-bench}
 filesystems=(${BENCH_FS:-disk tmpfs})
+settle=${BENCH_SETTLE:-40}
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(1000 10000 100000 1000000 1000:equal 100000:equal)
 
@@ -52,8 +60,23 @@ run() {
     find "$out" -name '*.vcf' -printf '%s\n' >"$disk/sizes-$case.txt"
   fi
   [ -n "${5:-}" ] || echo "$case $fs $program $WALL $USER $SYS $PEAK" >>"$results"
-  rm -rf "$out"
+  if [ "$fs" = tmpfs ]; then
+    rm -rf "$out"
+  else
+    kept+=("$out")
+  fi
 }
+
+# Removes the disk's output folders kept so far and waits until ext4 no longer passes over the
+# inodes they freed.
+remove_kept() {
+  [ ${#kept[@]} -gt 0 ] || return 0
+  rm -rf "${kept[@]}"
+  kept=()
+  sync
+  sleep "$settle"
+}
+kept=()
 
 for case in "${cases[@]}"; do
   n=${case%%:*}
@@ -67,11 +90,13 @@ for case in "${cases[@]}"; do
     # The programs take turns (ours, readpst, floor, ours, ...): whatever the machine's
     # neighbours or the file system's state do to one round falls on all three alike.
     run ours "$fs" "$case" "$pst" warm-up  # not counted; the floor needs the cards' sizes
+    remove_kept
     for ((r = 1; r <= rounds; r++)); do
       for program in ours readpst floor; do
         run "$program" "$fs" "$case" "$pst"
       done
     done
+    remove_kept
     echo "$case on $fs done" >&2
   done
 done
