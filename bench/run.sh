@@ -6,9 +6,8 @@
 # Usage: bench/run.sh [SIZE[:equal]...]
 #   default: 1000 10000 100000 1000000 1000:equal 100000:equal
 #   SIZE:equal is a store where nine contacts in ten share a few file-as texts.
-#   Stores of 1,000,000 contacts are written without photos (the writer stays under 2 GB).
-# Environment: BENCH_BUILD (default build-bench), BENCH_DISK (a folder on the disk, default
-# /var/tmp/tarnvex-bench), BENCH_TMPFS (a folder on a tmpfs, default /dev/shm/tarnvex-bench),
+#   Stores of 1,000,000 contacts are written without photos (a file of about 2.2 GB).
+# Environment: BENCH_BUILD, BENCH_DISK and BENCH_TMPFS (bench/settings.sh),
 # BENCH_RUNS (rounds per size, default 5; 3 for a million), BENCH_FS ("disk tmpfs" by default),
 # BENCH_SETTLE (seconds to wait after removing cards from the disk, default 40).
 #
@@ -19,19 +18,14 @@
 # tmpfs folders are removed after each run (they take memory), which costs nothing there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
-build=${BENCH_BUILD:-$root/build-bench}
-disk=${BENCH_DISK:-/var/tmp/tarnvex-bench}
-tmpfs=${BENCH_TMPFS:-/dev/shm/tarnvex-bench}
+source bench/settings.sh
 filesystems=(${BENCH_FS:-disk tmpfs})
 settle=${BENCH_SETTLE:-40}
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(1000 10000 100000 1000000 1000:equal 100000:equal)
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNVEX_GUI=OFF -DTARNVEX_TESTS=OFF >/dev/null
-cmake --build "$build" --target tarnvex-export tarnvex-bench-pst tarnvex-bench-floor -j2 >/dev/null
+build_bench_programs
 results="$disk/results.txt"
-mkdir -p "$disk" "$tmpfs"
 : >"$results"
 
 # measure: runs the command; sets WALL, USER, SYS (s) and PEAK (KiB).

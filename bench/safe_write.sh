@@ -5,19 +5,14 @@
 # bench/RESULTS.md ("## What writing a card safely costs"), replacing the one there.
 #
 # Usage: bench/safe_write.sh [CONTACTS] [ROUNDS]   (default 100000 and 5)
-# Environment: BENCH_BUILD, BENCH_DISK, BENCH_TMPFS as for bench/run.sh.
+# Environment: BENCH_BUILD, BENCH_DISK and BENCH_TMPFS (bench/settings.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
-build=${BENCH_BUILD:-$root/build-bench}
-disk=${BENCH_DISK:-/var/tmp/tarnvex-bench}
-tmpfs=${BENCH_TMPFS:-/dev/shm/tarnvex-bench}
+source bench/settings.sh
 contacts=${1:-100000}
 rounds=${2:-5}
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNVEX_GUI=OFF -DTARNVEX_TESTS=OFF >/dev/null
-cmake --build "$build" --target tarnvex-export tarnvex-bench-pst tarnvex-bench-floor -j2 >/dev/null
-mkdir -p "$disk" "$tmpfs"
+build_bench_programs
 pst="$disk/store-$contacts.pst"
 [ -f "$pst" ] || "$build/bin/tarnvex-bench-pst" "$pst" "$contacts" >/dev/null
 sizes="$disk/sizes-safe-write.txt"
