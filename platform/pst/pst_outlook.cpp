@@ -144,16 +144,15 @@ class PstItems : public OutlookItems {
   int32_t Count() override { return static_cast<int32_t>(children_->Count() + outside_.size()); }
 
   std::shared_ptr<OutlookItem> Next() override {
-    const size_t at = next_++;
-    if (at < children_->Count()) {
-      store::Item::Child child = children_->Take(at);
+    const size_t inFolder = children_->Count();
+    if (next_ < inFolder) {
+      store::Item::Child child = children_->Take(next_++);
       if (!child.item)
         return std::make_shared<UnreadableItem>(std::move(child.failure));
       return std::make_shared<PstItem>(std::move(child.item), saving_);
     }
-    if (at - children_->Count() < outside_.size())
-      return std::make_shared<UnreadableItem>(std::move(outside_[at - children_->Count()]));
-    next_ = at;
+    if (next_ - inFolder < outside_.size())
+      return std::make_shared<UnreadableItem>(std::move(outside_[next_++ - inFolder]));
     return nullptr;
   }
 
