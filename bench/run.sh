@@ -28,17 +28,6 @@ build_bench_programs
 results="$disk/results.txt"
 : >"$results"
 
-# measure: runs the command; sets WALL, USER, SYS (s) and PEAK (KiB).
-measure() {
-  local log="$disk/time.log" start end
-  sync  # the cards of the run before are still being written back: that would slow this one
-  start=$(date +%s%N)
-  /usr/bin/time -f '%U %S %M' -o "$log" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-  end=$(date +%s%N)
-  WALL=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", (b - a) / 1e9 }')
-  read -r USER SYS PEAK <"$log"
-}
-
 # run PROGRAM FS CASE STORE [warm-up]: one timed run into a fresh empty folder, removed outside the timing.
 run() {
   local program=$1 fs=$2 case=$3 pst=$4 base out

@@ -21,17 +21,12 @@ raw="$disk/safe-write.txt"
 
 # run NAME COMMAND...: one timed run into a fresh folder of the tmpfs ("OUT" in the command).
 run() {
-  local name=$1 out start end
+  local name=$1 out
   shift
   out=$(mktemp -d "$tmpfs/out-$name-XXXXXX")
-  local command=("${@//OUT/$out}")
-  sync
-  start=$(date +%s%N)
-  /usr/bin/time -f '%U %S' -o "$disk/time.log" "${command[@]}" >/dev/null 2>&1 ||
-    { echo "failed: ${command[*]}" >&2; exit 1; }
-  end=$(date +%s%N)
+  measure "${@//OUT/$out}"
   [ -f "$sizes" ] || find "$out" -name '*.vcf' -printf '%s\n' >"$sizes"
-  echo "$name $(( (end - start) / 1000000 )) $(cat "$disk/time.log")" >>"$raw"
+  echo "$name $WALL $USER $SYS" >>"$raw"
   rm -rf "$out"
 }
 
@@ -49,7 +44,7 @@ raw, contacts, rounds = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 runs = {}
 for line in open(raw):
     name, wall, user, system = line.split()
-    runs.setdefault(name, []).append((int(wall) / 1000, float(user), float(system)))
+    runs.setdefault(name, []).append((float(wall), float(user), float(system)))
 floor = statistics.median(w for w, _, _ in runs["floor"])
 print("## What writing a card safely costs")
 print()

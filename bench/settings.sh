@@ -13,3 +13,14 @@ build_bench_programs() {
   cmake --build "$build" --target tarnvex-export tarnvex-bench-pst tarnvex-bench-floor -j2 >/dev/null
   mkdir -p "$disk" "$tmpfs"
 }
+
+# measure COMMAND...: runs the command; sets WALL, USER, SYS (s) and PEAK (KiB).
+measure() {
+  local log="$disk/time.log" start end
+  sync  # the cards of the run before are still being written back: that would slow this one
+  start=$(date +%s%N)
+  /usr/bin/time -f '%U %S %M' -o "$log" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  end=$(date +%s%N)
+  WALL=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", (b - a) / 1e9 }')
+  read -r USER SYS PEAK <"$log"
+}
