@@ -32,6 +32,7 @@ constexpr std::string_view kUsage =
     "                           that the file does not name one for (default: the profile's\n"
     "                           Codepage key, else 1252)\n"
     "                           (these three with the own reader; Outlook writes 2.1 itself)\n"
+    "  --include-deleted        export the contacts in Deleted Items too\n"
     "  --quiet                  show no progress bar\n"
     "  --no-outlook             read the PST file (or the profile's default store) with the\n"
     "                           program's own reader instead of Outlook, for a PST without\n"
@@ -49,6 +50,7 @@ struct Options {
   bool version = false;
   bool quiet = false;
   bool defaultContacts = false;
+  bool includeDeleted = false;
   std::optional<std::string> pstFile;
   std::optional<std::string> outFolder;
   std::optional<std::string> defaultStore;
@@ -157,6 +159,8 @@ Options Parse(const std::vector<std::string>& args) {
         options.defaultContacts = true;
       } else if (name == "--quiet") {
         options.quiet = true;
+      } else if (name == "--include-deleted") {
+        options.includeDeleted = true;
       } else if (name == "--no-outlook") {
         options.outlook.noOutlook = true;
       } else if (name == "--help" || name == "-h") {
@@ -213,18 +217,30 @@ int Export(const Options& options, Environment& environment, std::ostream& out, 
   ConsoleProgress progress(err);
   ConsoleMessageBoxes boxes(out, err, showProgress ? &progress : nullptr);
   NoSleep noPauses;
-  const ExportServices services{
-      *outlook, environment.Files(),         boxes,
-      noPauses, std::string(product::kName), showProgress ? &progress : nullptr};
+  const ExportServices services{*outlook,
+                                environment.Files(),
+                                boxes,
+                                noPauses,
+                                std::string(product::kName),
+                                showProgress ? &progress : nullptr,
+                                options.includeDeleted};
 
   const ExportSummary summary = PushButton3_Click(view, services);
 
-  if (summary.closingMessage != kMsgDone)
+  const bool done = summary.closingMessage == kMsgDone;
+  if (done) {
+    out << summary.cardsWritten << (summary.cardsWritten == 1 ? " card" : " cards") << " written, "
+        << summary.itemsPassedOver << (summary.itemsPassedOver == 1 ? " item" : " items")
+        << " passed over, " << summary.failures
+        << (summary.failures == 1 ? " failure" : " failures") << "\n";
+  }
+  if (const int deleted = summary.contactsInDeletedItems; deleted > 0) {
+    out << deleted << (deleted == 1 ? " contact" : " contacts") << " in Deleted Items "
+        << (deleted == 1 ? "was" : "were") << " not exported; --include-deleted exports "
+        << (deleted == 1 ? "it" : "them") << " too\n";
+  }
+  if (!done)
     return kExitNotExported;
-  out << summary.cardsWritten << (summary.cardsWritten == 1 ? " card" : " cards") << " written, "
-      << summary.itemsPassedOver << (summary.itemsPassedOver == 1 ? " item" : " items")
-      << " passed over, " << summary.failures << (summary.failures == 1 ? " failure" : " failures")
-      << "\n";
   return summary.failures == 0 ? kExitDone : kExitDoneWithFailures;
 }
 

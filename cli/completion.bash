@@ -32,7 +32,7 @@ _tarnvex_export() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--pst --default-contacts --out --vcard-version --pst-password
-      --codepage --quiet --set-default-store --help --version' -- "$cur"))
+      --codepage --include-deleted --quiet --set-default-store --help --version' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
   fi
 } &&

@@ -136,7 +136,6 @@ class ExportRun {
       return Closing{128, kMsgPstNotFound};
     }
     TakePstFolder();
-    pstSource_ = true;
     return std::nullopt;
   }
 
@@ -144,56 +143,83 @@ class ExportRun {
   // is attached for this run, and its own store is taken, not merely the last one opened.
   void TakePstFolder() {
     const std::string path = view_.Text2();
+    std::shared_ptr<OutlookStore> openStore;
     std::shared_ptr<OutlookFolder> openRoot;
     bool attached = false;
     guard_.Run(130, [&] {
-      openRoot = RootOfStoreFor(path);
-      if (!openRoot) {
+      openStore = StoreFor(path);
+      if (openStore) {
+        openRoot = openStore->GetRootFolder();
+      } else {
         Use(namespace_).AddStore(path);
         attached = true;
       }
     });
-    if (openRoot)
+    if (openRoot) {
+      store_ = openStore;
       folder_ = openRoot;
+    }
     if (!attached)
       return;
     Pause(132);
     guard_.Run(134, [&] {
-      std::shared_ptr<OutlookFolder> root = RootOfStoreFor(path);
-      if (!root) {
+      std::shared_ptr<OutlookStore> store = StoreFor(path);
+      if (!store) {
         throw Failure("The PST file \"" + path +
                       "\" was attached, but Outlook lists no store for it.");
       }
+      std::shared_ptr<OutlookFolder> root = store->GetRootFolder();
+      store_ = store;
       folder_ = root;
       attachedRoot_ = root;
     });
   }
 
-  std::shared_ptr<OutlookFolder> RootOfStoreFor(const std::string& path) {
+  std::shared_ptr<OutlookStore> StoreFor(const std::string& path) {
     for (const std::shared_ptr<OutlookStore>& store : Use(namespace_).Stores()) {
       if (services_.files.SameFile(store->FilePath(), path))
-        return store->GetRootFolder();
+        return store;
     }
     return nullptr;
   }
 
-  // The source folder's items; for a PST also those of every contacts folder below its
-  // top-level folder, depth first in stored order. Hidden folders are left out.
+  // The source folder and every visible folder below it, depth first in stored order: a
+  // contacts folder brings all its items (distribution lists are passed over), any other folder
+  // its contact items alone. The store's Deleted Items folder and what lies below it are only
+  // counted, unless the run is asked to export them too.
   void CountItems() {
-    guard_.Run(136, [&] {
-      std::shared_ptr<OutlookItems> items = Use(folder_).Items();
-      const int32_t count = items->Count();
-      sources_.push_back(items);
-      count_ = count;
-    });
-    if (pstSource_ && !sources_.empty())
-      AddContactSubfolders(*folder_, 0);
+    if (!guard_.Run(136, [&] { AddItemsOf(Use(folder_)); }))
+      return;
+    if (store_ && !services_.includeDeletedItems) {
+      guard_.Run(136, [&] {
+        if (std::shared_ptr<OutlookFolder> deleted =
+                store_->GetDefaultFolder(kOlFolderDeletedItems))
+          deletedItemsId_ = deleted->EntryID();
+      });
+    }
+    WalkSubfolders(*folder_, 0, &ExportRun::AddItemsOf);
   }
 
-  // `depth`: how far the parent lies below the top-level folder. Outlook's folders are never
-  // nested that deep; a store whose folders form a loop would be walked for ever, so the walk
-  // stops there and says so once for the folder whose subfolders it leaves out.
-  void AddContactSubfolders(OutlookFolder& parent, int depth) {
+  void AddItemsOf(OutlookFolder& folder) {
+    std::shared_ptr<OutlookItems> items =
+        IsContactsFolderClass(folder.ContainerClass()) ? folder.Items() : folder.ContactItems();
+    const int32_t count = items->Count();
+    sources_.push_back(items);
+    count_ += count;
+  }
+
+  void CountDeletedContactsOf(OutlookFolder& folder) {
+    summary_.contactsInDeletedItems += folder.ContactItems()->Count();
+  }
+
+  using FolderVisit = void (ExportRun::*)(OutlookFolder&);
+
+  // Visits the visible subfolders of `parent`, and theirs, the Deleted Items folder and those
+  // below it with CountDeletedContactsOf. `depth`: how far the parent lies below the source
+  // folder. Outlook's folders are never nested that deep; a store whose folders form a loop
+  // would be walked for ever, so the walk stops there and says so once for the folder whose
+  // subfolders it leaves out.
+  void WalkSubfolders(OutlookFolder& parent, int depth, FolderVisit visit) {
     if (depth >= kMaxFolderDepth) {
       guard_.Run(136, [&] {
         if (parent.Folders()->Count() > 0) {
@@ -212,22 +238,18 @@ class ExportRun {
     guard_.Run(136, [&] { total = subfolders->Count(); });
     for (int32_t i = 1; i <= total; ++i) {
       std::shared_ptr<OutlookFolder> subfolder;
-      bool visit = false;
+      FolderVisit subfolderVisit = visit;
       guard_.Run(136, [&] {
         std::shared_ptr<OutlookFolder> candidate = subfolders->Item(i);
         if (Use(candidate).Hidden())
           return;
-        if (IsContactsFolderClass(candidate->ContainerClass())) {
-          std::shared_ptr<OutlookItems> items = candidate->Items();
-          const int32_t count = items->Count();
-          sources_.push_back(items);
-          count_ += count;
-        }
+        if (!deletedItemsId_.empty() && candidate->EntryID() == deletedItemsId_)
+          subfolderVisit = &ExportRun::CountDeletedContactsOf;
         subfolder = candidate;
-        visit = true;
+        (this->*subfolderVisit)(*candidate);
       });
-      if (visit)
-        AddContactSubfolders(*subfolder, depth + 1);
+      if (subfolder)
+        WalkSubfolders(*subfolder, depth + 1, subfolderVisit);
     }
   }
 
@@ -274,13 +296,13 @@ class ExportRun {
     std::shared_ptr<OutlookItem> contact;
     guard_.Run(154, [&] { contact = item; });
     std::string path;
-    // Without its file-as text a contact has no path of its own: it is reported, never saved
-    // under the path of the contact before it.
+    // Without a name of its own a contact has no path: it is reported, never saved under the
+    // path of the contact before it.
     const bool named = guard_.Run(156, [&] {
       const char separator = services_.files.PathSeparator();
       // The stem holds no separator, so collapsing the folder part alone gives the same path.
       path = paths_.FreePath(CollapseBackslashes(view_.Text3() + separator, separator),
-                             CardStem(Use(contact).FileAs(), services_.files));
+                             CardStem(Use(contact), services_.files));
     });
     if (!named)
       return false;
@@ -316,10 +338,13 @@ class ExportRun {
   StepGuard guard_;
   std::shared_ptr<OutlookApplication> application_;
   std::shared_ptr<OutlookNamespace> namespace_;
+  // The PST source's store, and the folder the run exports.
+  std::shared_ptr<OutlookStore> store_;
   std::shared_ptr<OutlookFolder> folder_;
+  // The entry id of the store's Deleted Items folder while its contacts are left out.
+  std::string deletedItemsId_;
   std::vector<std::shared_ptr<OutlookItems>> sources_;
   int32_t count_ = 0;
-  bool pstSource_ = false;
   // The top-level folder of the store this run attached, while it is attached.
   std::shared_ptr<OutlookFolder> attachedRoot_;
   PathsOfRun paths_;

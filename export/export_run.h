@@ -21,6 +21,9 @@ struct ExportServices {
   // Caption of the run's plain messages.
   std::string appTitle;
   ExportProgress* progress = nullptr;
+  // The PST source's Deleted Items folder, and the folders below it, are exported too; without
+  // this their contacts are only counted.
+  bool includeDeletedItems = false;
 };
 
 struct ExportSummary {
@@ -33,6 +36,9 @@ struct ExportSummary {
   // reported one) and each report outside the items' steps. For every folder exported, cards
   // written + items passed over + failed items is the number of items it holds.
   int failures = 0;
+  // Contacts that lie in the Deleted Items folder of the PST source, or below it, and were not
+  // exported.
+  int contactsInDeletedItems = 0;
 };
 
 inline constexpr std::string_view kMsgOutlookMissing =

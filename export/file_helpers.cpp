@@ -19,12 +19,85 @@ std::string SafeFileName(std::string_view text) {
   return name;
 }
 
-std::string CardStem(std::string_view fileAs, const FileSystem& files) {
-  std::string stem = SafeFileName(fileAs);
-  if (!files.HidesDotNames())
-    return stem;
-  stem.erase(0, stem.find_first_not_of('.'));
-  return stem.empty() ? std::string(kNoNameStem) : stem;
+namespace {
+
+char AsciiUpper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+bool EqualsUpper(std::string_view text, std::string_view upper) {
+  if (text.size() != upper.size())
+    return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (AsciiUpper(text[i]) != upper[i])
+      return false;
+  }
+  return true;
+}
+
+// The length of the device name the text starts with, blanks after it ignored up to the first
+// dot or the end; 0 when it starts with none.
+std::size_t DevicePartLength(std::string_view name) {
+  std::string_view base = name.substr(0, name.find('.'));
+  base = base.substr(0, base.find_last_not_of(' ') + 1);
+  for (std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (EqualsUpper(base, device))
+      return base.size();
+  }
+  if (base.size() < 4 ||
+      !(EqualsUpper(base.substr(0, 3), "COM") || EqualsUpper(base.substr(0, 3), "LPT"))) {
+    return 0;
+  }
+  const std::string_view number = base.substr(3);
+  const bool digit = number.size() == 1 && number[0] >= '0' && number[0] <= '9';
+  // U+00B9, U+00B2 and U+00B3 in UTF-8.
+  const bool superscript = number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
+  return digit || superscript ? base.size() : 0;
+}
+
+// "Surname, Given name", or whichever of the two the contact has.
+std::string SurnameThenGivenName(OutlookItem& contact) {
+  std::string surname = contact.LastName();
+  const std::string given = contact.FirstName();
+  if (surname.empty() || given.empty())
+    return surname + given;
+  return surname + ", " + given;
+}
+
+}  // namespace
+
+bool IsDeviceName(std::string_view name) {
+  return DevicePartLength(name) > 0;
+}
+
+std::string AvoidingDeviceNames(std::string name) {
+  if (const std::size_t device = DevicePartLength(name))
+    name.insert(device, 1, '_');
+  return name;
+}
+
+std::string NameStem(std::string_view text, const FileSystem& files) {
+  std::string stem = SafeFileName(text);
+  if (files.HidesDotNames())
+    stem.erase(0, stem.find_first_not_of('.'));
+  return AvoidingDeviceNames(std::move(stem));
+}
+
+std::string CardStem(OutlookItem& contact, const FileSystem& files) {
+  using Source = std::string (*)(OutlookItem&);
+  static constexpr Source kSources[] = {
+      [](OutlookItem& c) { return c.FileAs(); },
+      [](OutlookItem& c) { return c.FullName(); },
+      SurnameThenGivenName,
+      [](OutlookItem& c) { return c.CompanyName(); },
+      [](OutlookItem& c) { return c.Email1Address(); },
+  };
+  for (Source source : kSources) {
+    std::string stem = NameStem(source(contact), files);
+    if (!stem.empty())
+      return stem;
+  }
+  return files.HidesDotNames() ? std::string(kNoNameStem) : std::string();
 }
 
 std::string FittedFileName(std::string_view stem, std::string_view tail, const FileSystem& files) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/outlook.h"
 #include "platform/shell.h"
 
 namespace tarnvex {
@@ -20,9 +21,27 @@ std::string SafeFileName(std::string_view text);
 // may be empty but its extension.
 inline constexpr std::string_view kNoNameStem = "(no name)";
 
-// The stem of a card's file name: SafeFileName of the file-as text; where the file system hides
-// names starting with ".", without leading dots, and kNoNameStem when nothing is left.
-std::string CardStem(std::string_view fileAs, const FileSystem& files);
+// True when Windows takes the name for a device: CON, PRN, AUX, NUL, COM0 to COM9, LPT0 to
+// LPT9, and COM and LPT with a superscript digit 1, 2 or 3, in any letter case, alone or before
+// a dot ("CON.backup"), blanks before the dot or the end counting for nothing.
+bool IsDeviceName(std::string_view name);
+
+// The name, with "_" after its device part when it is a device name ("CON" gives "CON_",
+// "nul.backup" gives "nul_.backup"), so that Windows can keep a file under it. Every platform
+// names cards so, and folders of cards stay portable.
+std::string AvoidingDeviceNames(std::string name);
+
+// The stem a text gives a card's file name: SafeFileName, without leading dots where the file
+// system hides names starting with ".", and clear of device names. Empty text when nothing is
+// left.
+std::string NameStem(std::string_view text, const FileSystem& files);
+
+// The stem of a card's file name: NameStem of the file-as text; when that is empty, of the first
+// of the display name, "Surname, Given name", the company and the first e-mail address that
+// gives one, each read only when the ones before gave none; else kNoNameStem where names
+// starting with "." are hidden, and empty text where they are not. Throws what the contact's
+// calls throw.
+std::string CardStem(OutlookItem& contact, const FileSystem& files);
 
 // stem + tail (" (2).vcf", ".vcf"), with the stem cut at a character boundary where the whole
 // would be longer than the file system's longest name.

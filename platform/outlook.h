@@ -16,23 +16,33 @@
 
 namespace tarnvex {
 
-inline constexpr int32_t kOlFolderContacts = 10;  // GetDefaultFolder: the Contacts folder
-inline constexpr int32_t kOlVCard = 6;            // SaveAs: vCard format
+inline constexpr int32_t kOlFolderDeletedItems = 3;  // GetDefaultFolder: Deleted Items
+inline constexpr int32_t kOlFolderContacts = 10;     // GetDefaultFolder: the Contacts folder
+inline constexpr int32_t kOlVCard = 6;               // SaveAs: vCard format
 
-// True for the container class of a folder that holds contacts: "IPF.Contact", or a custom
-// form's "IPF.Contact.*" (MS-OXOCNTC). Letter case is ignored in the ASCII range, as Outlook
-// compares message and container classes. Used by the export run and by every Outlook behind
-// this interface, so both find the same folders.
-inline bool IsContactsFolderClass(std::string_view containerClass) {
-  constexpr std::string_view kContacts = "IPF.Contact";
-  if (containerClass.size() < kContacts.size())
+// True for `name` itself or `name` followed by "." and a custom form's suffix, the letter case
+// ignored in the ASCII range, as Outlook compares message and container classes.
+inline bool IsClassOrSubclass(std::string_view cls, std::string_view name) {
+  if (cls.size() < name.size())
     return false;
   const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  for (std::size_t i = 0; i < kContacts.size(); ++i) {
-    if (lower(containerClass[i]) != lower(kContacts[i]))
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (lower(cls[i]) != lower(name[i]))
       return false;
   }
-  return containerClass.size() == kContacts.size() || containerClass[kContacts.size()] == '.';
+  return cls.size() == name.size() || cls[name.size()] == '.';
+}
+
+// True for the container class of a folder that holds contacts: "IPF.Contact", or a custom
+// form's "IPF.Contact.*" (MS-OXOCNTC). Used by the export run and by every Outlook behind this
+// interface, so both find the same folders.
+inline bool IsContactsFolderClass(std::string_view containerClass) {
+  return IsClassOrSubclass(containerClass, "IPF.Contact");
+}
+
+// True for the message class of a contact item: "IPM.Contact" or "IPM.Contact.*" (MS-OXOCNTC).
+inline bool IsContactMessageClass(std::string_view messageClass) {
+  return IsClassOrSubclass(messageClass, "IPM.Contact");
 }
 
 class OutlookItem {
@@ -43,6 +53,14 @@ class OutlookItem {
   virtual bool IsContact() = 0;
   // The contact's file-as text; empty text when it has none.
   virtual std::string FileAs() = 0;
+  // What a card is named after when the file-as text gives no name, read only then; each is
+  // empty text when the contact has none. Email1Address is the SMTP form of an Exchange
+  // address, empty text when the contact keeps none.
+  virtual std::string FullName() = 0;
+  virtual std::string LastName() = 0;
+  virtual std::string FirstName() = 0;
+  virtual std::string CompanyName() = 0;
+  virtual std::string Email1Address() = 0;
   // Writes the item at the path in the given format; an existing file there is replaced.
   virtual void SaveAs(const std::string& path, int32_t type) = 0;
 };
@@ -76,8 +94,14 @@ class OutlookFolder {
   // The folder's container class, such as "IPF.Contact"; empty text when it has none.
   virtual std::string ContainerClass() = 0;
   virtual bool Hidden() = 0;
+  // Names the folder within its store; equal for two handles on one folder (Outlook: EntryID).
+  virtual std::string EntryID() = 0;
   // The folder's normal (not associated) contents.
   virtual std::shared_ptr<OutlookItems> Items() = 0;
+  // The folder's contact items alone (IsContactMessageClass), in stored order, found without
+  // opening the other items one by one (Outlook: Items.Restrict on the message class). An item
+  // whose class cannot be read is among them, so that it is reported rather than dropped.
+  virtual std::shared_ptr<OutlookItems> ContactItems() = 0;
   // The folder's subfolders, in stored order.
   virtual std::shared_ptr<OutlookFolders> Folders() = 0;
 };
@@ -89,6 +113,9 @@ class OutlookStore {
   virtual std::string FilePath() = 0;
   // The store's top-level folder, the one Outlook shows under the store's name.
   virtual std::shared_ptr<OutlookFolder> GetRootFolder() = 0;
+  // The store's default folder of the given kind (3: Deleted Items); null when the store has
+  // none, or the Outlook cannot tell.
+  virtual std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t kind) = 0;
 };
 
 class OutlookNamespace {

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <iterator>
 
+#include "text/case.h"
+
 namespace tarnvex::vcard {
 namespace {
 
@@ -223,6 +225,17 @@ const ContactProperty* FindByCanonicalName(std::string_view canonicalName) {
       return &r;
   }
   return nullptr;
+}
+
+std::string SmtpForm(std::string_view address, std::string_view type,
+                     std::string_view originalName) {
+  if (!text::EqualsIgnoringAsciiCase(type, "EX"))
+    return std::string(address);
+  if (originalName.find('@') != std::string_view::npos &&
+      originalName.find(' ') == std::string_view::npos) {
+    return std::string(originalName);
+  }
+  return {};
 }
 
 std::string* TextField(Contact& c, ContactField field) {

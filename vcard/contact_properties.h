@@ -152,6 +152,12 @@ enum class ContactField : uint8_t {
 // The text member of Contact a text field fills; null for the other fields.
 std::string* TextField(Contact& contact, ContactField field);
 
+// The SMTP form of an e-mail slot: the address itself, unless its type is "EX" (an Exchange
+// X.500 name that no mail program can use); then the original display name where that is an
+// address, else empty text.
+std::string SmtpForm(std::string_view address, std::string_view type,
+                     std::string_view originalName);
+
 constexpr bool IsPhone(ContactField f) {
   return f >= ContactField::kPhonePrimary && f <= ContactField::kPhoneTty;
 }

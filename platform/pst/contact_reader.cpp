@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "text/case.h"
 #include "vcard/contact_properties.h"
 
 namespace tarnvex::pst {
@@ -73,16 +72,8 @@ struct EmailSlot {
   std::string original;
 };
 
-// An Exchange ("EX") address is an X.500 name that no mail program can use; its SMTP form, when
-// the item has one, is the original display name.
 std::string SmtpForm(const EmailSlot& slot) {
-  if (!text::EqualsIgnoringAsciiCase(slot.type, "EX"))
-    return slot.address;
-  if (slot.original.find('@') != std::string::npos &&
-      slot.original.find(' ') == std::string::npos) {
-    return slot.original;
-  }
-  return {};
+  return vcard::SmtpForm(slot.address, slot.type, slot.original);
 }
 
 }  // namespace
@@ -95,6 +86,38 @@ std::string ReadFileAs(const store::Item& message) {
       fileAs = e.Text();
   });
   return fileAs;
+}
+
+Contact ReadNames(const store::Item& message) {
+  Contact c;
+  EmailSlot email;
+  message.ForEachEntry([&](const store::Entry& e) {
+    const ContactProperty* row = MappedRow(e);
+    if (!row)
+      return;
+    switch (row->field) {
+      case ContactField::kFileAs:
+      case ContactField::kDisplayName:
+      case ContactField::kGivenName:
+      case ContactField::kSurname:
+      case ContactField::kCompany:
+        *vcard::TextField(c, row->field) = e.Text();
+        break;
+      case ContactField::kEmail1Address:
+        email.address = e.Text();
+        break;
+      case ContactField::kEmail1AddressType:
+        email.type = e.Text();
+        break;
+      case ContactField::kEmail1OriginalName:
+        email.original = e.Text();
+        break;
+      default:
+        break;
+    }
+  });
+  c.emails[0] = SmtpForm(email);
+  return c;
 }
 
 Contact ReadContact(const store::Item& message) {

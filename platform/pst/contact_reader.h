@@ -21,4 +21,8 @@ Contact ReadContact(const store::Item& message);
 // The file-as text (PidLidFileUnder) alone; empty text when the item has none.
 std::string ReadFileAs(const store::Item& message);
 
+// The texts a card is named after, in one pass: the file-as text, display name, given name,
+// surname, company and the first e-mail address (its SMTP form); the other fields stay empty.
+Contact ReadNames(const store::Item& message);
+
 }  // namespace tarnvex::pst

@@ -10,6 +10,7 @@
 #include "pst/file_source.h"
 #include "pst/format.h"
 #include "pst/messaging/store.h"
+#include "text/utf.h"
 
 namespace tarnvex::pst::native {
 namespace {
@@ -345,15 +346,29 @@ class NativeItem : public store::Item {
 class NativeChildren : public store::Item::Children {
  public:
   NativeChildren(std::shared_ptr<const Store> store,
-                 std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage,
+                 std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage, Nid folder,
                  std::vector<const ndb::Node*> messages, std::vector<std::string> unreadable)
       : store_(std::move(store)),
+        folder_(folder),
         decoding_(std::move(decoding)),
         codePage_(codePage),
         messages_(std::move(messages)),
         unreadable_(std::move(unreadable)) {}
 
   std::size_t Count() const override { return messages_.size() + unreadable_.size(); }
+
+  std::optional<std::string> ListedClass(std::size_t index) override {
+    if (index >= messages_.size())
+      return std::nullopt;
+    if (!listed_)
+      listed_ = ListedClasses();
+    const Nid nid = messages_[index]->nid;
+    const auto at = std::lower_bound(listed_->begin(), listed_->end(), nid,
+                                     [](const auto& entry, Nid n) { return entry.first < n; });
+    if (at == listed_->end() || at->first != nid)
+      return std::nullopt;
+    return at->second;
+  }
 
   store::Item::Child Take(std::size_t index) override {
     if (index >= messages_.size())
@@ -366,16 +381,48 @@ class NativeChildren : public store::Item::Children {
 
  private:
   std::shared_ptr<const Store> store_;
+  Nid folder_;
   std::shared_ptr<const store::TextDecoding> decoding_;
   uint32_t codePage_;
+  // The message classes of the folder's contents table by message, sorted; none when the table
+  // cannot be read, and then each message's own class is asked for.
+  std::vector<std::pair<Nid, std::string>> ListedClasses() const {
+    std::vector<std::pair<Nid, std::string>> out;
+    if (messages_.empty())
+      return out;
+    try {
+      const auto table = store_->ContentsTable(folder_);
+      if (!table)
+        return out;
+      const auto& rows = table->rowIds();
+      const auto unicode = table->ColumnValues(kTagMessageClass << 16 | ltp::kTypeUnicode);
+      const auto ansi = table->ColumnValues(kTagMessageClass << 16 | ltp::kTypeString8);
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (unicode[i]) {
+          const auto* bytes = reinterpret_cast<const std::uint8_t*>(unicode[i]->data());
+          out.emplace_back(rows[i], text::Utf16LeToUtf8(bytes, unicode[i]->size()));
+        } else if (ansi[i]) {
+          // A class is ASCII: the code page does not matter.
+          out.emplace_back(rows[i], decoding_->Decode(*ansi[i], codePage_));
+        }
+      }
+    } catch (const Error&) {
+      return {};
+    }
+    std::sort(out.begin(), out.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    return out;
+  }
+
   std::vector<const ndb::Node*> messages_;
   std::vector<std::string> unreadable_;
+  std::optional<std::vector<std::pair<Nid, std::string>>> listed_;
 };
 
 std::unique_ptr<store::Item::Children> NativeItem::NormalMessagesOneByOne() const {
   std::vector<const ndb::Node*> messages = store_->Messages(nid_);
   std::vector<std::string> unreadable = UnreadableMessages(messages);
-  return std::make_unique<NativeChildren>(store_, decoding_, CodePage(), std::move(messages),
+  return std::make_unique<NativeChildren>(store_, decoding_, CodePage(), nid_, std::move(messages),
                                           std::move(unreadable));
 }
 

@@ -1,6 +1,7 @@
 #include "platform/pst/pst_outlook.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace {
 constexpr uint32_t kTagContainerClass = 0x3613;
 constexpr uint32_t kTagAttributeHidden = 0x10F4;
 constexpr uint32_t kTagIpmSubtreeEntryId = 0x35E0;
+constexpr uint32_t kTagIpmWastebasketEntryId = 0x35E3;
 constexpr uint32_t kTagIpmContactEntryId = 0x36D1;
 constexpr uint32_t kTagPstPassword = 0x67FF;
 
@@ -30,12 +32,6 @@ bool StartsWithNoCase(const std::string& s, std::string_view prefix) {
       return false;
   }
   return true;
-}
-
-// MS-OXOCNTC: a contact's message class is "IPM.Contact" or a custom form's "IPM.Contact.*".
-bool IsContactClass(const std::string& cls) {
-  return (cls.size() == 11 && StartsWithNoCase(cls, "IPM.Contact")) ||
-         StartsWithNoCase(cls, "IPM.Contact.");
 }
 
 // The NID an entry id (MS-OXCDATA section 2.2.4.1, as a PST keeps it: 4 flag bytes, the 16-byte
@@ -95,10 +91,15 @@ class PstItem : public OutlookItem {
   bool IsContact() override {
     if (!cls_)
       cls_ = message_->MessageClass();
-    return IsContactClass(*cls_);
+    return IsContactMessageClass(*cls_);
   }
 
   std::string FileAs() override { return ReadFileAs(*message_); }
+  std::string FullName() override { return Names().displayName; }
+  std::string LastName() override { return Names().surname; }
+  std::string FirstName() override { return Names().givenName; }
+  std::string CompanyName() override { return Names().company; }
+  std::string Email1Address() override { return Names().emails[0]; }
 
   void SaveAs(const std::string& path, int32_t type) override {
     if (type != kOlVCard) {
@@ -114,9 +115,16 @@ class PstItem : public OutlookItem {
   }
 
  private:
+  const Contact& Names() {
+    if (!names_)
+      names_ = ReadNames(*message_);
+    return *names_;
+  }
+
   std::unique_ptr<store::Item> message_;
   CardSaving saving_;
   std::optional<std::string> cls_;
+  std::optional<Contact> names_;
 };
 
 // An item the folder's records list but that cannot be read: it is handed out at its place like
@@ -126,27 +134,41 @@ class UnreadableItem : public OutlookItem {
   explicit UnreadableItem(std::string failure) : failure_(std::move(failure)) {}
   bool IsContact() override { throw Failure(failure_); }
   std::string FileAs() override { throw Failure(failure_); }
+  std::string FullName() override { throw Failure(failure_); }
+  std::string LastName() override { throw Failure(failure_); }
+  std::string FirstName() override { throw Failure(failure_); }
+  std::string CompanyName() override { throw Failure(failure_); }
+  std::string Email1Address() override { throw Failure(failure_); }
   void SaveAs(const std::string&, int32_t) override { throw Failure(failure_); }
 
  private:
   std::string failure_;
 };
 
+// Which of a folder's items a collection hands out.
+enum class Pick { kAll, kContacts };
+
 // A folder's normal contents, counted in one pass when the collection is made and handed out one
-// by one, each item made when it is handed out and released by its taker.
+// by one, each item made when it is handed out and released by its taker. Of the contacts alone,
+// those the contents table lists with a contact's class, and those whose class only the message
+// itself can tell (the message is then opened once, here).
 class PstItems : public OutlookItems {
  public:
   // `outside`: failure texts of messages that belong to no folder, counted here as items that
   // cannot be read (for the store's top-level folder).
-  PstItems(const store::Item& folder, CardSaving saving, std::vector<std::string> outside = {})
-      : children_(folder.NormalMessagesOneByOne()), outside_(std::move(outside)), saving_(saving) {}
+  PstItems(const store::Item& folder, CardSaving saving, Pick pick,
+           std::vector<std::string> outside = {})
+      : children_(folder.NormalMessagesOneByOne()), outside_(std::move(outside)), saving_(saving) {
+    if (pick == Pick::kContacts)
+      PickContacts();
+  }
 
-  int32_t Count() override { return static_cast<int32_t>(children_->Count() + outside_.size()); }
+  int32_t Count() override { return static_cast<int32_t>(InFolder() + outside_.size()); }
 
   std::shared_ptr<OutlookItem> Next() override {
-    const size_t inFolder = children_->Count();
+    const size_t inFolder = InFolder();
     if (next_ < inFolder) {
-      store::Item::Child child = children_->Take(next_++);
+      store::Item::Child child = TakeNext();
       if (!child.item)
         return std::make_shared<UnreadableItem>(std::move(child.failure));
       return std::make_shared<PstItem>(std::move(child.item), saving_);
@@ -157,9 +179,50 @@ class PstItems : public OutlookItems {
   }
 
  private:
+  // A child picked, and what was taken of it to tell its class.
+  struct Picked {
+    size_t index;
+    std::optional<store::Item::Child> taken;
+  };
+
+  void PickContacts() {
+    picked_.emplace();
+    const size_t n = children_->Count();
+    for (size_t i = 0; i < n; ++i) {
+      if (std::optional<std::string> listed = children_->ListedClass(i)) {
+        if (IsContactMessageClass(*listed))
+          picked_->push_back({i, std::nullopt});
+        continue;
+      }
+      store::Item::Child child = children_->Take(i);
+      if (child.item) {
+        try {
+          if (!IsContactMessageClass(child.item->MessageClass()))
+            continue;
+        } catch (const Failure& failure) {
+          child = {nullptr, failure.what()};
+        }
+      }
+      picked_->push_back({i, std::move(child)});
+    }
+  }
+
+  size_t InFolder() const { return picked_ ? picked_->size() : children_->Count(); }
+
+  store::Item::Child TakeNext() {
+    const size_t at = next_++;
+    if (!picked_)
+      return children_->Take(at);
+    Picked& picked = (*picked_)[at];
+    if (picked.taken)
+      return std::move(*picked.taken);
+    return children_->Take(picked.index);
+  }
+
   std::unique_ptr<store::Item::Children> children_;
   std::vector<std::string> outside_;
   CardSaving saving_;
+  std::optional<std::vector<Picked>> picked_;
   size_t next_ = 0;
 };
 
@@ -209,14 +272,16 @@ class PstFolder : public OutlookFolder {
     return e && e->Boolean();
   }
 
+  std::string EntryID() override {
+    char id[16];
+    std::snprintf(id, sizeof id, "%08X", static_cast<unsigned>(folder_->Identifier()));
+    return id;
+  }
+
   // The top-level folder of a store also holds, as items that cannot be read, the store's
   // messages that belong to no folder.
-  std::shared_ptr<OutlookItems> Items() override {
-    std::shared_ptr<StoreState> store = storeOfRoot();
-    return std::make_shared<PstItems>(
-        *folder_, saving_,
-        store ? store->file->MessagesOutsideFolders() : std::vector<std::string>());
-  }
+  std::shared_ptr<OutlookItems> Items() override { return ItemsPicked(Pick::kAll); }
+  std::shared_ptr<OutlookItems> ContactItems() override { return ItemsPicked(Pick::kContacts); }
 
   // A subfolder that cannot be read fails when it is taken (Item), not the whole collection:
   // the others are still there.
@@ -241,6 +306,13 @@ class PstFolder : public OutlookFolder {
   const std::shared_ptr<store::Item>& item() const { return folder_; }
 
  private:
+  std::shared_ptr<OutlookItems> ItemsPicked(Pick pick) {
+    std::shared_ptr<StoreState> store = storeOfRoot();
+    return std::make_shared<PstItems>(
+        *folder_, saving_, pick,
+        store ? store->file->MessagesOutsideFolders() : std::vector<std::string>());
+  }
+
   std::shared_ptr<store::Item> folder_;
   CardSaving saving_;
   std::weak_ptr<StoreState> store_;
@@ -303,6 +375,51 @@ std::shared_ptr<store::Item> FirstContactsFolder(const std::shared_ptr<store::It
   return nullptr;
 }
 
+// The folder a message-store entry id names, or null.
+std::shared_ptr<store::Item> FolderNamedBy(const std::shared_ptr<store::File>& file,
+                                           const store::Item& holder, uint32_t tag) {
+  if (auto nid = EntryIdOf(holder, tag)) {
+    if (auto item = file->ItemByIdentifier(*nid); item && item->IsFolder())
+      return item;
+  }
+  return nullptr;
+}
+
+// The store's Contacts folder (10) as Outlook finds it: the contact folder entry id on the
+// message store, the root folder or the Inbox, else the first contacts folder of the tree; its
+// Deleted Items folder (3): the wastebasket entry id of the message store. Null when it has none.
+std::shared_ptr<OutlookFolder> DefaultFolderOf(const StoreState& state, int32_t kind,
+                                               CardSaving saving) {
+  const auto& file = state.file;
+  const auto made = [&](std::shared_ptr<store::Item> folder) -> std::shared_ptr<OutlookFolder> {
+    return folder ? std::make_shared<PstFolder>(std::move(folder), saving) : nullptr;
+  };
+  std::shared_ptr<store::Item> messageStore = file->MessageStore();
+  if (kind == kOlFolderDeletedItems)
+    return messageStore ? made(FolderNamedBy(file, *messageStore, kTagIpmWastebasketEntryId))
+                        : nullptr;
+  if (kind != kOlFolderContacts)
+    return nullptr;
+  std::vector<std::shared_ptr<store::Item>> holders;
+  if (messageStore)
+    holders.push_back(std::move(messageStore));
+  holders.push_back(file->RootFolder());
+  auto top = std::static_pointer_cast<PstFolder>(state.root)->item();
+  const int n = top->SubFolderCount();
+  for (int i = 0; i < n; ++i) {
+    std::shared_ptr<store::Item> sub = top->SubFolder(i);
+    if (sub->FolderName() == "Inbox") {
+      holders.push_back(sub);
+      break;
+    }
+  }
+  for (const auto& holder : holders) {
+    if (auto folder = FolderNamedBy(file, *holder, kTagIpmContactEntryId))
+      return made(std::move(folder));
+  }
+  return made(FirstContactsFolder(top, 0));
+}
+
 // The default store as the profile names it, or why the profile could not be read.
 struct DefaultStore {
   std::optional<std::string> path;
@@ -343,36 +460,10 @@ class PstNamespace : public OutlookNamespace {
           "with: tarnvex-export --set-default-store FILE");
     }
     OpenDefault(/*quiet=*/false);
-    const StoreState& state = *stores_.front();
-    const auto& file = state.file;
-
-    // The contact folder entry id, as Outlook finds it: on the message store, the root folder or
-    // the Inbox.
-    std::vector<std::shared_ptr<store::Item>> holders;
-    if (auto store = file->MessageStore())
-      holders.push_back(std::move(store));
-    holders.push_back(file->RootFolder());
-    auto top = std::static_pointer_cast<PstFolder>(state.root)->item();
-    const int n = top->SubFolderCount();
-    for (int i = 0; i < n; ++i) {
-      std::shared_ptr<store::Item> sub = top->SubFolder(i);
-      if (sub->FolderName() == "Inbox") {
-        holders.push_back(sub);
-        break;
-      }
-    }
-    for (const auto& holder : holders) {
-      if (auto nid = EntryIdOf(*holder, kTagIpmContactEntryId)) {
-        if (auto item = file->ItemByIdentifier(*nid); item && item->IsFolder()) {
-          return std::make_shared<PstFolder>(std::shared_ptr<store::Item>(std::move(item)),
-                                             Saving());
-        }
-      }
-    }
-    if (auto found = FirstContactsFolder(top, 0)) {
-      return std::make_shared<PstFolder>(found, Saving());
-    }
-    throw Failure("The Outlook data file \"" + state.path + "\" has no Contacts folder.");
+    if (auto folder = DefaultFolderOf(*stores_.front(), kind, Saving()))
+      return folder;
+    throw Failure("The Outlook data file \"" + stores_.front()->path +
+                  "\" has no Contacts folder.");
   }
 
   void AddStore(const std::string& path) override {
@@ -439,19 +530,24 @@ class PstNamespace : public OutlookNamespace {
 
 class PstStore : public OutlookStore {
  public:
-  explicit PstStore(std::shared_ptr<StoreState> state) : state_(std::move(state)) {}
+  PstStore(std::shared_ptr<StoreState> state, CardSaving saving)
+      : state_(std::move(state)), saving_(saving) {}
   std::string FilePath() override { return state_->path; }
   std::shared_ptr<OutlookFolder> GetRootFolder() override { return state_->root; }
+  std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t kind) override {
+    return DefaultFolderOf(*state_, kind, saving_);
+  }
 
  private:
   std::shared_ptr<StoreState> state_;
+  CardSaving saving_;
 };
 
 std::vector<std::shared_ptr<OutlookStore>> PstNamespace::Stores() {
   OpenDefault(/*quiet=*/true);
   std::vector<std::shared_ptr<OutlookStore>> out;
   for (const auto& s : stores_)
-    out.push_back(std::make_shared<PstStore>(s));
+    out.push_back(std::make_shared<PstStore>(s, Saving()));
   return out;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -133,6 +134,10 @@ class Item {
     virtual ~Children() = default;
     virtual std::size_t Count() const = 0;
     virtual Child Take(std::size_t index) = 0;
+    // The message class the folder's contents table lists for the child, found without opening
+    // the child; empty when the reader knows none for it. The class of the message itself
+    // decides what it is: the two differ only in a damaged file.
+    virtual std::optional<std::string> ListedClass(std::size_t) { return std::nullopt; }
   };
   // By default, over NormalMessages().
   virtual std::unique_ptr<Children> NormalMessagesOneByOne() const;

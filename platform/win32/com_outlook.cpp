@@ -14,6 +14,8 @@
 
 #include "platform/failure.h"
 #include "platform/win32/win32_api.h"
+#include "text/case.h"
+#include "vcard/contact_properties.h"
 
 namespace tarnvex {
 namespace {
@@ -30,6 +32,14 @@ constexpr int32_t kOlContactItem = 2;  // OlItemType: the items a contacts folde
 constexpr HRESULT kMapiNotFound = static_cast<HRESULT>(0x8004010F);
 // PR_ATTR_HIDDEN (0x10F4000B) as PropertyAccessor names it.
 constexpr const char* kHiddenProperty = "http://schemas.microsoft.com/mapi/proptag/0x10F4000B";
+// PidLidEmail1OriginalDisplayName (PSETID_Address, LID 0x8084, PT_UNICODE): for an Exchange
+// address, the SMTP form Outlook keeps beside it.
+constexpr const char* kEmail1OriginalNameProperty =
+    "http://schemas.microsoft.com/mapi/id/{00062004-0000-0000-C000-000000000046}/8084001F";
+// Items.Restrict: the contact items of a folder, found by Outlook from its contents table. The
+// prefix match takes custom forms ("IPM.Contact.Custom"); each item found is still tested.
+constexpr const char* kContactItemsFilter =
+    "@SQL=\"http://schemas.microsoft.com/mapi/proptag/0x001A001F\" LIKE 'IPM.Contact%'";
 
 // A failed call, with the HRESULT behind it for the callers that tell some apart.
 class ComFailure : public Failure {
@@ -309,6 +319,34 @@ Object Child(Object& parent, Variant value, const char* member, std::string obje
   return Object(ToObject(value, member), parent.session(), std::move(objectClass));
 }
 
+std::string TextOf(Object& object, const char* member) {
+  Variant text = object.Get(member);
+  return ToText(text, member);
+}
+
+// A MAPI property through the object's PropertyAccessor (Outlook 2007 and later): null when
+// the object has no such property, or the Outlook no property accessor.
+std::optional<Variant> PropertyOf(Object& object, const char* property) {
+  std::optional<Object> accessor;
+  try {
+    accessor =
+        Child(object, object.Get("PropertyAccessor"), "PropertyAccessor", "PropertyAccessor");
+  } catch (const ComFailure& failure) {
+    if (failure.code() == DISP_E_UNKNOWNNAME)
+      return std::nullopt;
+    throw;
+  }
+  std::vector<Variant> args;
+  args.push_back(Variant::Text(property));
+  try {
+    return accessor->Get("GetProperty", args);
+  } catch (const ComFailure& failure) {
+    if (failure.code() == kMapiNotFound)
+      return std::nullopt;
+    throw;
+  }
+}
+
 class ComItem : public OutlookItem {
  public:
   explicit ComItem(Object object) : object_(std::move(object)) {}
@@ -334,9 +372,23 @@ class ComItem : public OutlookItem {
     return true;
   }
 
-  std::string FileAs() override {
-    Variant text = object_.Get("FileAs");
-    return ToText(text, "FileAs");
+  std::string FileAs() override { return TextOf(object_, "FileAs"); }
+  std::string FullName() override { return TextOf(object_, "FullName"); }
+  std::string LastName() override { return TextOf(object_, "LastName"); }
+  std::string FirstName() override { return TextOf(object_, "FirstName"); }
+  std::string CompanyName() override { return TextOf(object_, "CompanyName"); }
+
+  // Email1Address of an Exchange address is its X.500 name; the SMTP form is the original
+  // display name Outlook keeps beside it.
+  std::string Email1Address() override {
+    const std::string address = TextOf(object_, "Email1Address");
+    const std::string type = TextOf(object_, "Email1AddressType");
+    std::string original;
+    if (text::EqualsIgnoringAsciiCase(type, "EX")) {
+      if (std::optional<Variant> value = PropertyOf(object_, kEmail1OriginalNameProperty))
+        original = ToText(*value, "PidLidEmail1OriginalDisplayName");
+    }
+    return vcard::SmtpForm(address, type, original);
   }
 
   void SaveAs(const std::string& path, int32_t type) override {
@@ -416,29 +468,22 @@ class ComFolder : public OutlookFolder {
   // PR_ATTR_HIDDEN through the folder's property accessor; a folder without it is not hidden,
   // and so is every folder of an Outlook older than 2007, which has no property accessor.
   bool Hidden() override {
-    std::optional<Object> accessor;
-    try {
-      accessor =
-          Child(object_, object_.Get("PropertyAccessor"), "PropertyAccessor", "PropertyAccessor");
-    } catch (const ComFailure& failure) {
-      if (failure.code() == DISP_E_UNKNOWNNAME)
-        return false;
-      throw;
-    }
-    std::vector<Variant> args;
-    args.push_back(Variant::Text(kHiddenProperty));
-    try {
-      Variant hidden = accessor->Get("GetProperty", args);
-      return ToBool(hidden, "PR_ATTR_HIDDEN");
-    } catch (const ComFailure& failure) {
-      if (failure.code() == kMapiNotFound)
-        return false;
-      throw;
-    }
+    std::optional<Variant> hidden = PropertyOf(object_, kHiddenProperty);
+    return hidden && ToBool(*hidden, "PR_ATTR_HIDDEN");
   }
 
+  std::string EntryID() override { return TextOf(object_, "EntryID"); }
+
   std::shared_ptr<OutlookItems> Items() override {
-    return std::make_shared<ComItems>(Child(object_, object_.Get("Items"), "Items", "Items"));
+    return std::make_shared<ComItems>(ItemsObject());
+  }
+
+  std::shared_ptr<OutlookItems> ContactItems() override {
+    Object items = ItemsObject();
+    std::vector<Variant> args;
+    args.push_back(Variant::Text(kContactItemsFilter));
+    return std::make_shared<ComItems>(
+        Child(items, items.Get("Restrict", args), "Restrict", "Items"));
   }
 
   std::shared_ptr<OutlookFolders> Folders() override {
@@ -447,6 +492,8 @@ class ComFolder : public OutlookFolder {
   }
 
  private:
+  Object ItemsObject() { return Child(object_, object_.Get("Items"), "Items", "Items"); }
+
   Object object_;
 };
 
@@ -471,6 +518,17 @@ class ComStore : public OutlookStore {
     return std::make_shared<ComFolder>(
         Child(object_, object_.Get("GetRootFolder"), "GetRootFolder", "Folder"));
   }
+  // Store.GetDefaultFolder came with Outlook 2010; an older Outlook cannot tell.
+  std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t kind) override {
+    try {
+      return std::make_shared<ComFolder>(
+          Child(object_, object_.Get("GetDefaultFolder", {kind}), "GetDefaultFolder", "Folder"));
+    } catch (const ComFailure& failure) {
+      if (failure.code() == DISP_E_UNKNOWNNAME || failure.code() == kMapiNotFound)
+        return nullptr;
+      throw;
+    }
+  }
 
  private:
   Object object_;
@@ -484,6 +542,7 @@ class TopFolderStore : public OutlookStore {
       : root_(std::move(root)), path_(std::move(path)) {}
   std::string FilePath() override { return path_; }
   std::shared_ptr<OutlookFolder> GetRootFolder() override { return root_; }
+  std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t) override { return nullptr; }
 
  private:
   std::shared_ptr<OutlookFolder> root_;

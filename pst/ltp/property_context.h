@@ -21,7 +21,9 @@ inline constexpr std::uint16_t kTypeInt64 = 0x0014;
 inline constexpr std::uint16_t kTypeString8 = 0x001E;
 inline constexpr std::uint16_t kTypeUnicode = 0x001F;
 inline constexpr std::uint16_t kTypeSystime = 0x0040;
+inline constexpr std::uint16_t kTypeGuid = 0x0048;
 inline constexpr std::uint16_t kTypeBinary = 0x0102;
+inline constexpr std::uint16_t kTypeMultiple = 0x1000;  // the flag of multi-valued types
 
 class PropertyContext {
  public:

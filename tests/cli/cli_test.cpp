@@ -62,12 +62,21 @@ class CliTest : public ::testing::Test {
     environment.files.folders = {"/out"};
     environment.files.files = {"/in.pst"};
     fakes::FakeFolderSpec root{"Top"};
-    root.items = {fakes::Contact("Anna"), fakes::DistList("Team"), fakes::Contact("Boris")};
-    environment.outlook.pstFiles["/in.pst"] = {"/in.pst", root};
+    fakes::FakeFolderSpec contacts{"Contacts", "IPF.Contact"};
+    contacts.items = {fakes::Contact("Anna"), fakes::DistList("Team"), fakes::Contact("Boris")};
+    fakes::FakeFolderSpec deleted{"Deleted Items", "IPF.Note"};
+    root.subfolders = {contacts, deleted};
+    environment.outlook.pstFiles["/in.pst"] = {"/in.pst", root, 1};
     outlook = &environment.outlook;
   }
 
   int Run(std::vector<std::string> args) { return cli::Run(args, out, err, environment); }
+  fakes::FakeFolderSpec& Contacts() {
+    return environment.outlook.pstFiles["/in.pst"].root.subfolders[0];
+  }
+  fakes::FakeFolderSpec& DeletedItems() {
+    return environment.outlook.pstFiles["/in.pst"].root.subfolders[1];
+  }
 
   FakeEnvironment environment;
   fakes::FakeOutlook* outlook;
@@ -118,13 +127,34 @@ TEST_F(CliTest, CleanExportPrintsDoneAndSummaryAndExitsZero) {
 }
 
 TEST_F(CliTest, ReportsGoToStandardErrorInFullAndExitOne) {
-  environment.outlook.pstFiles["/in.pst"].root.items[0].failSaveAs = true;
+  Contacts().items[0].failSaveAs = true;
   EXPECT_EQ(Run({"--pst=/in.pst", "--out=/out"}), 1);
   EXPECT_EQ(err.str(),
             "Cannot save /out/Anna.vcf\n"
             "in Brismolt2021/08/31.Form1.PushButton3_Click at line 158\n\n"
             "Please email screenshot of this message to support@tarnvex.example\n");
   EXPECT_EQ(out.str(), "Done.\n1 card written, 1 item passed over, 1 failure\n");
+}
+
+TEST_F(CliTest, ContactsInDeletedItemsAreCountedAfterTheSummaryOrExportedWhenAsked) {
+  DeletedItems().items = {fakes::Contact("Gone"), fakes::DistList("Old"), fakes::Contact("Lost")};
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out"}), 0);
+  EXPECT_EQ(out.str(),
+            "Done.\n2 cards written, 1 item passed over, 0 failures\n"
+            "2 contacts in Deleted Items were not exported; --include-deleted exports them too\n");
+  out.str("");
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out", "--include-deleted"}), 0);
+  EXPECT_EQ(out.str(), "Done.\n4 cards written, 1 item passed over, 0 failures\n");
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out", "--include-deleted=no"}), 2);
+}
+
+TEST_F(CliTest, AStoreWithContactsOnlyInDeletedItemsSaysWhereTheyAre) {
+  Contacts().items.clear();
+  DeletedItems().items = {fakes::Contact("Gone")};
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out"}), 3);
+  EXPECT_EQ(out.str(),
+            "No contacts found.\n"
+            "1 contact in Deleted Items was not exported; --include-deleted exports it too\n");
 }
 
 TEST_F(CliTest, OtherClosingMessagesExitThree) {

@@ -55,10 +55,8 @@ inline const std::map<std::string, std::string>& WindowsNames() {
   static const std::map<std::string, std::string> names = {
       // ".hidden start": a leading "." hides nothing on Windows and stays.
       {"hidden start.vcf", ".hidden start.vcf"},
-      // File-as texts that leave no name ("", "/\:*", none): nothing before the extension.
+      // A contact with nothing to name its card after: nothing before the extension.
       {"(no name).vcf", ".vcf"},
-      {"(no name) (2).vcf", " (2).vcf"},
-      {"(no name) (3).vcf", " (3).vcf"},
       // 120 CJK characters: 360 bytes, cut to 251 on Linux; 120 UTF-16 units fit whole. Wine
       // keeps the file in the build machine's file system, whose names hold 255 bytes of UTF-8,
       // and cuts the name the program gives it there (85 characters, extension and all).

@@ -17,6 +17,7 @@ namespace {
 using fakes::Contact;
 using fakes::DistList;
 using fakes::FakeFolderSpec;
+using fakes::FakeStoreSpec;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -80,9 +81,10 @@ TEST_F(ExportRunTest, DefaultContactsAreSavedAsCardsNamedByFileAs) {
 
   const ExportSummary summary = RunExport();
 
-  EXPECT_THAT(outlook.calls,
-              ElementsAre("CreateApplication", "CreateApplication", "GetNamespace MAPI",
-                          "SaveAs /out/Smith, Anna.vcf 6", "SaveAs /out/O'Brien Sean.vcf 6"));
+  EXPECT_THAT(
+      outlook.calls,
+      ElementsAre("CreateApplication", "CreateApplication", "GetNamespace MAPI", "Items Contacts",
+                  "SaveAs /out/Smith, Anna.vcf 6", "SaveAs /out/O'Brien Sean.vcf 6"));
   EXPECT_THAT(boxes.shown, ::testing::SizeIs(1));
   EXPECT_EQ(boxes.shown[0].text, "Done.");
   EXPECT_EQ(boxes.shown[0].caption, "Tarnvex Card");
@@ -205,11 +207,12 @@ INSTANTIATE_TEST_SUITE_P(
                                "No contacts found.",
                                {136},
                                kBusyThenDefault},
-                      EarlyEnd{"ContactsInPstSubfolderOfMailClass",
+                      EarlyEnd{"PstWithDistributionListsOutsideContactsFolders",
                                [](ExportRunFixture& t) {
                                  FakeFolderSpec root{"Top"};
+                                 root.items = {DistList("Team")};
                                  FakeFolderSpec inbox{"Inbox", "IPF.Note"};
-                                 inbox.items = {Contact("In the inbox")};
+                                 inbox.items = {DistList("Family")};
                                  root.subfolders = {inbox};
                                  t.PstSource(root);
                                },
@@ -444,9 +447,9 @@ TEST(ExportRunNames, ManyContactsSharingALongNameGetDistinctNamesThatFit) {
   }
 }
 
-TEST_F(ExportRunTest, PstRunExportsTopFolderAndEveryVisibleContactsFolderDepthFirst) {
+TEST_F(ExportRunTest, PstRunExportsTheContactsOfEveryVisibleFolderDepthFirst) {
   FakeFolderSpec root{"Top"};
-  root.items = {Contact("Top level")};
+  root.items = {Contact("Top level"), DistList("Top list")};
   FakeFolderSpec contacts{"Contacts", "IPF.Contact"};
   contacts.items = {Contact("Anna"), DistList("Team")};
   FakeFolderSpec nested{"Friends", "IPF.Contact"};
@@ -455,45 +458,50 @@ TEST_F(ExportRunTest, PstRunExportsTopFolderAndEveryVisibleContactsFolderDepthFi
   FakeFolderSpec hidden{"Quick Contacts", "IPF.Contact.Moc.QuickContacts", true};
   hidden.items = {Contact("Hidden")};
   FakeFolderSpec inbox{"Inbox", "IPF.Note"};
+  inbox.items = {DistList("Mail"), Contact("Dragged into the inbox")};
   FakeFolderSpec inboxContacts{"Suppliers", "IPF.Contact.Custom"};
   inboxContacts.items = {Contact("Chen")};
   inbox.subfolders = {inboxContacts};
   FakeFolderSpec notContacts{"IPF.Contactless", "IPF.Contactless"};
-  notContacts.items = {Contact("Wrong class")};
+  notContacts.items = {Contact("Other class")};
   root.subfolders = {contacts, hidden, inbox, notContacts};
   PstSource(root);
 
   const ExportSummary summary = RunExport();
 
   EXPECT_THAT(SavedPaths(), ElementsAre("/out/Top level.vcf", "/out/Anna.vcf", "/out/Boris.vcf",
-                                        "/out/Chen.vcf"));
-  EXPECT_THAT(progress.started, ElementsAre(5));
-  EXPECT_EQ(summary.itemsPassedOver, 1);
+                                        "/out/Dragged into the inbox.vcf", "/out/Chen.vcf",
+                                        "/out/Other class.vcf"));
+  EXPECT_THAT(progress.started, ElementsAre(7));
+  EXPECT_EQ(summary.itemsPassedOver, 1) << "only the contacts folder's list is an item of the run";
   EXPECT_THAT(sleeper.pauses, ElementsAre(1000, 1000));
   EXPECT_THAT(outlook.calls,
-              ElementsAre("CreateApplication", "CreateApplication", "GetNamespace MAPI",
-                          "AddStore /data/archive.pst", "SaveAs /out/Top level.vcf 6",
-                          "SaveAs /out/Anna.vcf 6", "SaveAs /out/Boris.vcf 6",
-                          "SaveAs /out/Chen.vcf 6", "RemoveStore Top"));
+              ::testing::IsSupersetOf({"ContactItems Top", "Items Contacts", "Items Friends",
+                                       "ContactItems Inbox", "Items Suppliers",
+                                       "ContactItems IPF.Contactless"}));
+  EXPECT_THAT(outlook.calls, ::testing::Not(::testing::Contains("Items Quick Contacts")));
+  EXPECT_EQ(outlook.calls.back(), "RemoveStore Top");
   EXPECT_THAT(outlook.OpenStorePaths(), ElementsAre("/profile/outlook.pst"));
 }
 
 // Container classes are compared as Outlook compares them, without regard to ASCII letter case,
-// the same way the stand-in finds the default Contacts folder.
+// the same way the stand-in finds the default Contacts folder: a contacts folder's distribution
+// lists are passed over, another folder's are not the run's items.
 TEST_F(ExportRunTest, PstRunTakesContactsFoldersWhateverTheLetterCaseOfTheirClass) {
   FakeFolderSpec root{"Top"};
   FakeFolderSpec lower{"Lower", "ipf.contact"};
-  lower.items = {Contact("Anna")};
+  lower.items = {Contact("Anna"), DistList("Lower list")};
   FakeFolderSpec custom{"Custom", "IPF.CONTACT.Custom"};
-  custom.items = {Contact("Boris")};
+  custom.items = {Contact("Boris"), DistList("Custom list")};
   FakeFolderSpec notes{"Notes", "ipf.contactless"};
-  notes.items = {Contact("Wrong class")};
+  notes.items = {DistList("Not counted")};
   root.subfolders = {lower, custom, notes};
   PstSource(root);
 
-  RunExport();
+  const ExportSummary summary = RunExport();
 
   EXPECT_THAT(SavedPaths(), ElementsAre("/out/Anna.vcf", "/out/Boris.vcf"));
+  EXPECT_EQ(summary.itemsPassedOver, 2);
 }
 
 // A store whose folders form a loop nests them without end; the walk stops 64 levels down and
@@ -525,13 +533,21 @@ TEST_F(ExportRunTest, PstFoldersMoreThan64LevelsDownAreReportedOnceAndNotWalked)
   EXPECT_EQ(summary.closingMessage, "Done.");
 }
 
-TEST_F(ExportRunTest, DefaultSourceIsTheContactsFolderAlone) {
+TEST_F(ExportRunTest, DefaultSourceTakesTheContactsFolderAndTheFoldersBelowIt) {
   DefaultContacts({Contact("Anna")});
-  FakeFolderSpec nested{"Friends", "IPF.Contact"};
-  nested.items = {Contact("Boris")};
-  outlook.defaultStore.root.subfolders[0].subfolders = {nested};
+  FakeFolderSpec family{"Family", "IPF.Contact"};
+  family.items = {Contact("Boris")};
+  FakeFolderSpec cousins{"Cousins", "IPF.Contact"};
+  cousins.items = {Contact("Chen")};
+  family.subfolders = {cousins};
+  FakeFolderSpec hidden{"Old", "IPF.Contact", true};
+  hidden.items = {Contact("Hidden")};
+  FakeFolderSpec sibling{"Clients", "IPF.Contact"};
+  sibling.items = {Contact("Beside Contacts")};
+  outlook.defaultStore.root.subfolders[0].subfolders = {family, hidden};
+  outlook.defaultStore.root.subfolders.push_back(sibling);
   RunExport();
-  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Anna.vcf"));
+  EXPECT_THAT(SavedPaths(), ElementsAre("/out/Anna.vcf", "/out/Boris.vcf", "/out/Chen.vcf"));
 }
 
 TEST_F(ExportRunTest, StoreAlreadyOpenIsExportedAndLeftAttached) {
@@ -598,10 +614,231 @@ TEST_F(ExportRunTest, FailedDetachIsReportedOnceAndDoneStillFollows) {
 TEST_F(ExportRunTest, EmptyPstIsDetachedBeforeNoContactsFound) {
   PstSource({"Archive"});
   RunExport();
-  EXPECT_THAT(outlook.calls,
-              ElementsAre("CreateApplication", "CreateApplication", "GetNamespace MAPI",
-                          "AddStore /data/archive.pst", "RemoveStore Archive"));
+  EXPECT_THAT(outlook.calls, ElementsAre("CreateApplication", "CreateApplication",
+                                         "GetNamespace MAPI", "AddStore /data/archive.pst",
+                                         "ContactItems Archive", "RemoveStore Archive"));
   EXPECT_THAT(outlook.OpenStorePaths(), ElementsAre("/profile/outlook.pst"));
+}
+
+// Where a store keeps its contacts, and what the run makes of them: every contact gets one card,
+// and cards + passed over + failures add up to the items of the folders exported.
+struct FolderCase {
+  std::string name;
+  std::function<FakeStoreSpec()> store;
+  bool includeDeleted;
+  std::vector<std::string> cards;
+  int passedOver;
+  int inDeletedItems;
+  std::string closing;
+};
+
+FakeStoreSpec StoreWithin(std::vector<FakeFolderSpec> folders, int deletedItemsIndex = -1) {
+  FakeStoreSpec store{kPst, {"Top"}, deletedItemsIndex};
+  store.root.subfolders = std::move(folders);
+  return store;
+}
+
+FakeFolderSpec FolderOf(std::string name, std::string containerClass,
+                        std::vector<fakes::FakeItemSpec> items,
+                        std::vector<FakeFolderSpec> subfolders = {}) {
+  FakeFolderSpec folder{std::move(name), std::move(containerClass)};
+  folder.items = std::move(items);
+  folder.subfolders = std::move(subfolders);
+  return folder;
+}
+
+FakeStoreSpec DeletedItemsStore() {
+  return StoreWithin(
+      {FolderOf("Contacts", "IPF.Contact", {Contact("Kept")}),
+       FolderOf("Deleted Items", "IPF.Note", {Contact("Thrown away"), DistList("Old list")},
+                {FolderOf("Old Contacts", "IPF.Contact", {Contact("Older"), DistList("L")})})},
+      1);
+}
+
+class FolderCaseTest : public ::testing::TestWithParam<FolderCase> {};
+
+TEST_P(FolderCaseTest, EveryContactGetsOneCard) {
+  ExportRunFixture run;
+  const FolderCase& c = GetParam();
+  FakeStoreSpec store = c.store();
+  run.PstSource(store.root);
+  run.outlook.pstFiles[kPst] = store;
+  ExportServices services{run.outlook, run.files,     run.boxes,       run.sleeper,
+                          "Tarnvex",   &run.progress, c.includeDeleted};
+
+  const ExportSummary summary = PushButton3_Click(run.view, services);
+
+  std::vector<std::string> cards;
+  for (const auto& card : run.outlook.saved)
+    cards.push_back(card.fileAs);
+  EXPECT_EQ(cards, c.cards);
+  EXPECT_EQ(summary.itemsPassedOver, c.passedOver);
+  EXPECT_EQ(summary.failures, 0);
+  EXPECT_EQ(summary.contactsInDeletedItems, c.inDeletedItems);
+  EXPECT_EQ(summary.closingMessage, c.closing);
+  if (!run.progress.started.empty()) {
+    EXPECT_EQ(run.progress.started[0], summary.cardsWritten + summary.itemsPassedOver);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExportRun, FolderCaseTest,
+    ::testing::Values(
+        FolderCase{"ClasslessFolder",
+                   [] {
+                     return StoreWithin({FolderOf("Contacts", "", {Contact("A"), Contact("B")})});
+                   },
+                   false,
+                   {"A", "B"},
+                   0,
+                   0,
+                   "Done."},
+        FolderCase{"MailFolder",
+                   [] {
+                     return StoreWithin({FolderOf(
+                         "myInbox", "IPF.Note", {DistList("mail"), Contact("A"), DistList("x")})});
+                   },
+                   false,
+                   {"A"},
+                   0,
+                   0,
+                   "Done."},
+        FolderCase{"TopLevelFolder",
+                   [] {
+                     FakeStoreSpec store = StoreWithin({});
+                     store.root.items = {Contact("A"), Contact("B")};
+                     return store;
+                   },
+                   false,
+                   {"A", "B"},
+                   0,
+                   0,
+                   "Done."},
+        FolderCase{"ThreeLevelsDown",
+                   [] {
+                     return StoreWithin({FolderOf(
+                         "One", "IPF.Note", {},
+                         {FolderOf("Two", "", {},
+                                   {FolderOf("Three", "IPF.Contact", {Contact("Deep")})})})});
+                   },
+                   false,
+                   {"Deep"},
+                   0,
+                   0,
+                   "Done."},
+        FolderCase{"HiddenFolder",
+                   [] {
+                     FakeStoreSpec store = StoreWithin(
+                         {FolderOf("Contacts", "IPF.Contact", {Contact("Seen")}),
+                          FolderOf("Recipient Cache", "IPF.Contact", {Contact("Cached")})});
+                     store.root.subfolders[1].hidden = true;
+                     return store;
+                   },
+                   false,
+                   {"Seen"},
+                   0,
+                   0,
+                   "Done."},
+        FolderCase{"DeletedItemsLeftOut", DeletedItemsStore, false, {"Kept"}, 0, 2, "Done."},
+        FolderCase{"DeletedItemsIncluded",
+                   DeletedItemsStore,
+                   true,
+                   {"Kept", "Thrown away", "Older"},
+                   1,
+                   0,
+                   "Done."},
+        FolderCase{"OnlyInDeletedItems",
+                   [] {
+                     return StoreWithin({FolderOf("Deleted Items", "IPF.Note", {Contact("Gone")})},
+                                        0);
+                   },
+                   false,
+                   {},
+                   0,
+                   1,
+                   "No contacts found."},
+        FolderCase{"DistributionListsInAMailFolder",
+                   [] {
+                     return StoreWithin(
+                         {FolderOf("Contacts", "IPF.Contact", {Contact("A"), DistList("Team")}),
+                          FolderOf("Inbox", "IPF.Note", {DistList("Forwarded list")})});
+                   },
+                   false,
+                   {"A"},
+                   1,
+                   0,
+                   "Done."}),
+    [](const auto& info) { return info.param.name; });
+
+// A contact without a file-as text is named after the first of its other names that gives one;
+// the card itself is the same.
+struct FallbackCase {
+  std::string name;
+  fakes::FakeItemSpec contact;
+  std::string path;
+};
+
+fakes::FakeItemSpec Unfiled(std::string fullName, std::string last, std::string first,
+                            std::string company, std::string email) {
+  fakes::FakeItemSpec item = Contact("");
+  item.fullName = std::move(fullName);
+  item.lastName = std::move(last);
+  item.firstName = std::move(first);
+  item.company = std::move(company);
+  item.email1 = std::move(email);
+  return item;
+}
+
+class FallbackNameTest : public ::testing::TestWithParam<FallbackCase> {};
+
+TEST_P(FallbackNameTest, NamesTheCardAfterTheFirstNameThatGivesOne) {
+  ExportRunFixture run;
+  run.DefaultContacts({GetParam().contact});
+  run.RunExport();
+  EXPECT_THAT(run.SavedPaths(), ElementsAre(GetParam().path));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExportRun, FallbackNameTest,
+    ::testing::Values(
+        FallbackCase{"DisplayName", Unfiled("Wichert Kroos", "Kroos", "Wichert", "Acme", "w@x.nl"),
+                     "/out/Wichert Kroos.vcf"},
+        FallbackCase{"SurnameAndGivenName", Unfiled("", "Wright", "Sebastian", "Acme", "s@x.org"),
+                     "/out/Wright, Sebastian.vcf"},
+        FallbackCase{"SurnameOnly", Unfiled("", "Wright", "", "Acme", ""), "/out/Wright.vcf"},
+        FallbackCase{"GivenNameOnly", Unfiled("", "", "Sebastian", "", ""), "/out/Sebastian.vcf"},
+        FallbackCase{"CompanyOnly", Unfiled("", "", "", "Acme: Tools", ""), "/out/Acme Tools.vcf"},
+        FallbackCase{"EmailOnly", Unfiled("", "", "", "", "anna@example.com"),
+                     "/out/anna@example.com.vcf"},
+        FallbackCase{"DisplayNameOfRemovedCharacters", Unfiled("/?*", "", "", "Acme", ""),
+                     "/out/Acme.vcf"},
+        FallbackCase{"Nothing", Unfiled("", "", "", "", ""), "/out/(no name).vcf"},
+        FallbackCase{"FileAsOfRemovedCharacters",
+                     [] {
+                       fakes::FakeItemSpec item = Unfiled("Anna Berg", "", "", "", "");
+                       item.fileAs = "\"<>|";
+                       return item;
+                     }(),
+                     "/out/Anna Berg.vcf"},
+        FallbackCase{"FallbackIsADeviceName", Unfiled("", "", "", "Aux", ""), "/out/Aux_.vcf"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(ExportRunTest, ContactsFallingBackToOneNameAreNumbered) {
+  DefaultContacts({Unfiled("Sam Lee", "", "", "", ""), Contact("Sam Lee"),
+                   Unfiled("Sam Lee", "Lee", "Sam", "", "")});
+  RunExport();
+  EXPECT_THAT(SavedPaths(),
+              ElementsAre("/out/Sam Lee.vcf", "/out/Sam Lee (2).vcf", "/out/Sam Lee (3).vcf"));
+}
+
+TEST_F(ExportRunTest, ContactsWithAFileAsTextAreNotAskedForOtherNames) {
+  DefaultContacts({Contact("Anna"), Contact("Boris")});
+  RunExport();
+  for (const std::string& call : outlook.calls) {
+    EXPECT_FALSE(call.starts_with("FullName") || call.starts_with("LastName") ||
+                 call.starts_with("CompanyName") || call.starts_with("Email1Address"))
+        << call;
+  }
 }
 
 }  // namespace

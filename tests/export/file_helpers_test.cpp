@@ -22,6 +22,39 @@ TEST(SafeFileName, RemovesControlCharactersAndTheNineReservedOnesAndNothingElse)
   EXPECT_EQ(SafeFileName(""), "");
 }
 
+// Names Windows keeps for devices, in any letter case and before any extension, and their
+// neighbours that are ordinary names.
+TEST(AvoidingDeviceNames, PutsAnUnderscoreAfterADeviceNameAndLeavesOtherNames) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"CON", "CON_"},
+      {"con", "con_"},
+      {"CON.backup", "CON_.backup"},
+      {"con.tar.gz", "con_.tar.gz"},
+      {"CON  ", "CON_  "},
+      {"nul .old", "nul_ .old"},
+      {"Com1", "Com1_"},
+      {"COM0", "COM0_"},
+      {"lpt9", "lpt9_"},
+      {"AUX", "AUX_"},
+      {"Prn", "Prn_"},
+      {"LPT\xC2\xB9", "LPT\xC2\xB9_"},      // LPT¹
+      {"com\xC2\xB3.x", "com\xC2\xB3_.x"},  // com³
+      {"CONSOLE", "CONSOLE"},
+      {"COM10", "COM10"},
+      {"COM", "COM"},
+      {"LPT\xC2\xB4", "LPT\xC2\xB4"},  // LPT´ is no digit
+      {"ACON", "ACON"},
+      {"CON (2)", "CON (2)"},
+      {" CON", " CON"},
+      {".CON", ".CON"},
+      {"", ""},
+  };
+  for (const auto& [name, expected] : cases) {
+    EXPECT_EQ(AvoidingDeviceNames(name), expected) << name;
+    EXPECT_EQ(IsDeviceName(name), name != expected) << name;
+  }
+}
+
 TEST(CollapseBackslashes, PairsBecomeOneAndALeadingRunBecomesTwo) {
   const std::pair<std::string, std::string> cases[] = {
       {"C:\\out\\\\name.vcf", "C:\\out\\name.vcf"},

@@ -1,6 +1,7 @@
 #include "tests/fakes/fake_outlook.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/failure.h"
 
@@ -28,6 +29,11 @@ class Item : public OutlookItem {
       throw Failure("FileAs failed for " + spec_.fileAs);
     return spec_.fileAs;
   }
+  std::string FullName() override { return Asked("FullName", spec_.fullName); }
+  std::string LastName() override { return Asked("LastName", spec_.lastName); }
+  std::string FirstName() override { return Asked("FirstName", spec_.firstName); }
+  std::string CompanyName() override { return Asked("CompanyName", spec_.company); }
+  std::string Email1Address() override { return Asked("Email1Address", spec_.email1); }
   void SaveAs(const std::string& path, int32_t type) override {
     outlook_.Record("SaveAs " + path + " " + std::to_string(type));
     if (spec_.failSaveAs)
@@ -36,29 +42,44 @@ class Item : public OutlookItem {
   }
 
  private:
+  std::string Asked(const std::string& member, const std::string& value) {
+    outlook_.Record(member + " " + spec_.fileAs);
+    return value;
+  }
+
   FakeOutlook& outlook_;
   FakeItemSpec spec_;
 };
 
+// A folder's items, or its contact items alone: those that are contacts, and those whose kind
+// cannot be told.
 class Items : public OutlookItems {
  public:
-  Items(FakeOutlook& outlook, const FakeFolderSpec& spec) : outlook_(outlook), spec_(spec) {}
+  Items(FakeOutlook& outlook, const FakeFolderSpec& spec, bool contactsOnly)
+      : outlook_(outlook), spec_(spec) {
+    for (std::size_t i = 0; i < spec.items.size(); ++i) {
+      const FakeItemSpec& item = spec.items[i];
+      if (!contactsOnly || item.contact || item.failIsContact)
+        picked_.push_back(i);
+    }
+  }
   int32_t Count() override {
     if (spec_.failCount)
       throw Failure("Count failed for " + spec_.name);
-    return static_cast<int32_t>(spec_.items.size());
+    return static_cast<int32_t>(picked_.size());
   }
   std::shared_ptr<OutlookItem> Next() override {
     if (next_ == spec_.failFetchAt)
       throw Failure("Cannot fetch item " + std::to_string(next_));
-    if (next_ >= static_cast<int>(spec_.items.size()))
+    if (next_ >= static_cast<int>(picked_.size()))
       return nullptr;
-    return std::make_shared<Item>(outlook_, spec_.items[next_++]);
+    return std::make_shared<Item>(outlook_, spec_.items[picked_[next_++]]);
   }
 
  private:
   FakeOutlook& outlook_;
   const FakeFolderSpec& spec_;
+  std::vector<std::size_t> picked_;
   int next_ = 0;
 };
 
@@ -90,8 +111,16 @@ class Folder : public OutlookFolder {
   std::string Name() override { return spec_.name; }
   std::string ContainerClass() override { return spec_.containerClass; }
   bool Hidden() override { return spec_.hidden; }
+  std::string EntryID() override {
+    return std::to_string(reinterpret_cast<std::uintptr_t>(&spec_));
+  }
   std::shared_ptr<OutlookItems> Items() override {
-    return std::make_shared<class Items>(outlook_, spec_);
+    outlook_.Record("Items " + spec_.name);
+    return std::make_shared<class Items>(outlook_, spec_, false);
+  }
+  std::shared_ptr<OutlookItems> ContactItems() override {
+    outlook_.Record("ContactItems " + spec_.name);
+    return std::make_shared<class Items>(outlook_, spec_, true);
   }
   std::shared_ptr<OutlookFolders> Folders() override {
     std::vector<std::shared_ptr<OutlookFolder>> subfolders;
@@ -111,9 +140,17 @@ class Folder : public OutlookFolder {
 
 struct FakeOutlook::Store : OutlookStore {
   Store(FakeOutlook& outlook, FakeStoreSpec storeSpec)
-      : spec(std::move(storeSpec)), root(std::make_shared<Folder>(outlook, spec.root)) {}
+      : outlook_(outlook),
+        spec(std::move(storeSpec)),
+        root(std::make_shared<Folder>(outlook, spec.root)) {}
   std::string FilePath() override { return spec.filePath; }
   std::shared_ptr<OutlookFolder> GetRootFolder() override { return root; }
+  std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t kind) override {
+    if (kind != kOlFolderDeletedItems || spec.deletedItemsIndex < 0)
+      return nullptr;
+    return std::make_shared<Folder>(outlook_, spec.root.subfolders.at(spec.deletedItemsIndex));
+  }
+  FakeOutlook& outlook_;
   FakeStoreSpec spec;
   std::shared_ptr<Folder> root;
 };

@@ -19,6 +19,12 @@ struct FakeItemSpec {
   bool failIsContact = false;
   bool failFileAs = false;
   bool failSaveAs = false;
+  // What a card is named after without a file-as text.
+  std::string fullName{};
+  std::string lastName{};
+  std::string firstName{};
+  std::string company{};
+  std::string email1{};
 };
 
 struct FakeFolderSpec {
@@ -38,6 +44,8 @@ FakeItemSpec DistList(std::string name);
 struct FakeStoreSpec {
   std::string filePath;
   FakeFolderSpec root;
+  // Index into root.subfolders of the Deleted Items folder; -1: the store has none.
+  int deletedItemsIndex = -1;
 };
 
 struct SavedCard {
@@ -63,7 +71,8 @@ class FakeOutlook : public OutlookAutomation {
   bool attachesBeforeOthers = false;
 
   // What happened, in order: "CreateApplication", "GetNamespace MAPI", "AddStore <path>",
-  // "RemoveStore <root name>", "SaveAs <path> <type>".
+  // "RemoveStore <root name>", "SaveAs <path> <type>", "Items <folder>", "ContactItems <folder>",
+  // "FullName <file-as>" (and the other names a card falls back on).
   std::vector<std::string> calls;
   std::vector<SavedCard> saved;
 

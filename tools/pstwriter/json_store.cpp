@@ -60,6 +60,8 @@ class Reader {
       store.codePage = *storeCodePage_;
     storeLocale_ = Locale(doc, "top level");
     recordCodePage_ = Flag(doc, "recordCodepage", "top level", true);
+    if (doc.contains("items"))
+      ReadItems(doc["items"], store.ipmSubtree.messages, "items");
     if (doc.contains("folders"))
       ReadFolders(doc["folders"], store.ipmSubtree, "folders", store);
     return store;
