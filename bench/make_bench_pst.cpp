@@ -2,10 +2,13 @@
 // an address book holds (names, company, phones, a postal address, e-mail, a short note), one in
 // ten with a photo, one in twenty-five with a long note.
 //
-// Usage: tarnvex-bench-pst FILE COUNT [--no-photos] [--equal-names]
+// Usage: tarnvex-bench-pst FILE COUNT [--no-photos] [--equal-names] [--mails N] [--in-inbox]
 //   --no-photos    no contact has a photo (a million contacts then stay well under 2 GB)
 //   --equal-names  nine contacts in ten share one of a few file-as texts, as real address
 //                  books do ("Info", "Switchboard", an empty one, ...), the rest are distinct
+//   --mails N      the Inbox also holds N mails (a subject, a sender, a short body)
+//   --in-inbox     the contacts lie in the Inbox among the mails, spread evenly, instead of in
+//                  the Contacts folder
 
 #include <cstdio>
 #include <exception>
@@ -39,30 +42,55 @@ Bytes Photo(unsigned seed) {
   return b;
 }
 
+void AddMail(Folder& folder, long i) {
+  auto& p = folder.AddMessage("IPM.Note").props;
+  p.SetString("PidTagSubject", "Order " + std::to_string(i) + ": delivery next week");
+  p.SetString("PidTagSenderName", "Sales Desk");
+  p.SetString("PidTagSenderEmailAddress", "sales@example.com");
+  p.SetString("PidTagBody", "Dear customer,\r\nyour order " + std::to_string(i) +
+                                " ships on Monday.\r\nKind regards");
+  p.Set("PidTagMessageDeliveryTime", Value::Time(FileTime::FromUnix(1700000000 + i)));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool photos = true, equalNames = false;
+  bool photos = true, equalNames = false, inInbox = false;
+  long mails = 0;
   for (int i = 3; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--no-photos") {
       photos = false;
     } else if (option == "--equal-names") {
       equalNames = true;
+    } else if (option == "--in-inbox") {
+      inInbox = true;
+    } else if (option == "--mails" && i + 1 < argc) {
+      mails = std::stol(argv[++i]);
     } else {
       argc = 0;  // usage
     }
   }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s FILE COUNT [--no-photos] [--equal-names]\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s FILE COUNT [--no-photos] [--equal-names] [--mails N] [--in-inbox]\n",
+                 argv[0]);
     return 2;
   }
   static const char* const kShared[] = {"Info", "Switchboard", "", "Reception", "info"};
   try {
     const long count = std::stol(argv[2]);
     Store store = Store::WithStandardFolders();
-    Folder& contacts = *store.Contacts();
+    Folder& inbox = *store.ipmSubtree.FindFolder("Inbox");
+    Folder& contacts = inInbox ? inbox : *store.Contacts();
+    // With the contacts in the Inbox, one comes after every mails / count mails.
+    const long mailsPerContact = count > 0 ? mails / count : mails;
+    long mailsWritten = 0;
     for (long i = 0; i < count; ++i) {
+      if (inInbox) {
+        for (long k = 0; k < mailsPerContact; ++k)
+          AddMail(inbox, mailsWritten++);
+      }
       Message& m = contacts.AddMessage("IPM.Contact");
       const std::string given = kGiven[i % 14];
       const std::string surname = std::string(kSurname[(i / 14) % 12]) + " " + std::to_string(i);
@@ -94,8 +122,10 @@ int main(int argc, char** argv) {
       if (photos && i % 10 == 0)
         m.SetContactPhoto(Photo(static_cast<unsigned>(i)));
     }
+    while (mailsWritten < mails)
+      AddMail(inbox, mailsWritten++);
     const WriteStats stats = WritePst(store, argv[1]);
-    std::printf("%s: %ld contacts, %llu bytes\n", argv[1], count,
+    std::printf("%s: %ld contacts, %ld mails, %llu bytes\n", argv[1], count, mails,
                 static_cast<unsigned long long>(stats.fileSize));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

@@ -395,16 +395,18 @@ class NativeChildren : public store::Item::Children {
       if (!table)
         return out;
       const auto& rows = table->rowIds();
-      const auto unicode = table->ColumnValues(kTagMessageClass << 16 | ltp::kTypeUnicode);
-      const auto ansi = table->ColumnValues(kTagMessageClass << 16 | ltp::kTypeString8);
+      const std::uint32_t unicodeTag = kTagMessageClass << 16 | ltp::kTypeUnicode;
+      const bool unicode = table->HasColumn(unicodeTag);
+      const auto values =
+          table->ColumnValues(unicode ? unicodeTag : kTagMessageClass << 16 | ltp::kTypeString8);
       for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (unicode[i]) {
-          const auto* bytes = reinterpret_cast<const std::uint8_t*>(unicode[i]->data());
-          out.emplace_back(rows[i], text::Utf16LeToUtf8(bytes, unicode[i]->size()));
-        } else if (ansi[i]) {
-          // A class is ASCII: the code page does not matter.
-          out.emplace_back(rows[i], decoding_->Decode(*ansi[i], codePage_));
-        }
+        if (!values[i])
+          continue;
+        const std::string& value = *values[i];
+        out.emplace_back(rows[i], unicode ? text::Utf16LeToUtf8(
+                                                reinterpret_cast<const std::uint8_t*>(value.data()),
+                                                value.size())
+                                          : decoding_->Decode(value, codePage_));
       }
     } catch (const Error&) {
       return {};

@@ -93,6 +93,11 @@ std::vector<std::string> TableContext::RowBlocks() const {
   return heap_.db().ReadDataTree(at->data);
 }
 
+bool TableContext::HasColumn(std::uint32_t tag) const {
+  return std::any_of(columns_.begin(), columns_.end(),
+                     [&](const TColDesc& c) { return c.tag == tag; });
+}
+
 std::vector<std::optional<std::string>> TableContext::ColumnValues(std::uint32_t tag) const {
   std::vector<std::optional<std::string>> values(rowIds_.size());
   const auto column = std::find_if(columns_.begin(), columns_.end(),

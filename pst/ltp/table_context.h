@@ -33,6 +33,8 @@ class TableContext {
   // no such column. Reads the row matrix anew. Throws CorruptionError when a row or a value
   // cannot be read.
   std::vector<std::optional<std::string>> ColumnValues(std::uint32_t tag) const;
+  // True when the table has a column of this property tag.
+  bool HasColumn(std::uint32_t tag) const;
 
  private:
   // The row matrix's rows, in row order, each rowSize_ bytes.

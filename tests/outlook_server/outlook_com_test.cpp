@@ -180,6 +180,27 @@ TEST_F(OutlookComTest, DemoStoreIsAttachedAndDetachedAgain) {
   EXPECT_EQ(std::find(removed, calls.end(), "Invoke Item.SaveAs"), calls.end());
 }
 
+// Mail folders give their contacts through Items.Restrict, hidden folders are passed by, and
+// Deleted Items is found through the store and only counted unless asked for.
+TEST_F(OutlookComTest, ContactsOfEveryFolderKindComeThroughOutlook) {
+  const std::string pst = "--pst \"" + kStores + "\\folders.pst\"";
+  TempFolder out;
+  Ran ran = Export(pst, out.path());
+  ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
+  EXPECT_EQ(ran.out,
+            "Done.\n6 cards written, 2 items passed over, 0 failures\n"
+            "1 contact in Deleted Items was not exported; --include-deleted exports it too\n");
+  ExpectGoldenCards(out.path(), "folders", "2.1");
+  EXPECT_GT(CountOf("Invoke Items.Restrict"), 0);
+  EXPECT_EQ(CountOf("Invoke Store.GetDefaultFolder"), 1);
+
+  TempFolder all;
+  ran = Export(pst + " --include-deleted", all.path());
+  ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
+  EXPECT_EQ(ran.out, "Done.\n7 cards written, 2 items passed over, 0 failures\n");
+  EXPECT_THAT(Names(all.path()), ::testing::Contains("Wright, Sebastian.vcf"));
+}
+
 TEST_F(OutlookComTest, AStoreAlreadyOpenIsExportedAndLeftAttached) {
   const std::string pst = kStores + "\\full.pst";
   SetSetting(L"OpenStores", pst);

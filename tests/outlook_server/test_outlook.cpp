@@ -345,7 +345,9 @@ T* Own(IUnknown* argument) {
 class Item : public Object {
  public:
   explicit Item(std::shared_ptr<OutlookItem> item)
-      : Object("Item", {"Class", "FileAs", "SaveAs"}), item_(std::move(item)) {}
+      : Object("Item", {"Class", "FileAs", "SaveAs", "FullName", "LastName", "FirstName",
+                        "CompanyName", "Email1Address", "Email1AddressType"}),
+        item_(std::move(item)) {}
 
  protected:
   void Answer(const std::string& member, const Arguments& args, VARIANT* result) override {
@@ -355,6 +357,19 @@ class Item : public Object {
       SetInt(result, item_->IsContact() ? 40 : 69);
     } else if (member == "FileAs") {
       SetText(result, item_->FileAs());
+    } else if (member == "FullName") {
+      SetText(result, item_->FullName());
+    } else if (member == "LastName") {
+      SetText(result, item_->LastName());
+    } else if (member == "FirstName") {
+      SetText(result, item_->FirstName());
+    } else if (member == "CompanyName") {
+      SetText(result, item_->CompanyName());
+    } else if (member == "Email1Address") {
+      // The stand-in hands out an Exchange address in its SMTP form already.
+      SetText(result, item_->Email1Address());
+    } else if (member == "Email1AddressType") {
+      SetText(result, item_->Email1Address().empty() ? "" : "SMTP");
     } else if (member == "SaveAs") {
       item_->SaveAs(args.Text(0), args.size() > 1 ? args.Int(1) : 3);
     }
@@ -365,15 +380,28 @@ class Item : public Object {
   std::shared_ptr<OutlookItem> item_;
 };
 
+// The one filter this server takes: the contact items, as Outlook finds them by message class.
+constexpr const char* kContactItemsFilter =
+    "@SQL=\"http://schemas.microsoft.com/mapi/proptag/0x001A001F\" LIKE 'IPM.Contact%'";
+
 class Items : public Object {
  public:
-  explicit Items(std::shared_ptr<OutlookItems> items)
-      : Object("Items", {"Count", "Item"}), items_(std::move(items)) {}
+  Items(std::shared_ptr<OutlookItems> items, std::shared_ptr<OutlookFolder> folder)
+      : Object("Items", {"Count", "Item", "Restrict"}),
+        items_(std::move(items)),
+        folder_(std::move(folder)) {}
 
  protected:
   void Answer(const std::string& member, const Arguments& args, VARIANT* result) override {
     if (member == "Count") {
       SetInt(result, items_->Count());
+      return;
+    }
+    if (member == "Restrict") {
+      const std::string filter = args.Text(0);
+      if (filter != kContactItemsFilter)
+        throw Failure("Cannot parse condition. Error at \"" + filter + "\".");
+      SetObject(result, new Items(folder_->ContactItems(), folder_));
       return;
     }
     const int32_t index = args.Int(0);
@@ -391,6 +419,7 @@ class Items : public Object {
 
  private:
   std::shared_ptr<OutlookItems> items_;
+  std::shared_ptr<OutlookFolder> folder_;
   std::vector<std::shared_ptr<OutlookItem>> fetched_;
   bool done_ = false;
 };
@@ -434,7 +463,8 @@ class PropertyAccessor : public Object {
 class Folder : public Object {
  public:
   explicit Folder(std::shared_ptr<OutlookFolder> folder)
-      : Object("Folder", {"Name", "Items", "Folders", "DefaultItemType", "PropertyAccessor"}),
+      : Object("Folder",
+               {"Name", "Items", "Folders", "DefaultItemType", "PropertyAccessor", "EntryID"}),
         folder_(std::move(folder)) {}
 
   OutlookFolder& Inner() { return *folder_; }
@@ -444,7 +474,9 @@ class Folder : public Object {
     if (member == "Name") {
       SetText(result, folder_->Name());
     } else if (member == "Items") {
-      SetObject(result, new Items(folder_->Items()));
+      SetObject(result, new Items(folder_->Items(), folder_));
+    } else if (member == "EntryID") {
+      SetText(result, folder_->EntryID());
     } else if (member == "Folders") {
       SetObject(result, new Folders(folder_->Folders()));
     } else if (member == "DefaultItemType") {
@@ -471,14 +503,21 @@ void Folders::Answer(const std::string& member, const Arguments& args, VARIANT* 
 class Store : public Object {
  public:
   explicit Store(std::shared_ptr<OutlookStore> store)
-      : Object("Store", {"FilePath", "GetRootFolder"}), store_(std::move(store)) {}
+      : Object("Store", {"FilePath", "GetRootFolder", "GetDefaultFolder"}),
+        store_(std::move(store)) {}
 
  protected:
-  void Answer(const std::string& member, const Arguments&, VARIANT* result) override {
-    if (member == "FilePath")
+  void Answer(const std::string& member, const Arguments& args, VARIANT* result) override {
+    if (member == "FilePath") {
       SetText(result, store_->FilePath());
-    else
+    } else if (member == "GetRootFolder") {
       SetObject(result, new Folder(store_->GetRootFolder()));
+    } else if (std::shared_ptr<OutlookFolder> folder = store_->GetDefaultFolder(args.Int(0))) {
+      SetObject(result, new Folder(std::move(folder)));
+    } else {
+      throw CodedFailure(kMapiNotFound,
+                         "The attempted operation failed. An object could not be found.");
+    }
   }
 
  private:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 #include "pst/errors.h"
 #include "pst/format.h"
@@ -12,6 +13,7 @@
 #include "pst/messaging/store.h"
 #include "pst/ndb/node_database.h"
 #include "tests/pst/test_stores.h"
+#include "text/utf.h"
 #include "tools/pstwriter/damage.h"
 #include "tools/pstwriter/generator.h"
 
@@ -126,6 +128,59 @@ TEST(MessagingTest, FoldersMessagesNamedPropertiesAndAttachments) {
   const auto jpeg = pstwriter::TinyJpeg(1);
   EXPECT_EQ(photo->ValueBytes(*data), std::string(jpeg.begin(), jpeg.end()));
   EXPECT_TRUE(Store::Attachments(*store->Properties(*store->Messages(contacts.nid)[1])).empty());
+}
+
+// The contents table lists each message's class, in both formats, whether its rows lie in the
+// table's heap (a few messages) or in a subnode (thousands): the same class the message keeps.
+TEST(MessagingTest, ContentsTableListsEachMessagesClass) {
+  for (const auto format : {pstwriter::StoreFormat::kUnicode, pstwriter::StoreFormat::kAnsi}) {
+    for (const int count : {4, 3000}) {
+      pstwriter::Store model = pstwriter::Store::WithStandardFolders();
+      model.format = format;
+      pstwriter::Folder& inbox = *model.ipmSubtree.FindFolder("Inbox");
+      const char* const classes[] = {"IPM.Note", "IPM.Contact", "IPM.DistList", "IPM.Contact.Own"};
+      for (int i = 0; i < count; ++i)
+        inbox.AddMessage(classes[i % 4]).props.SetString("PidTagSubject", std::to_string(i));
+      const auto store = Store::Open(Source(Written(model)));
+      // The folder that holds the messages (ANSI names are 8-bit strings, so not by its name).
+      std::function<const ndb::Node*(Nid)> holder = [&](Nid parent) -> const ndb::Node* {
+        for (const ndb::Node* sub : store->SubFolders(parent)) {
+          if (store->Messages(sub->nid).size() == static_cast<std::size_t>(count))
+            return sub;
+          if (const ndb::Node* found = holder(sub->nid))
+            return found;
+        }
+        return nullptr;
+      };
+      const ndb::Node* inboxNode = holder(kNidRootFolder);
+      ASSERT_NE(inboxNode, nullptr);
+      const ndb::Node& folder = *inboxNode;
+      const auto table = store->ContentsTable(folder.nid);
+      ASSERT_NE(table, nullptr);
+      const std::uint32_t tag = format == pstwriter::StoreFormat::kAnsi ? 0x001A001E : 0x001A001F;
+      ASSERT_TRUE(table->HasColumn(tag));
+      EXPECT_FALSE(table->HasColumn(0x7FF0001F));
+      const auto values = table->ColumnValues(tag);
+      ASSERT_EQ(values.size(), static_cast<std::size_t>(count));
+      std::map<std::uint32_t, std::string> listed;
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        ASSERT_TRUE(values[i]) << i;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(values[i]->data());
+        listed[table->rowIds()[i]] = tag == 0x001A001F
+                                         ? text::Utf16LeToUtf8(bytes, values[i]->size())
+                                         : values[i]->substr(0, values[i]->find('\0'));
+      }
+      for (const ndb::Node* m : store->Messages(folder.nid)) {
+        const auto pc = store->Properties(*m);
+        const auto* cls = pc->Find(0x001A, static_cast<std::uint16_t>(tag & 0xFFFF));
+        ASSERT_NE(cls, nullptr);
+        EXPECT_EQ(listed.at(m->nid), pc->ValueText(*cls)) << count;
+      }
+      // A column the table lacks gives no value for any row.
+      for (const auto& value : table->ColumnValues(0x7FF0001F))
+        EXPECT_FALSE(value);
+    }
+  }
 }
 
 TEST(MessagingTest, NamedPropertiesByName) {
