@@ -194,5 +194,36 @@ TEST_F(FolderWalkTest, DefaultSourceTakesTheContactFoldersBelowTheContactsFolder
   EXPECT_THAT(Cards(), ::testing::ElementsAre("Client", "Cousin", "Own", "Sister"));
 }
 
+// A contact without a file-as text gives its card the first of its other names that gives one.
+TEST_F(FolderWalkTest, CardsOfContactsWithoutFileAsAreNamedAfterTheirOtherNames) {
+  const std::string pst = Store(R"({"folders": [{"name": "Contacts", "items": [
+    {"properties": {"PidTagDisplayName": "Wichert Kroos", "PidTagSurname": "Kroos",
+                    "PidTagCompanyName": "Kroos BV"}},
+    {"properties": {"PidTagGivenName": "Sebastian", "PidTagSurname": "Wright"}},
+    {"properties": {"PidTagSurname": "Solo"}},
+    {"properties": {"PidTagCompanyName": "Acme Tools",
+                    "PidLidEmail1EmailAddress": "info@acme.example",
+                    "PidLidEmail1AddressType": "SMTP"}},
+    {"properties": {"PidLidEmail1EmailAddress": "anna@example.com",
+                    "PidLidEmail1AddressType": "SMTP"}},
+    {"properties": {"PidLidEmail1EmailAddress": "/o=Org/ou=Site/cn=Recipients/cn=boris",
+                    "PidLidEmail1AddressType": "EX",
+                    "PidLidEmail1OriginalDisplayName": "boris@example.com"}},
+    {"properties": {"PidLidEmail1EmailAddress": "/o=Org/ou=Site/cn=Recipients/cn=carl",
+                    "PidLidEmail1AddressType": "EX",
+                    "PidLidEmail1OriginalDisplayName": "Carl Berg"}},
+    {"properties": {"PidLidFileUnder": "<>|", "PidTagDisplayName": "Removed Only"}},
+    {"properties": {"PidTagDisplayName": "Sam Lee"}},
+    {"properties": {"PidLidFileUnder": "", "PidTagDisplayName": "Sam Lee"}},
+    {"properties": {"PidTagCompanyName": "PRN"}}]}]})");
+  std::string output;
+  EXPECT_EQ(Export({"--pst", pst, "--out", out_}, output), 0);
+  EXPECT_EQ(output, "Done.\n11 cards written, 0 items passed over, 0 failures\n");
+  EXPECT_THAT(Cards(), ::testing::UnorderedElementsAre(
+                           "Wichert Kroos", "Wright, Sebastian", "Solo", "Acme Tools",
+                           "anna@example.com", "boris@example.com", "(no name)", "Removed Only",
+                           "Sam Lee", "Sam Lee (2)", "PRN_"));
+}
+
 }  // namespace
 }  // namespace tarnvex::pst
