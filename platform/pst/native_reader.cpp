@@ -217,7 +217,10 @@ class NativeItem : public store::Item {
  private:
   // Failure texts for the messages the folder's contents table lists that are not among
   // `messages` (the node index's children), and for the rows its row index does not name.
-  std::vector<std::string> UnreadableMessages(const std::vector<const ndb::Node*>& messages) const {
+  // `table`: the folder's contents table, as read for this; null when it cannot be read.
+  std::vector<std::string> UnreadableMessages(
+      const std::vector<const ndb::Node*>& messages,
+      std::shared_ptr<const ltp::TableContext>& table) const {
     std::vector<std::string> out;
     // Sorted numbers rather than a hash set: a folder may hold a million messages.
     std::vector<Nid> children;
@@ -226,7 +229,6 @@ class NativeItem : public store::Item {
       children.push_back(n->nid);
     std::sort(children.begin(), children.end());
     std::unordered_set<Nid> reported;
-    std::shared_ptr<const ltp::TableContext> table;
     try {
       table = store_->ContentsTable(nid_);
     } catch (const Error&) {
@@ -346,10 +348,11 @@ class NativeItem : public store::Item {
 class NativeChildren : public store::Item::Children {
  public:
   NativeChildren(std::shared_ptr<const Store> store,
-                 std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage, Nid folder,
+                 std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage,
+                 std::shared_ptr<const ltp::TableContext> contents,
                  std::vector<const ndb::Node*> messages, std::vector<std::string> unreadable)
       : store_(std::move(store)),
-        folder_(folder),
+        contents_(std::move(contents)),
         decoding_(std::move(decoding)),
         codePage_(codePage),
         messages_(std::move(messages)),
@@ -360,8 +363,10 @@ class NativeChildren : public store::Item::Children {
   std::optional<std::string> ListedClass(std::size_t index) override {
     if (index >= messages_.size())
       return std::nullopt;
-    if (!listed_)
+    if (!listed_) {
       listed_ = ListedClasses();
+      contents_.reset();
+    }
     const Nid nid = messages_[index]->nid;
     const auto at = std::lower_bound(listed_->begin(), listed_->end(), nid,
                                      [](const auto& entry, Nid n) { return entry.first < n; });
@@ -371,6 +376,9 @@ class NativeChildren : public store::Item::Children {
   }
 
   store::Item::Child Take(std::size_t index) override {
+    // Taken without asking for their classes: the table is not needed any more.
+    if (!listed_)
+      contents_.reset();
     if (index >= messages_.size())
       return {nullptr, std::move(unreadable_.at(index - messages_.size()))};
     const ndb::Node* n = messages_[index];
@@ -381,19 +389,18 @@ class NativeChildren : public store::Item::Children {
 
  private:
   std::shared_ptr<const Store> store_;
-  Nid folder_;
+  // The folder's contents table, kept for ListedClass until the first child is taken.
+  std::shared_ptr<const ltp::TableContext> contents_;
   std::shared_ptr<const store::TextDecoding> decoding_;
   uint32_t codePage_;
   // The message classes of the folder's contents table by message, sorted; none when the table
   // cannot be read, and then each message's own class is asked for.
   std::vector<std::pair<Nid, std::string>> ListedClasses() const {
     std::vector<std::pair<Nid, std::string>> out;
-    if (messages_.empty())
+    const std::shared_ptr<const ltp::TableContext> table = contents_;
+    if (messages_.empty() || !table)
       return out;
     try {
-      const auto table = store_->ContentsTable(folder_);
-      if (!table)
-        return out;
       const auto& rows = table->rowIds();
       const std::uint32_t unicodeTag = kTagMessageClass << 16 | ltp::kTypeUnicode;
       const bool unicode = table->HasColumn(unicodeTag);
@@ -423,9 +430,10 @@ class NativeChildren : public store::Item::Children {
 
 std::unique_ptr<store::Item::Children> NativeItem::NormalMessagesOneByOne() const {
   std::vector<const ndb::Node*> messages = store_->Messages(nid_);
-  std::vector<std::string> unreadable = UnreadableMessages(messages);
-  return std::make_unique<NativeChildren>(store_, decoding_, CodePage(), nid_, std::move(messages),
-                                          std::move(unreadable));
+  std::shared_ptr<const ltp::TableContext> table;
+  std::vector<std::string> unreadable = UnreadableMessages(messages, table);
+  return std::make_unique<NativeChildren>(store_, decoding_, CodePage(), std::move(table),
+                                          std::move(messages), std::move(unreadable));
 }
 
 class NativeFile : public store::File {

@@ -93,6 +93,9 @@ class NodeDatabase {
   void ReadSub(Bid bid, int levelsLeft, std::vector<Subnode>& out) const;
 
   std::shared_ptr<const ByteSource> source_;
+  // The index pages while the indexes load: through a small window of their own, as they lie
+  // scattered over the file, each a page.
+  std::shared_ptr<const ByteSource> pages_;
   FileHeader header_;
   std::vector<Node> nodes_;
   std::vector<Block> blocks_;
