@@ -85,14 +85,5 @@ for program in ("ours", "readpst"):
               f"| {user:.2f} s | {system:.2f} s | {peak:.0f} MiB | {wall / base:.1f} |")
 EOF
 )
-results="$root/bench/RESULTS.md"
-if [ -f "$results" ]; then
-  awk '/^## A mailbox of mails and a few contacts/ { skip = 1; next } /^## / { skip = 0 } !skip' \
-    "$results" >"$results.new"
-else
-  : >"$results.new"
-fi
-sed -i -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$results.new"  # no blank lines at the end
-printf '\n%s\n' "$section" >>"$results.new"
-mv "$results.new" "$results"
+write_section "A mailbox of mails and a few contacts" "$section"
 echo "wrote the mailbox section of bench/RESULTS.md (raw figures: $raw)" >&2

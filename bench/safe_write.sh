@@ -67,15 +67,6 @@ for name in ("floor", "unnamed", "export"):
           f"| {system:.2f} s | {wall / floor:.2f} |")
 EOF
 )
-results="$root/bench/RESULTS.md"
-if [ -f "$results" ]; then
-  awk '/^## What writing a card safely costs/ { skip = 1; next } /^## / { skip = 0 } !skip' \
-    "$results" >"$results.new"
-else
-  : >"$results.new"
-fi
-sed -i -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$results.new"  # no blank lines at the end
-printf '\n%s\n' "$section" >>"$results.new"
-mv "$results.new" "$results"
+write_section "What writing a card safely costs" "$section"
 rm -f "$sizes"
 echo "wrote the safe-write section of bench/RESULTS.md (raw figures: $raw)" >&2

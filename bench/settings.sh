@@ -24,3 +24,18 @@ measure() {
   WALL=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", (b - a) / 1e9 }')
   read -r USER SYS PEAK <"$log"
 }
+
+# write_section TITLE TEXT: puts TEXT, which starts with the heading "## TITLE", into
+# bench/RESULTS.md in place of the section of that title, or at its end.
+write_section() {
+  local title=$1 text=$2 results="$root/bench/RESULTS.md"
+  if [ -f "$results" ]; then
+    awk -v heading="## $title" '$0 == heading { skip = 1; next } /^## / { skip = 0 } !skip' \
+      "$results" >"$results.new"
+  else
+    : >"$results.new"
+  fi
+  sed -i -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$results.new"  # no blank lines at the end
+  printf '\n%s\n' "$text" >>"$results.new"
+  mv "$results.new" "$results"
+}

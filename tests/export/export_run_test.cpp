@@ -76,6 +76,15 @@ struct ExportRunFixture {
 
 class ExportRunTest : public ::testing::Test, public ExportRunFixture {};
 
+FakeFolderSpec FolderOf(std::string name, std::string containerClass,
+                        std::vector<fakes::FakeItemSpec> items,
+                        std::vector<FakeFolderSpec> subfolders = {}) {
+  FakeFolderSpec folder{std::move(name), std::move(containerClass)};
+  folder.items = std::move(items);
+  folder.subfolders = std::move(subfolders);
+  return folder;
+}
+
 TEST_F(ExportRunTest, DefaultContactsAreSavedAsCardsNamedByFileAs) {
   DefaultContacts({Contact("Smith, Anna"), DistList("Team"), Contact("O'Brien: Sean?")});
 
@@ -535,17 +544,14 @@ TEST_F(ExportRunTest, PstFoldersMoreThan64LevelsDownAreReportedOnceAndNotWalked)
 
 TEST_F(ExportRunTest, DefaultSourceTakesTheContactsFolderAndTheFoldersBelowIt) {
   DefaultContacts({Contact("Anna")});
-  FakeFolderSpec family{"Family", "IPF.Contact"};
-  family.items = {Contact("Boris")};
-  FakeFolderSpec cousins{"Cousins", "IPF.Contact"};
-  cousins.items = {Contact("Chen")};
-  family.subfolders = {cousins};
-  FakeFolderSpec hidden{"Old", "IPF.Contact", true};
-  hidden.items = {Contact("Hidden")};
-  FakeFolderSpec sibling{"Clients", "IPF.Contact"};
-  sibling.items = {Contact("Beside Contacts")};
-  outlook.defaultStore.root.subfolders[0].subfolders = {family, hidden};
-  outlook.defaultStore.root.subfolders.push_back(sibling);
+  FakeFolderSpec hidden = FolderOf("Old", "IPF.Contact", {Contact("Hidden")});
+  hidden.hidden = true;
+  outlook.defaultStore.root.subfolders[0].subfolders = {
+      FolderOf("Family", "IPF.Contact", {Contact("Boris")},
+               {FolderOf("Cousins", "IPF.Contact", {Contact("Chen")})}),
+      hidden};
+  outlook.defaultStore.root.subfolders.push_back(
+      FolderOf("Clients", "IPF.Contact", {Contact("Beside Contacts")}));
   RunExport();
   EXPECT_THAT(SavedPaths(), ElementsAre("/out/Anna.vcf", "/out/Boris.vcf", "/out/Chen.vcf"));
 }
@@ -636,15 +642,6 @@ FakeStoreSpec StoreWithin(std::vector<FakeFolderSpec> folders, int deletedItemsI
   FakeStoreSpec store{kPst, {"Top"}, deletedItemsIndex};
   store.root.subfolders = std::move(folders);
   return store;
-}
-
-FakeFolderSpec FolderOf(std::string name, std::string containerClass,
-                        std::vector<fakes::FakeItemSpec> items,
-                        std::vector<FakeFolderSpec> subfolders = {}) {
-  FakeFolderSpec folder{std::move(name), std::move(containerClass)};
-  folder.items = std::move(items);
-  folder.subfolders = std::move(subfolders);
-  return folder;
 }
 
 FakeStoreSpec DeletedItemsStore() {
