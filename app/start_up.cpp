@@ -7,6 +7,7 @@
 
 #include "platform/failure.h"
 #include "product/product.h"
+#include "text/case.h"
 
 namespace tarnvex {
 
@@ -39,17 +40,6 @@ void OpenHomePageAtRandom(Clock& clock, RandomSource& random, ProcessStarter& pr
 
 namespace {
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
     text.remove_prefix(1);
@@ -62,9 +52,9 @@ std::string_view TrimBlanks(std::string_view text) {
 
 bool ReadTruthValue(std::string_view text) {
   const std::string_view word = TrimBlanks(text);
-  if (EqualsIgnoringCase(word, "true"))
+  if (text::EqualsIgnoringAsciiCase(word, "true"))
     return true;
-  if (EqualsIgnoringCase(word, "false"))
+  if (text::EqualsIgnoringAsciiCase(word, "false"))
     return false;
   if (!word.empty()) {
     const std::string number(word);

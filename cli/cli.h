@@ -10,10 +10,12 @@
 
 #include "platform/file_system.h"
 #include "platform/outlook.h"
+#include "vcard/writer.h"
 
 namespace tarnvex::cli {
 
-enum class VCardVersion { k21, k30, k40 };
+// The card forms: the vCard writer's own.
+using vcard::VCardVersion;
 
 // Where a run's contacts come from: the default store's Contacts folder or a PST file.
 enum class ContactSource { kDefaultContacts, kPstFile };

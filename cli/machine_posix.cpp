@@ -18,12 +18,8 @@
 namespace tarnvex::cli {
 namespace {
 
-// $TARNVEX_OUTLOOK_PROFILE, else tarnvex/profile.ini in the configuration folder; empty when
-// neither is known.
 std::string ProfilePath() {
-  const char* variable = std::getenv(pst::kProfileVariable);
-  return pst::ProfilePath(variable ? std::optional<std::string>(variable) : std::nullopt,
-                          ConfigFolder());
+  return pst::ProfilePathFromEnvironment(ConfigFolder());
 }
 
 class Machine : public Environment {

@@ -67,4 +67,17 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
          });
 }
 
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string_view TrimAsciiSpace(std::string_view text) {
+  constexpr std::string_view kSpace = " \t\n\v\f\r";
+  const std::size_t first = text.find_first_not_of(kSpace);
+  if (first == std::string_view::npos)
+    return {};
+  return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+}
+
 }  // namespace tarnvex::text

@@ -17,5 +17,10 @@ std::string LowerCaseKey(std::string_view utf8);
 
 // ASCII letters only: for protocol words such as container classes ("IPF.Contact").
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
+
+// The text without the ASCII white space (space, tab, line feed, vertical tab, form feed,
+// carriage return) it starts and ends with.
+std::string_view TrimAsciiSpace(std::string_view text);
 
 }  // namespace tarnvex::text

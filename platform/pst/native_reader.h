@@ -1,8 +1,8 @@
 #pragma once
 
 // The stand-in's own reader: the store reader interface (store_reader.h) over the PST library
-// (pst/), for Unicode PST files stored plain or permute-encoded. Includes no OS header: files
-// are opened through pst/file_source.h.
+// (pst/), for Unicode and ANSI (32-bit) PST files stored plain or permute-encoded. Includes no
+// OS header: files are opened through pst/file_source.h.
 //
 // Folder contents and subfolders are the node index's entries whose parent is the folder, in
 // node-identifier order; a message's attachments are its attachment subnodes in the same order.
@@ -15,7 +15,7 @@
 
 namespace tarnvex::pst::native {
 
-// The file served by this reader, or null when the reader does not take it: not a Unicode PST,
+// The file served by this reader, or null when the reader does not take it: not a Unicode or ANSI PST,
 // an encryption it does not decode (libpff serves those), or a file of a format it reads that is
 // damaged (a header or index that fails its checks) or cannot be read. Throws Failure when the
 // file cannot be opened, and for damage no reader should pass over: a node index that lists a

@@ -1,18 +1,16 @@
 #include "platform/pst/profile.h"
 
+#include <cstdlib>
 #include <sstream>
 
 #include "platform/failure.h"
+#include "text/case.h"
 
 namespace tarnvex::pst {
 namespace {
 
-std::string Trim(const std::string& s) {
-  const size_t b = s.find_first_not_of(" \t\r");
-  if (b == std::string::npos)
-    return {};
-  const size_t e = s.find_last_not_of(" \t\r");
-  return s.substr(b, e - b + 1);
+std::string Trim(std::string_view s) {
+  return std::string(text::TrimAsciiSpace(s));
 }
 
 constexpr std::string_view kWhat = "the Outlook profile";
@@ -26,6 +24,11 @@ std::string ProfilePath(const std::optional<std::string>& variable,
   if (configFolder && !configFolder->empty())
     return *configFolder + "/tarnvex/profile.ini";
   return {};
+}
+
+std::string ProfilePathFromEnvironment(const std::optional<std::string>& configFolder) {
+  const char* variable = std::getenv(kProfileVariable);
+  return ProfilePath(variable ? std::optional<std::string>(variable) : std::nullopt, configFolder);
 }
 
 std::string WindowsProfilePath(const std::optional<std::string>& variable,

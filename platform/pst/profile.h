@@ -26,6 +26,9 @@ inline constexpr const char* kProfileVariable = "TARNVEX_OUTLOOK_PROFILE";
 std::string ProfilePath(const std::optional<std::string>& variable,
                         const std::optional<std::string>& configFolder);
 
+// ProfilePath with the variable as the environment holds it: where the profile is on Linux.
+std::string ProfilePathFromEnvironment(const std::optional<std::string>& configFolder);
+
 // The same on Windows: the variable's value when it is set and not empty, else
 // "tarnvex\profile.ini" in the user's application-data folder; empty when neither is known.
 std::string WindowsProfilePath(const std::optional<std::string>& variable,

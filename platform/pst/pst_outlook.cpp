@@ -10,6 +10,7 @@
 #include "platform/pst/password.h"
 #include "platform/pst/profile.h"
 #include "platform/pst/store_reader.h"
+#include "text/case.h"
 #include "text/crc.h"
 #include "vcard/writer.h"
 
@@ -22,17 +23,6 @@ constexpr uint32_t kTagIpmSubtreeEntryId = 0x35E0;
 constexpr uint32_t kTagIpmWastebasketEntryId = 0x35E3;
 constexpr uint32_t kTagIpmContactEntryId = 0x36D1;
 constexpr uint32_t kTagPstPassword = 0x67FF;
-
-bool StartsWithNoCase(const std::string& s, std::string_view prefix) {
-  if (s.size() < prefix.size())
-    return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(s[i]) != lower(prefix[i]))
-      return false;
-  }
-  return true;
-}
 
 // The NID an entry id (MS-OXCDATA section 2.2.4.1, as a PST keeps it: 4 flag bytes, the 16-byte
 // provider UID, then the NID) points at; empty when the value is not one.
@@ -561,7 +551,7 @@ class PstApplication : public OutlookApplication {
         decoding_(std::move(decoding)) {}
 
   std::shared_ptr<OutlookNamespace> GetNamespace(const std::string& type) override {
-    if (!StartsWithNoCase(type, "MAPI") || type.size() != 4) {
+    if (!text::EqualsIgnoringAsciiCase(type, "MAPI")) {
       throw Failure("The namespace \"" + type + "\" is not available; only \"MAPI\" is.");
     }
     if (!ns_)

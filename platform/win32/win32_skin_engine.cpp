@@ -7,6 +7,7 @@
 #include "platform/failure.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_file_access.h"
+#include "text/case.h"
 
 namespace tarnvex {
 namespace {
@@ -14,12 +15,7 @@ namespace {
 constexpr std::size_t kMaxSkinBytes = 1 << 20;
 
 std::string Trim(std::string_view text) {
-  const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-  while (!text.empty() && blank(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && blank(text.back()))
-    text.remove_suffix(1);
-  return std::string(text);
+  return std::string(text::TrimAsciiSpace(text));
 }
 
 std::string Lower(std::string text) {

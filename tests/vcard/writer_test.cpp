@@ -1,5 +1,5 @@
 // The vCard writer's building blocks, and small cards compared whole. Reading cards back with
-// parsers that are not ours is tests/pst/vcard_test.cpp's part.
+// parsers that are not ours is tests/vcard/vcard_test.cpp's part.
 
 #include "vcard/writer.h"
 
@@ -249,7 +249,7 @@ TEST(CleanTextTest, KeepsValidTextAndReplacesTheRest) {
   EXPECT_EQ(CleanText(std::string("\x1B[0m", 4)), "[0m");
 }
 
-// Whole small cards in 3.0 and 4.0, to the byte (2.1: tests/pst/vcard_test.cpp, Card21Test).
+// Whole small cards in 3.0 and 4.0, to the byte (2.1: tests/vcard/vcard_test.cpp, Card21Test).
 Contact SmallContact() {
   Contact c;
   c.surname = "Smith";
