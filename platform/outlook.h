@@ -14,36 +14,18 @@
 #include <string_view>
 #include <vector>
 
+#include "mapi/mapi.h"
+
 namespace tarnvex {
 
 inline constexpr int32_t kOlFolderDeletedItems = 3;  // GetDefaultFolder: Deleted Items
 inline constexpr int32_t kOlFolderContacts = 10;     // GetDefaultFolder: the Contacts folder
 inline constexpr int32_t kOlVCard = 6;               // SaveAs: vCard format
 
-// True for `name` itself or `name` followed by "." and a custom form's suffix, the letter case
-// ignored in the ASCII range, as Outlook compares message and container classes.
-inline bool IsClassOrSubclass(std::string_view cls, std::string_view name) {
-  if (cls.size() < name.size())
-    return false;
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (lower(cls[i]) != lower(name[i]))
-      return false;
-  }
-  return cls.size() == name.size() || cls[name.size()] == '.';
-}
-
-// True for the container class of a folder that holds contacts: "IPF.Contact", or a custom
-// form's "IPF.Contact.*" (MS-OXOCNTC). Used by the export run and by every Outlook behind this
-// interface, so both find the same folders.
-inline bool IsContactsFolderClass(std::string_view containerClass) {
-  return IsClassOrSubclass(containerClass, "IPF.Contact");
-}
-
-// True for the message class of a contact item: "IPM.Contact" or "IPM.Contact.*" (MS-OXOCNTC).
-inline bool IsContactMessageClass(std::string_view messageClass) {
-  return IsClassOrSubclass(messageClass, "IPM.Contact");
-}
+// The classes the export run and every Outlook behind this interface tell apart, so that all
+// find the same folders and items.
+using mapi::IsContactMessageClass;
+using mapi::IsContactsFolderClass;
 
 class OutlookItem {
  public:

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "mapi/mapi.h"
+
 namespace tarnvex::pst::format {
 
 static_assert(std::endian::native == std::endian::little, "structs are the file's bytes");
@@ -594,10 +596,8 @@ constexpr std::size_t kMapPaddingAnsi = 4;
 #pragma pack(pop)
 
 // The property sets of the name-to-id map's GUID indexes 1 and 2 (MS-PST 2.4.7.1), as stored.
-constexpr std::uint8_t kPsMapi[16] = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                      0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-constexpr std::uint8_t kPsPublicStrings[16] = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                               0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+using mapi::kPsMapi;
+using mapi::kPsPublicStrings;
 
 // The two formats of a PST file.
 enum class FileFormat : std::uint8_t { kUnicode, kAnsi };

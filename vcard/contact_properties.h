@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "mapi/mapi.h"
 #include "vcard/contact.h"
 
 namespace tarnvex::vcard {
@@ -23,15 +24,15 @@ namespace tarnvex::vcard {
 // MAPI property types (PT_*) of the table's rows. Text is PT_UNICODE; readers take PT_STRING8
 // text for it as well.
 enum class PropertyType : uint16_t {
-  kInt16 = 0x0002,
-  kInt32 = 0x0003,
-  kBoolean = 0x000B,
-  kString = 0x001F,
-  kTime = 0x0040,  // PT_SYSTIME, a FILETIME
-  kBinary = 0x0102,
-  kMultiInt32 = 0x1003,
-  kMultiString = 0x101F,
-  kMultiBinary = 0x1102,
+  kInt16 = mapi::kTypeInt16,
+  kInt32 = mapi::kTypeInt32,
+  kBoolean = mapi::kTypeBoolean,
+  kString = mapi::kTypeUnicode,
+  kTime = mapi::kTypeSystime,  // a FILETIME
+  kBinary = mapi::kTypeBinary,
+  kMultiInt32 = mapi::kTypeMultiInt32,
+  kMultiString = mapi::kTypeMultiUnicode,
+  kMultiBinary = mapi::kTypeMultiBinary,
 };
 
 // Where an item keeps a property.
@@ -41,13 +42,9 @@ enum class PropertySet : uint8_t {
   kPublicStrings,  // PS_PUBLIC_STRINGS, by string name
 };
 
-// The property sets' GUIDs as stored (the first three fields little-endian).
-// PSETID_Address {00062004-0000-0000-C000-000000000046}
-inline constexpr uint8_t kPsetidAddress[16] = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                               0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-// PS_PUBLIC_STRINGS {00020329-0000-0000-C000-000000000046}
-inline constexpr uint8_t kPsPublicStrings[16] = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                                 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+// The property sets' GUIDs as stored.
+using mapi::kPsetidAddress;
+using mapi::kPsPublicStrings;
 
 // What a property fills: a field of Contact, or a value the reader combines into one (the e-mail
 // slots' parts, the two forms of a date, the picture flag).

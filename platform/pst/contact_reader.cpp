@@ -33,7 +33,7 @@ const ContactProperty* RowOf(const store::Entry& e) {
     return vcard::FindByPropertyId(e.Tag());
   if (!e.Name().empty())
     return vcard::FindByStringName(e.Name());
-  if (std::memcmp(e.Guid(), vcard::kPsetidAddress, 16) == 0)
+  if (std::memcmp(e.Guid(), vcard::kPsetidAddress.data(), 16) == 0)
     return vcard::FindAddressByLid(e.Lid());
   return nullptr;
 }

@@ -2,8 +2,8 @@
 
 // What the stand-in reads from an Outlook data file, whichever reader serves it: items (the
 // message store, folders, messages, attachments) with their properties. Two readers serve it:
-// the native one (platform/pst/native_reader.h, over the PST library in pst/) for Unicode and ANSI PST
-// files, and libpff (platform/pst/pff.h) for every other file. Every read failure is a
+// the native one (platform/pst/native_reader.h, over the PST library in pst/) for Unicode and ANSI
+// PST files, and libpff (platform/pst/pff.h) for every other file. Every read failure is a
 // tarnvex::Failure naming the data file; "not present" is an empty pointer, never a failure.
 
 #include <atomic>
@@ -15,21 +15,22 @@
 #include <string_view>
 #include <vector>
 
+#include "mapi/mapi.h"
 #include "platform/code_pages.h"
 
 namespace tarnvex::pst::store {
 
 // MAPI property value types.
-inline constexpr uint32_t kTypeInt16 = 0x0002;
-inline constexpr uint32_t kTypeInt32 = 0x0003;
-inline constexpr uint32_t kTypeBoolean = 0x000B;
-inline constexpr uint32_t kTypeInt64 = 0x0014;
-inline constexpr uint32_t kTypeString8 = 0x001E;
-inline constexpr uint32_t kTypeUnicode = 0x001F;
-inline constexpr uint32_t kTypeSystime = 0x0040;
-inline constexpr uint32_t kTypeBinary = 0x0102;
-inline constexpr uint32_t kTypeMultiString8 = 0x101E;
-inline constexpr uint32_t kTypeMultiUnicode = 0x101F;
+using mapi::kTypeBinary;
+using mapi::kTypeBoolean;
+using mapi::kTypeInt16;
+using mapi::kTypeInt32;
+using mapi::kTypeInt64;
+using mapi::kTypeMultiString8;
+using mapi::kTypeMultiUnicode;
+using mapi::kTypeString8;
+using mapi::kTypeSystime;
+using mapi::kTypeUnicode;
 
 // How 8-bit strings (PT_STRING8, PT_MSTRING8) become UTF-8. Each item's strings are in the code
 // page CodePageOf gives it; the readers decode them through the platform's code pages. Without
@@ -176,10 +177,10 @@ class File {
 // naming the file.
 void CheckSignature(const std::string& path);
 
-// Opens the file with the native reader when it is a Unicode or ANSI PST the reader takes, else with
-// libpff; 8-bit strings are decoded as `decoding` says (it is kept for the file's life). A file
-// of a format the native reader reads is never handed to libpff: when its header or indexes are
-// damaged, that is the failure. Throws Failure naming the file when it is missing, unreadable,
+// Opens the file with the native reader when it is a Unicode or ANSI PST the reader takes, else
+// with libpff; 8-bit strings are decoded as `decoding` says (it is kept for the file's life). A
+// file of a format the native reader reads is never handed to libpff: when its header or indexes
+// are damaged, that is the failure. Throws Failure naming the file when it is missing, unreadable,
 // not a PST/OST file or damaged beyond opening.
 std::shared_ptr<File> OpenFile(const std::string& path,
                                std::shared_ptr<const TextDecoding> decoding = nullptr);

@@ -9,21 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "mapi/mapi.h"
 #include "pst/ltp/heap.h"
 
 namespace tarnvex::pst::ltp {
 
 // MAPI property value types the reader tells apart.
-inline constexpr std::uint16_t kTypeInt16 = 0x0002;
-inline constexpr std::uint16_t kTypeInt32 = 0x0003;
-inline constexpr std::uint16_t kTypeBoolean = 0x000B;
-inline constexpr std::uint16_t kTypeInt64 = 0x0014;
-inline constexpr std::uint16_t kTypeString8 = 0x001E;
-inline constexpr std::uint16_t kTypeUnicode = 0x001F;
-inline constexpr std::uint16_t kTypeSystime = 0x0040;
-inline constexpr std::uint16_t kTypeGuid = 0x0048;
-inline constexpr std::uint16_t kTypeBinary = 0x0102;
-inline constexpr std::uint16_t kTypeMultiple = 0x1000;  // the flag of multi-valued types
+using mapi::kTypeBinary;
+using mapi::kTypeBoolean;
+using mapi::kTypeGuid;
+using mapi::kTypeInt16;
+using mapi::kTypeInt32;
+using mapi::kTypeInt64;
+using mapi::kTypeMultiple;
+using mapi::kTypeString8;
+using mapi::kTypeSystime;
+using mapi::kTypeUnicode;
 
 class PropertyContext {
  public:

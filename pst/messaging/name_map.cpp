@@ -35,9 +35,9 @@ NameMap NameMap::Read(const std::shared_ptr<const ndb::NodeDatabase>& db) {
     NamedProperty p;
     const std::size_t guid = id.wGuidAndKind >> 1;
     if (guid == 1) {
-      std::memcpy(p.guid, kPsMapi, 16);
+      std::memcpy(p.guid, kPsMapi.data(), 16);
     } else if (guid == 2) {
-      std::memcpy(p.guid, kPsPublicStrings, 16);
+      std::memcpy(p.guid, kPsPublicStrings.data(), 16);
     } else if (guid >= 3) {
       if ((guid - 3) * 16 + 16 > guids.size()) {
         fail("refers to a missing property set",

@@ -47,8 +47,7 @@ std::string NamedText(const Store& store, const ltp::PropertyContext& pc, const 
   return "";
 }
 
-constexpr std::uint8_t kPsetidAddress[16] = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                             0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+using mapi::kPsetidAddress;
 
 const ndb::Node& Folder(const Store& store, Nid parent, const std::string& name) {
   for (const ndb::Node* n : store.SubFolders(parent)) {
@@ -115,7 +114,7 @@ TEST(MessagingTest, FoldersMessagesNamedPropertiesAndAttachments) {
 
   std::vector<std::string> fileAs;
   for (const ndb::Node* m : store->Messages(contacts.nid))
-    fileAs.push_back(NamedText(*store, *store->Properties(*m), kPsetidAddress, 0x8005));
+    fileAs.push_back(NamedText(*store, *store->Properties(*m), kPsetidAddress.data(), 0x8005));
   EXPECT_EQ(fileAs, (std::vector<std::string>{"Contact 1", "Contact 2", "Contact 3"}));
   ASSERT_EQ(store->Messages(friends.nid).size(), 1u);
 
@@ -196,7 +195,7 @@ TEST(MessagingTest, NamedPropertiesByName) {
   for (const auto& r : pc->records()) {
     const auto* named = store->names().Find(r.id);
     if (named && named->isString && named->name == "My Field") {
-      EXPECT_TRUE(std::equal(named->guid, named->guid + 16, kPsPublicStrings));
+      EXPECT_TRUE(std::equal(named->guid, named->guid + 16, kPsPublicStrings.begin()));
       EXPECT_EQ(pc->ValueText(r), "mine");
       ++found;
     }

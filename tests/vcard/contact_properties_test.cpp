@@ -223,13 +223,15 @@ TEST(ContactPropertiesTest, ThePstWritersContactNamesAreTheTables) {
       case PropertySet::kAddress:
         EXPECT_EQ(known->key, pstwriter::PropKey::Named(pstwriter::kPsetidAddress, row.id))
             << row.canonicalName;
-        EXPECT_EQ(std::memcmp(pstwriter::kPsetidAddress.bytes.data(), kPsetidAddress, 16), 0);
+        EXPECT_EQ(std::memcmp(pstwriter::kPsetidAddress.bytes.data(), kPsetidAddress.data(), 16),
+                  0);
         break;
       case PropertySet::kPublicStrings:
         EXPECT_EQ(known->key,
                   pstwriter::PropKey::Named(pstwriter::kPsPublicStrings, std::string(row.name)))
             << row.canonicalName;
-        EXPECT_EQ(std::memcmp(pstwriter::kPsPublicStrings.bytes.data(), kPsPublicStrings, 16), 0);
+        EXPECT_EQ(
+            std::memcmp(pstwriter::kPsPublicStrings.bytes.data(), kPsPublicStrings.data(), 16), 0);
         break;
     }
   }

@@ -1,6 +1,8 @@
 #include "tools/pstwriter/store_model.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "platform/failure.h"
 #include "tools/pstwriter/property_names.h"
@@ -25,12 +27,18 @@ int HexDigit(char c) {
 
 }  // namespace
 
-const Guid kPsMapi = Guid::Parse("{00020328-0000-0000-C000-000000000046}");
-const Guid kPsPublicStrings = Guid::Parse("{00020329-0000-0000-C000-000000000046}");
-const Guid kPsetidAddress = Guid::Parse("{00062004-0000-0000-C000-000000000046}");
-const Guid kPsetidCommon = Guid::Parse("{00062008-0000-0000-C000-000000000046}");
-const Guid kPsetidAppointment = Guid::Parse("{00062002-0000-0000-C000-000000000046}");
-const Guid kPsetidTask = Guid::Parse("{00062003-0000-0000-C000-000000000046}");
+const Guid kPsMapi = Guid::Of(mapi::kPsMapi);
+const Guid kPsPublicStrings = Guid::Of(mapi::kPsPublicStrings);
+const Guid kPsetidAddress = Guid::Of(mapi::kPsetidAddress);
+const Guid kPsetidCommon = Guid::Of(mapi::kPsetidCommon);
+const Guid kPsetidAppointment = Guid::Of(mapi::kPsetidAppointment);
+const Guid kPsetidTask = Guid::Of(mapi::kPsetidTask);
+
+Guid Guid::Of(const mapi::GuidBytes& bytes) {
+  Guid guid;
+  std::copy(std::begin(bytes), std::end(bytes), guid.bytes.begin());
+  return guid;
+}
 
 Guid Guid::Parse(std::string_view text) {
   std::string hex;

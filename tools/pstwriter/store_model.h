@@ -15,6 +15,8 @@
 #include <variant>
 #include <vector>
 
+#include "mapi/mapi.h"
+
 namespace tarnvex::pstwriter {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -25,6 +27,7 @@ struct Guid {
 
   // Parses "{00062004-0000-0000-C000-000000000046}" (braces optional); throws Failure.
   static Guid Parse(std::string_view text);
+  static Guid Of(const mapi::GuidBytes& bytes);
   std::string ToString() const;  // "{XXXXXXXX-...}", upper case
   friend bool operator==(const Guid&, const Guid&) = default;
   friend auto operator<=>(const Guid&, const Guid&) = default;
@@ -40,20 +43,20 @@ extern const Guid kPsetidTask;         // {00062003-0000-0000-C000-000000000046}
 
 // MAPI property types the writer stores.
 enum class PropType : std::uint16_t {
-  kInt16 = 0x0002,
-  kInt32 = 0x0003,
-  kDouble = 0x0005,
-  kBoolean = 0x000B,
-  kInt64 = 0x0014,
-  kString8 = 0x001E,  // PT_STRING8: bytes in the message's code page (already encoded)
-  kString = 0x001F,   // PT_UNICODE, stored as UTF-16LE
-  kTime = 0x0040,     // PT_SYSTIME, a FILETIME (100 ns ticks since 1601-01-01 UTC)
-  kGuid = 0x0048,
-  kBinary = 0x0102,
-  kMultiInt32 = 0x1003,
-  kMultiString8 = 0x101E,
-  kMultiString = 0x101F,
-  kMultiBinary = 0x1102,
+  kInt16 = mapi::kTypeInt16,
+  kInt32 = mapi::kTypeInt32,
+  kDouble = mapi::kTypeDouble,
+  kBoolean = mapi::kTypeBoolean,
+  kInt64 = mapi::kTypeInt64,
+  kString8 = mapi::kTypeString8,  // bytes in the message's code page (already encoded)
+  kString = mapi::kTypeUnicode,   // stored as UTF-16LE
+  kTime = mapi::kTypeSystime,     // a FILETIME (100 ns ticks since 1601-01-01 UTC)
+  kGuid = mapi::kTypeGuid,
+  kBinary = mapi::kTypeBinary,
+  kMultiInt32 = mapi::kTypeMultiInt32,
+  kMultiString8 = mapi::kTypeMultiString8,
+  kMultiString = mapi::kTypeMultiUnicode,
+  kMultiBinary = mapi::kTypeMultiBinary,
 };
 
 // A FILETIME: 100-nanosecond intervals since 1601-01-01 00:00 UTC.
