@@ -251,6 +251,7 @@ struct BtPageTail {
 static_assert(sizeof(BtPageTail) == 8);
 constexpr std::size_t kBtPageEntryBytes = 488;
 static_assert(kBtPageEntryBytes + sizeof(BtPageTail) == kPageDataSize);
+static_assert(kBtPageEntryBytes + sizeof(BtPageTail) + sizeof(PageTrailer) == kPageSize);
 // Deeper than any B-tree of a file the format can address: a damaged page.
 constexpr int kMaxBtreeLevels = 8;
 
