@@ -15,9 +15,9 @@
 
 namespace tarnvex::pst::native {
 
-// The file served by this reader, or null when the reader does not take it: not a Unicode or ANSI PST,
-// an encryption it does not decode (libpff serves those), or a file of a format it reads that is
-// damaged (a header or index that fails its checks) or cannot be read. Throws Failure when the
+// The file served by this reader, or null when the reader does not take it: not a Unicode or ANSI
+// PST, an encryption it does not decode (libpff serves those), or a file of a format it reads that
+// is damaged (a header or index that fails its checks) or cannot be read. Throws Failure when the
 // file cannot be opened, and for damage no reader should pass over: a node index that lists a
 // node twice.
 std::shared_ptr<store::File> OpenNative(const std::string& path);
