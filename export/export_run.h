@@ -30,11 +30,13 @@ struct ExportSummary {
   // The run's one closing message: "Done.", "No contacts found.", "PST File not found.", ...
   std::string closingMessage;
   int cardsWritten = 0;
-  // Items that are not contacts (distribution lists, mail, ...).
+  // Items of a contacts folder that are not contacts (distribution lists, mail, ...); other
+  // folders bring their contacts alone.
   int itemsPassedOver = 0;
   // Failures reported during the run: one for each item that failed (however many of its steps
   // reported one) and each report outside the items' steps. For every folder exported, cards
-  // written + items passed over + failed items is the number of items it holds.
+  // written + items passed over + failed items is the number of items it brings: all of a
+  // contacts folder's, the contact items of any other.
   int failures = 0;
   // Contacts that lie in the Deleted Items folder of the PST source, or below it, and were not
   // exported.
