@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 
+#include "tests/golden/compare_cards.h"
 #include "tests/platform/win32/test_support.h"
 
 namespace tarnvex::cli {
@@ -70,27 +71,7 @@ inline const std::map<std::string, std::string>& WindowsNames() {
 inline void ExpectGoldenCards(const std::string& folder, const std::string& fixture,
                               const std::string& version) {
   const std::string goldenDir = kGoldenDir + "\\cards\\" + fixture + "\\" + version;
-  const auto golden = ReadFolder(goldenDir);
-  ASSERT_FALSE(golden.empty()) << "no golden cards in " << goldenDir;
-  const auto actual = ReadFolder(folder);
-
-  std::set<std::string> expectedNames;
-  for (const auto& [goldenName, bytes] : golden) {
-    std::string name = goldenName;
-    if (auto it = WindowsNames().find(goldenName); it != WindowsNames().end())
-      name = it->second;
-    expectedNames.insert(name);
-    auto it = actual.find(name);
-    if (it == actual.end()) {
-      ADD_FAILURE() << "card missing from the export: " << name << " (golden " << goldenName << ")";
-      continue;
-    }
-    EXPECT_TRUE(it->second == bytes) << name << " differs from " << goldenDir << "\\" << goldenName;
-  }
-  for (const auto& [name, bytes] : actual) {
-    if (!expectedNames.count(name))
-      ADD_FAILURE() << "card not in the golden set: " << name;
-  }
+  golden::ExpectSameCards(ReadFolder(goldenDir), ReadFolder(folder), goldenDir, WindowsNames());
 }
 
 }  // namespace tarnvex::cli

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "tests/golden/compare_cards.h"
 #include "tests/golden/fixture_names.h"
 #include "tools/pstgen/pstgen_cli.h"
 
@@ -50,31 +51,6 @@ std::map<std::string, std::string> ReadFolder(const fs::path& folder) {
   for (const auto& e : fs::directory_iterator(folder))
     files[NameOf(e.path())] = ReadAll(e.path());
   return files;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
-
-// The first lines where the two texts differ, numbered, each side shown with its line end.
-std::string LineDiff(const std::string& expected, const std::string& actual) {
-  const auto e = Lines(expected), a = Lines(actual);
-  std::ostringstream out;
-  int shown = 0;
-  for (size_t i = 0; i < std::max(e.size(), a.size()) && shown < 8; ++i) {
-    const std::string* ei = i < e.size() ? &e[i] : nullptr;
-    const std::string* ai = i < a.size() ? &a[i] : nullptr;
-    if (ei && ai && *ei == *ai)
-      continue;
-    out << "  line " << i + 1 << ":\n    expected: " << (ei ? *ei : "(none)")
-        << "\n    actual:   " << (ai ? *ai : "(none)") << "\n";
-    ++shown;
-  }
-  return out.str();
 }
 
 class TempDir {
@@ -143,23 +119,7 @@ TEST_P(GoldenCards, ExportMatchesTheCommittedCards) {
       std::ofstream(expectedDir / PathOf(name), std::ios::binary) << bytes;
     GTEST_SKIP() << "wrote " << expectedDir.string();
   }
-  const auto expected = ReadFolder(expectedDir);
-  ASSERT_FALSE(expected.empty()) << "no committed cards in " << expectedDir.string();
-
-  for (const auto& [name, bytes] : expected) {
-    auto it = actual.find(name);
-    if (it == actual.end()) {
-      ADD_FAILURE() << "card missing from the export: " << name;
-      continue;
-    }
-    EXPECT_TRUE(it->second == bytes)
-        << name << " differs from " << (expectedDir / PathOf(name)).string() << ":\n"
-        << LineDiff(bytes, it->second);
-  }
-  for (const auto& [name, bytes] : actual) {
-    if (!expected.count(name))
-      ADD_FAILURE() << "card not in the committed set: " << name;
-  }
+  ExpectSameCards(ReadFolder(expectedDir), actual, expectedDir.string());
 }
 
 std::vector<Case> AllCases() {
