@@ -82,9 +82,9 @@ DispatchValue QtSkinEngine::GetProperty(int32_t dispatchId) {
     case kSkinOptions:
       return options_;
     case kSkinApplyOptions:
-      return setting5_;
+      return applyOptions_;
     case kSkinApplyColours:
-      return setting10_;
+      return applyColours_;
     default:
       throw UnknownMember(dispatchId);
   }
@@ -99,10 +99,10 @@ void QtSkinEngine::SetProperty(int32_t dispatchId, const DispatchValue& value) {
       }
       throw TypeMismatch();
     case kSkinApplyOptions:
-      setting5_ = BooleanValue(value);
+      applyOptions_ = BooleanValue(value);
       return;
     case kSkinApplyColours:
-      setting10_ = BooleanValue(value);
+      applyColours_ = BooleanValue(value);
       return;
     default:
       throw UnknownMember(dispatchId);

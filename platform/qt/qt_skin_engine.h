@@ -31,8 +31,8 @@ class QtSkinEngine : public SkinEngine {
   std::function<int32_t()> windowHandle_;
   std::optional<QString> skin_;
   int32_t options_ = 0;
-  bool setting5_ = false;
-  bool setting10_ = false;
+  bool applyOptions_ = false;
+  bool applyColours_ = false;
   bool applied_ = false;
 };
 

@@ -311,9 +311,9 @@ DispatchValue Win32SkinEngine::GetProperty(int32_t dispatchId) {
     case kSkinOptions:
       return options_;
     case kSkinApplyOptions:
-      return setting5_;
+      return applyOptions_;
     case kSkinApplyColours:
-      return setting10_;
+      return applyColours_;
     default:
       throw UnknownMember(dispatchId);
   }
@@ -335,10 +335,10 @@ void Win32SkinEngine::SetProperty(int32_t dispatchId, const DispatchValue& value
       }
       throw TypeMismatch();
     case kSkinApplyOptions:
-      setting5_ = boolean();
+      applyOptions_ = boolean();
       return;
     case kSkinApplyColours:
-      setting10_ = boolean();
+      applyColours_ = boolean();
       return;
     default:
       throw UnknownMember(dispatchId);

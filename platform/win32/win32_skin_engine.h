@@ -52,8 +52,8 @@ class Win32SkinEngine : public SkinEngine {
   Win32Form1& window_;
   std::optional<std::string> skin_;
   int32_t options_ = 0;
-  bool setting5_ = false;
-  bool setting10_ = false;
+  bool applyOptions_ = false;
+  bool applyColours_ = false;
   bool applied_ = false;
 };
 
