@@ -796,19 +796,8 @@ void Win32Form1::SetControlBackColor(const std::string& controlName, uint32_t ol
 void Win32Form1::ApplyLook(const std::string& controlName, const ControlLook& look) {
   Impl& d = *impl_;
   const std::size_t index = d.LookIndex(controlName);
-  ControlLook& target = d.looks[index];
-  if (look.back)
-    target.back = look.back;
-  if (look.fore)
-    target.fore = look.fore;
-  const bool fontChanged = look.fontFamily || look.fontPoints || look.fontWeight;
-  if (look.fontFamily)
-    target.fontFamily = look.fontFamily;
-  if (look.fontPoints)
-    target.fontPoints = look.fontPoints;
-  if (look.fontWeight)
-    target.fontWeight = look.fontWeight;
-  if (fontChanged)
+  d.looks[index].Merge(look);
+  if (look.ChangesFont())
     d.MakeFonts();
   ::RedrawWindow(d.window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }

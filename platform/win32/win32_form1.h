@@ -39,6 +39,21 @@ struct ControlLook {
   std::optional<std::string> fontFamily;
   std::optional<double> fontPoints;
   std::optional<int> fontWeight;
+
+  bool ChangesFont() const { return fontFamily || fontPoints || fontWeight; }
+  // Takes every part the other look sets.
+  void Merge(const ControlLook& other) {
+    if (other.back)
+      back = other.back;
+    if (other.fore)
+      fore = other.fore;
+    if (other.fontFamily)
+      fontFamily = other.fontFamily;
+    if (other.fontPoints)
+      fontPoints = other.fontPoints;
+    if (other.fontWeight)
+      fontWeight = other.fontWeight;
+  }
 };
 
 class Win32Form1 : public Form1View, public WindowServices {

@@ -156,19 +156,6 @@ void SetProperty(ControlLook& look, const std::string& property, const std::stri
   }
 }
 
-void Merge(ControlLook& into, const ControlLook& from) {
-  if (from.back)
-    into.back = from.back;
-  if (from.fore)
-    into.fore = from.fore;
-  if (from.fontFamily)
-    into.fontFamily = from.fontFamily;
-  if (from.fontPoints)
-    into.fontPoints = from.fontPoints;
-  if (from.fontWeight)
-    into.fontWeight = from.fontWeight;
-}
-
 Failure TypeMismatch() {
   return Failure("Type mismatch");
 }
@@ -253,7 +240,7 @@ std::map<std::string, ControlLook> SkinLooks(std::string_view sheet,
         continue;
       if (!TypeMatches(rule.selector.type, control.name, control.kind))
         continue;
-      Merge(look, rule.look);
+      look.Merge(rule.look);
       any = true;
     }
     if (any)
