@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/failure.h"
+#include "text/case.h"
 #include "text/utf.h"
 
 namespace tarnvex {
@@ -21,31 +22,17 @@ std::string SafeFileName(std::string_view text) {
 
 namespace {
 
-char AsciiUpper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-
-bool EqualsUpper(std::string_view text, std::string_view upper) {
-  if (text.size() != upper.size())
-    return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (AsciiUpper(text[i]) != upper[i])
-      return false;
-  }
-  return true;
-}
-
 // The length of the device name the text starts with, blanks after it ignored up to the first
 // dot or the end; 0 when it starts with none.
 std::size_t DevicePartLength(std::string_view name) {
   std::string_view base = name.substr(0, name.find('.'));
   base = base.substr(0, base.find_last_not_of(' ') + 1);
   for (std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
-    if (EqualsUpper(base, device))
+    if (text::EqualsIgnoringAsciiCase(base, device))
       return base.size();
   }
-  if (base.size() < 4 ||
-      !(EqualsUpper(base.substr(0, 3), "COM") || EqualsUpper(base.substr(0, 3), "LPT"))) {
+  if (!text::StartsWithIgnoringAsciiCase(base, "COM") &&
+      !text::StartsWithIgnoringAsciiCase(base, "LPT")) {
     return 0;
   }
   const std::string_view number = base.substr(3);
