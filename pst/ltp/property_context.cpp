@@ -104,10 +104,7 @@ const std::vector<ndb::Subnode>& PropertyContext::Subnodes() const {
 }
 
 const ndb::Subnode* PropertyContext::FindSubnode(ndb::Nid nid) const {
-  const auto& subs = Subnodes();
-  auto it = std::lower_bound(subs.begin(), subs.end(), nid,
-                             [](const ndb::Subnode& s, ndb::Nid v) { return s.nid < v; });
-  return it != subs.end() && it->nid == nid ? &*it : nullptr;
+  return ndb::FindSubnode(Subnodes(), nid);
 }
 
 }  // namespace tarnvex::pst::ltp

@@ -81,16 +81,19 @@ std::vector<std::string> TableContext::RowBlocks() const {
     const auto rows = heap_.Allocation(hnidRows_);
     return {std::string(reinterpret_cast<const char*>(rows.data()), rows.size())};
   }
-  const std::vector<ndb::Subnode> subnodes = heap_.db().ReadSubnodes(sub_);
-  const auto at =
-      std::lower_bound(subnodes.begin(), subnodes.end(), hnidRows_,
-                       [](const ndb::Subnode& s, std::uint32_t nid) { return s.nid < nid; });
-  if (at == subnodes.end() || at->nid != hnidRows_) {
+  const ndb::Subnode* at = FindSubnode(hnidRows_);
+  if (!at) {
     heap_.Fail(Defect::kMissing, "the table of node " + Hex(node()) +
                                      " keeps its rows in subnode " + Hex(hnidRows_) +
                                      ", which the node does not have");
   }
   return heap_.db().ReadDataTree(at->data);
+}
+
+const ndb::Subnode* TableContext::FindSubnode(ndb::Nid nid) const {
+  if (!subnodes_)
+    subnodes_ = heap_.db().ReadSubnodes(sub_);
+  return ndb::FindSubnode(*subnodes_, nid);
 }
 
 bool TableContext::HasColumn(std::uint32_t tag) const {
@@ -118,7 +121,6 @@ std::vector<std::optional<std::string>> TableContext::ColumnValues(std::uint32_t
         table + " keeps column " + Hex(tag) + " in " + std::to_string(column->cbData) + " bytes",
         "4 bytes", std::to_string(column->cbData) + " bytes");
   }
-  std::vector<ndb::Subnode> subnodes;
   const std::vector<std::string> blocks = RowBlocks();
   // Row number -> its block and its place there.
   std::vector<std::pair<std::size_t, std::size_t>> places;
@@ -143,12 +145,8 @@ std::vector<std::optional<std::string>> TableContext::ColumnValues(std::uint32_t
       const auto bytes = heap_.Allocation(hnid);
       values[i] = std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     } else {
-      if (subnodes.empty())
-        subnodes = heap_.db().ReadSubnodes(sub_);
-      const auto s =
-          std::lower_bound(subnodes.begin(), subnodes.end(), hnid,
-                           [](const ndb::Subnode& n, std::uint32_t nid) { return n.nid < nid; });
-      if (s == subnodes.end() || s->nid != hnid) {
+      const ndb::Subnode* s = FindSubnode(hnid);
+      if (!s) {
         heap_.Fail(Defect::kMissing, table + " keeps a value of column " + Hex(tag) +
                                          " in subnode " + Hex(hnid) + ", which it does not have");
       }

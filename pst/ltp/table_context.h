@@ -39,6 +39,8 @@ class TableContext {
  private:
   // The row matrix's rows, in row order, each rowSize_ bytes.
   std::vector<std::string> RowBlocks() const;
+  // The node's subnode with this NID, or null; the subnodes are read once, when first asked.
+  const ndb::Subnode* FindSubnode(ndb::Nid nid) const;
 
   Heap heap_;
   ndb::Bid sub_;
@@ -50,6 +52,7 @@ class TableContext {
   std::vector<std::uint32_t> rowIds_;
   // The row number of each of rowIds_.
   std::vector<std::uint32_t> rowNumbers_;
+  mutable std::optional<std::vector<ndb::Subnode>> subnodes_;
 };
 
 }  // namespace tarnvex::pst::ltp

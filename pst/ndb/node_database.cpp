@@ -26,6 +26,12 @@ struct NodeDatabase::PageWalk {
   std::deque<Block> blocks;
 };
 
+const Subnode* FindSubnode(const std::vector<Subnode>& sorted, Nid nid) {
+  const auto it = std::lower_bound(sorted.begin(), sorted.end(), nid,
+                                   [](const Subnode& s, Nid v) { return s.nid < v; });
+  return it != sorted.end() && it->nid == nid ? &*it : nullptr;
+}
+
 // The window index pages are read through: a page and its neighbours, rather than the 256 KiB a
 // block's window reads, most of which no page needs (a mailbox of 100,000 mails read about six
 // times its size that way).

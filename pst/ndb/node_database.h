@@ -45,6 +45,10 @@ struct Subnode {
   Bid sub;
 };
 
+// The subnode with this NID among subnodes sorted by NID, as ReadSubnodes gives them; null when
+// there is none.
+const Subnode* FindSubnode(const std::vector<Subnode>& sorted, Nid nid);
+
 class NodeDatabase {
  public:
   // Reads the header and both indexes. Throws UnsupportedFormat for a file this reader does not
