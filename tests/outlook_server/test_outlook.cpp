@@ -342,32 +342,28 @@ T* Own(IUnknown* argument) {
   return object;
 }
 
+// The item's text properties, as the stand-in's contact answers them. The stand-in hands out an
+// Exchange address in its SMTP form already.
+using TextMember = std::string (OutlookItem::*)();
+const std::map<std::string, TextMember> kItemTexts = {
+    {"FileAs", &OutlookItem::FileAs},           {"FullName", &OutlookItem::FullName},
+    {"LastName", &OutlookItem::LastName},       {"FirstName", &OutlookItem::FirstName},
+    {"CompanyName", &OutlookItem::CompanyName}, {"Email1Address", &OutlookItem::Email1Address},
+};
+
 class Item : public Object {
  public:
   explicit Item(std::shared_ptr<OutlookItem> item)
-      : Object("Item", {"Class", "FileAs", "SaveAs", "FullName", "LastName", "FirstName",
-                        "CompanyName", "Email1Address", "Email1AddressType"}),
-        item_(std::move(item)) {}
+      : Object("Item", Members()), item_(std::move(item)) {}
 
  protected:
   void Answer(const std::string& member, const Arguments& args, VARIANT* result) override {
-    if (member == "Class") {
+    if (const auto text = kItemTexts.find(member); text != kItemTexts.end()) {
+      SetText(result, ((*item_).*(text->second))());
+    } else if (member == "Class") {
       // The stand-in tells contacts (olContact) from every other item, given here as a
       // distribution list (olDistributionList).
       SetInt(result, item_->IsContact() ? 40 : 69);
-    } else if (member == "FileAs") {
-      SetText(result, item_->FileAs());
-    } else if (member == "FullName") {
-      SetText(result, item_->FullName());
-    } else if (member == "LastName") {
-      SetText(result, item_->LastName());
-    } else if (member == "FirstName") {
-      SetText(result, item_->FirstName());
-    } else if (member == "CompanyName") {
-      SetText(result, item_->CompanyName());
-    } else if (member == "Email1Address") {
-      // The stand-in hands out an Exchange address in its SMTP form already.
-      SetText(result, item_->Email1Address());
     } else if (member == "Email1AddressType") {
       SetText(result, item_->Email1Address().empty() ? "" : "SMTP");
     } else if (member == "SaveAs") {
@@ -377,6 +373,13 @@ class Item : public Object {
   bool AnswersContactItem() override { return item_->IsContact(); }
 
  private:
+  static std::vector<std::string> Members() {
+    std::vector<std::string> members = {"Class", "SaveAs", "Email1AddressType"};
+    for (const auto& [name, text] : kItemTexts)
+      members.push_back(name);
+    return members;
+  }
+
   std::shared_ptr<OutlookItem> item_;
 };
 
