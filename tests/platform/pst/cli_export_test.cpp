@@ -45,13 +45,7 @@ class CliExportTest : public ::testing::Test {
     return {status, out.str(), err.str()};
   }
 
-  std::vector<std::string> Cards() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(out_))
-      names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Cards() const { return testing::FileNames(out_); }
 
   // Contacts in the Contacts folder, a nested contacts folder and a hidden one; a distribution
   // list and a mail item are passed over.

@@ -65,12 +65,13 @@ class FolderWalkTest : public ::testing::TestWithParam<WalkCase> {
     return status;
   }
 
+  // The cards' names without ".vcf", sorted.
   std::vector<std::string> Cards() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(out_))
-      names.push_back(e.path().stem());
-    std::sort(names.begin(), names.end());
-    return names;
+    std::vector<std::string> stems;
+    for (const std::string& name : testing::FileNames(out_))
+      stems.push_back(fs::path(name).stem());
+    std::sort(stems.begin(), stems.end());
+    return stems;
   }
 
   TempFolder tmp_;

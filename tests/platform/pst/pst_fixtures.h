@@ -3,6 +3,7 @@
 // PST files for the stand-in's tests, written by the project's PST writer at test time.
 
 #include <string>
+#include <vector>
 
 #include "tools/pstwriter/store_model.h"
 #include "vcard/contact.h"
@@ -33,5 +34,8 @@ pstwriter::Message& AddSimpleContact(pstwriter::Folder& folder, const std::strin
 std::string WriteStore(const pstwriter::Store& store, const std::string& path);
 
 std::string ReadFile(const std::string& path);
+
+// The names of the files in the folder, sorted.
+std::vector<std::string> FileNames(const std::string& folder);
 
 }  // namespace tarnvex::pst::testing

@@ -431,13 +431,7 @@ class SaveTest : public PstOutlookTest {
     item_ = ItemsOf(*Sub(*RootOf(*session_.ns, pst_), "Contacts")).at(0);
     fs::create_directory(out_);
   }
-  std::vector<std::string> Listing() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(out_))
-      names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Listing() const { return testing::FileNames(out_); }
   std::string pst_;
   Session session_;
   std::shared_ptr<OutlookItem> item_;
