@@ -51,6 +51,14 @@ std::string SurnameThenGivenName(OutlookItem& contact) {
   return surname + ", " + given;
 }
 
+// The stem a text gives a card's file name; empty text when nothing is left.
+std::string NameStem(std::string_view text, const FileSystem& files) {
+  std::string stem = SafeFileName(text);
+  if (files.HidesDotNames())
+    stem.erase(0, stem.find_first_not_of('.'));
+  return AvoidingDeviceNames(std::move(stem));
+}
+
 }  // namespace
 
 bool IsDeviceName(std::string_view name) {
@@ -61,13 +69,6 @@ std::string AvoidingDeviceNames(std::string name) {
   if (const std::size_t device = DevicePartLength(name))
     name.insert(device, 1, '_');
   return name;
-}
-
-std::string NameStem(std::string_view text, const FileSystem& files) {
-  std::string stem = SafeFileName(text);
-  if (files.HidesDotNames())
-    stem.erase(0, stem.find_first_not_of('.'));
-  return AvoidingDeviceNames(std::move(stem));
 }
 
 std::string CardStem(OutlookItem& contact, const FileSystem& files) {

@@ -31,12 +31,9 @@ bool IsDeviceName(std::string_view name);
 // names cards so, and folders of cards stay portable.
 std::string AvoidingDeviceNames(std::string name);
 
-// The stem a text gives a card's file name: SafeFileName, without leading dots where the file
-// system hides names starting with ".", and clear of device names. Empty text when nothing is
-// left.
-std::string NameStem(std::string_view text, const FileSystem& files);
-
-// The stem of a card's file name: NameStem of the file-as text; when that is empty, of the first
+// The stem of a card's file name, made of the file-as text as SafeFileName makes it, without
+// leading dots where the file system hides names starting with ".", and clear of device names;
+// when that leaves nothing, made the same way of the first
 // of the display name, "Surname, Given name", the company and the first e-mail address that
 // gives one, each read only when the ones before gave none; else kNoNameStem where names
 // starting with "." are hidden, and empty text where they are not. Throws what the contact's
