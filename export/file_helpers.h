@@ -33,11 +33,10 @@ std::string AvoidingDeviceNames(std::string name);
 
 // The stem of a card's file name, made of the file-as text as SafeFileName makes it, without
 // leading dots where the file system hides names starting with ".", and clear of device names;
-// when that leaves nothing, made the same way of the first
-// of the display name, "Surname, Given name", the company and the first e-mail address that
-// gives one, each read only when the ones before gave none; else kNoNameStem where names
-// starting with "." are hidden, and empty text where they are not. Throws what the contact's
-// calls throw.
+// when that leaves nothing, made the same way of the first of the display name, "Surname, Given
+// name", the company and the first e-mail address that gives one, each read only when the ones
+// before gave none; else kNoNameStem where names starting with "." are hidden, and empty text
+// where they are not. Throws what the contact's calls throw.
 std::string CardStem(OutlookItem& contact, const FileSystem& files);
 
 // stem + tail (" (2).vcf", ".vcf"), with the stem cut at a character boundary where the whole
