@@ -13,18 +13,16 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QWindow>
-#include <cmath>
+#include <array>
 #include <limits>
 
 #include "platform/failure.h"
+#include "platform/form1_layout.h"
 #include "platform/qt/ole_colour.h"
 
 namespace tarnvex {
 namespace {
 
-// Object names of the controls that are no widgets.
-constexpr const char* kCommonDialogName = "CommonDialog1";
-constexpr const char* kSkinFrameworkName = "SkinFramework1";
 constexpr const char* kKindProperty = "tarnvexControlKind";
 
 QFont ArialBold(double points) {
@@ -64,11 +62,17 @@ std::optional<QPoint> CursorHotSpot(const QString& path) {
   return QPoint(word(10), word(12));
 }
 
-}  // namespace
-
-int TwipsToPixels(int twips, double logicalDpi) {
-  return static_cast<int>(std::lround(twips * logicalDpi / 1440.0));
+// The last control before index that takes the focus (frames do not).
+QWidget* LastFocusable(const std::array<QWidget*, kForm1Controls.size()>& controls,
+                       std::size_t index) {
+  while (index-- > 0) {
+    if (kForm1Controls[index].kind != ControlKind::kFrame)
+      return controls[index];
+  }
+  return nullptr;
 }
+
+}  // namespace
 
 QtForm1::QtForm1(std::string programFolder, QWidget* parent)
     : QWidget(parent), programFolder_(std::move(programFolder)) {
@@ -88,7 +92,8 @@ QtForm1::QtForm1(std::string programFolder, QWidget* parent)
 
   setFont(ArialBold(9));
   SetBackground(this, Qt::white);
-  setFixedSize(TwipsToPixels(8040, dpi_), TwipsToPixels(3390, dpi_));
+  setFixedSize(TwipsToPixels(kForm1ClientWidthTwips, dpi_),
+               TwipsToPixels(kForm1ClientHeightTwips, dpi_));
   setMouseTracking(true);
 
   const QFont buttonFont = ArialBold(11.25);
@@ -108,8 +113,8 @@ QtForm1::QtForm1(std::string programFolder, QWidget* parent)
     MarkKind(button, ControlKind::kPushButton);
     return button;
   };
-  auto makeFrame = [&](const char* name, const char* caption) {
-    auto* frame = new QGroupBox(QString::fromLatin1(caption), this);
+  auto makeFrame = [&](QWidget* container, const char* name, const char* caption) {
+    auto* frame = new QGroupBox(QString::fromLatin1(caption), container);
     frame->setObjectName(QString::fromLatin1(name));
     SetBackground(frame, Qt::white);
     frame->setMouseTracking(true);
@@ -136,49 +141,55 @@ QtForm1::QtForm1(std::string programFolder, QWidget* parent)
     return text;
   };
 
-  // Created in tab order.
-  frame1_ = makeFrame("Frame1", "Source");
-  Place(frame1_, 120, 600, 7800, 1245);
-  option1_ = makeOption(frame1_, "Option1",
-                        "Outlook 2000/2002/2003/2007/2010/etc. (Outlook but not Outlook Express)");
-  Place(option1_, 240, 300, 6870, 255);
+  // Created in tab order, each inside its container.
+  std::array<QWidget*, kForm1Controls.size()> controls{};
+  for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
+    const Form1Control& c = kForm1Controls[i];
+    QWidget* container =
+        c.container == kForm1NoContainer ? this : controls[static_cast<std::size_t>(c.container)];
+    QWidget* control = nullptr;
+    switch (c.kind) {
+      case ControlKind::kFrame:
+        control = makeFrame(container, c.name, c.caption);
+        break;
+      case ControlKind::kOptionButton:
+        control = makeOption(container, c.name, c.caption);
+        break;
+      case ControlKind::kTextBox:
+        control = makeText(container, c.name);
+        break;
+      default:
+        control = makeButton(container, c.name, c.caption);
+        break;
+    }
+    control->setGeometry(TwipsToPixels(c.left, dpi_), TwipsToPixels(c.top, dpi_),
+                         TwipsToPixels(c.width, dpi_), TwipsToPixels(c.height, dpi_));
+    if (c.kind != ControlKind::kFrame) {
+      if (QWidget* previous = LastFocusable(controls, i))
+        QWidget::setTabOrder(previous, control);
+    }
+    controls[i] = control;
+  }
+  auto at = [&controls](const char* name) {
+    return controls[static_cast<std::size_t>(Form1ControlIndex(name))];
+  };
+  frame1_ = qobject_cast<QGroupBox*>(at("Frame1"));
+  option1_ = qobject_cast<QRadioButton*>(at("Option1"));
+  option2_ = qobject_cast<QRadioButton*>(at("Option2"));
+  text2_ = qobject_cast<QLineEdit*>(at("Text2"));
+  pushButton8_ = qobject_cast<QPushButton*>(at("PushButton8"));
+  pushButton3_ = qobject_cast<QPushButton*>(at("PushButton3"));
+  pushButton7_ = qobject_cast<QPushButton*>(at("PushButton7"));
+  frame2_ = qobject_cast<QGroupBox*>(at("Frame2"));
+  text3_ = qobject_cast<QLineEdit*>(at("Text3"));
+  pushButton2_ = qobject_cast<QPushButton*>(at("PushButton2"));
   option1_->setChecked(true);
-  option2_ = makeOption(frame1_, "Option2", "PST File:");
-  Place(option2_, 240, 780, 1230, 255);
-  text2_ = makeText(frame1_, "Text2");
-  Place(text2_, 1320, 720, 5565, 345);
-  pushButton8_ = makeButton(frame1_, "PushButton8", "...");
-  Place(pushButton8_, 6960, 720, 585, 345);
-  pushButton3_ = makeButton(this, "PushButton3", "Start Exporting");
-  Place(pushButton3_, 120, 2870, 7800, 405);
-  pushButton7_ = makeButton(this, "PushButton7", "Help");
-  Place(pushButton7_, 120, 120, 7800, 405);
-  frame2_ = makeFrame("Frame2", "Save Results To This Folder");
-  Place(frame2_, 120, 1920, 7800, 825);
-  text3_ = makeText(frame2_, "Text3");
-  Place(text3_, 225, 300, 6660, 345);
-  pushButton2_ = makeButton(frame2_, "PushButton2", "...");
-  Place(pushButton2_, 6960, 300, 600, 345);
 
-  auto* commonDialog = new QObject(this);
-  commonDialog->setObjectName(QString::fromLatin1(kCommonDialogName));
-  MarkKind(commonDialog, ControlKind::kCommonDialog);
-  auto* skinFramework = new QObject(this);
-  skinFramework->setObjectName(QString::fromLatin1(kSkinFrameworkName));
-  MarkKind(skinFramework, ControlKind::kSkinFramework);
-
-  QWidget::setTabOrder(option1_, option2_);
-  QWidget::setTabOrder(option2_, text2_);
-  QWidget::setTabOrder(text2_, pushButton8_);
-  QWidget::setTabOrder(pushButton8_, pushButton3_);
-  QWidget::setTabOrder(pushButton3_, pushButton7_);
-  QWidget::setTabOrder(pushButton7_, text3_);
-  QWidget::setTabOrder(text3_, pushButton2_);
-}
-
-void QtForm1::Place(QWidget* control, int left, int top, int width, int height) {
-  control->setGeometry(TwipsToPixels(left, dpi_), TwipsToPixels(top, dpi_),
-                       TwipsToPixels(width, dpi_), TwipsToPixels(height, dpi_));
+  for (const Form1Component& component : kForm1Components) {
+    auto* object = new QObject(this);
+    object->setObjectName(QString::fromLatin1(component.name));
+    MarkKind(object, component.kind);
+  }
 }
 
 void QtForm1::Connect(Form1Events& handlers, MessageBoxes& boxes, std::function<void()> onClose) {

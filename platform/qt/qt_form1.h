@@ -21,9 +21,6 @@ class QRadioButton;
 
 namespace tarnvex {
 
-// Twips to device-independent pixels at the given logical dots per inch (15 twips a pixel at 96).
-int TwipsToPixels(int twips, double logicalDpi);
-
 class QtForm1 : public QWidget, public Form1View, public WindowServices {
   Q_OBJECT
 
@@ -72,7 +69,6 @@ class QtForm1 : public QWidget, public Form1View, public WindowServices {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
-  void Place(QWidget* control, int left, int top, int width, int height);
   void SetOption(QRadioButton* option, bool selected);
   void Dispatch(const std::function<void()>& handler);
   void ShowPointer();

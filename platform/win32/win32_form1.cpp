@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/failure.h"
+#include "platform/form1_layout.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_resources.h"
 
@@ -16,50 +17,21 @@ using win32::Wide;
 
 constexpr wchar_t kClassName[] = L"TarnvexForm1";
 constexpr int kFirstControlId = 1000;
-constexpr int kNoContainer = -1;
 
-// The controls in tab order: positions in twips, relative to the container's client area (the
-// window's, or that of the frame at the index given).
-struct ControlSpec {
-  const char* name;
-  ControlKind kind;
-  int container;
-  const wchar_t* caption;
-  int left, top, width, height;
-};
+constexpr auto& kControls = kForm1Controls;
 
-constexpr std::array<ControlSpec, 10> kControls = {{
-    {"Frame1", ControlKind::kFrame, kNoContainer, L"Source", 120, 600, 7800, 1245},
-    {"Option1", ControlKind::kOptionButton, 0,
-     L"Outlook 2000/2002/2003/2007/2010/etc. (Outlook but not Outlook Express)", 240, 300, 6870,
-     255},
-    {"Option2", ControlKind::kOptionButton, 0, L"PST File:", 240, 780, 1230, 255},
-    {"Text2", ControlKind::kTextBox, 0, L"", 1320, 720, 5565, 345},
-    {"PushButton8", ControlKind::kPushButton, 0, L"...", 6960, 720, 585, 345},
-    {"PushButton3", ControlKind::kPushButton, kNoContainer, L"Start Exporting", 120, 2870, 7800,
-     405},
-    {"PushButton7", ControlKind::kPushButton, kNoContainer, L"Help", 120, 120, 7800, 405},
-    {"Frame2", ControlKind::kFrame, kNoContainer, L"Save Results To This Folder", 120, 1920, 7800,
-     825},
-    {"Text3", ControlKind::kTextBox, 7, L"", 225, 300, 6660, 345},
-    {"PushButton2", ControlKind::kPushButton, 7, L"...", 6960, 300, 600, 345},
-}};
+// The controls the window's code names, by their index in the table.
+constexpr int kOption1 = Form1ControlIndex("Option1");
+constexpr int kOption2 = Form1ControlIndex("Option2");
+constexpr int kText2 = Form1ControlIndex("Text2");
+constexpr int kText3 = Form1ControlIndex("Text3");
+constexpr int kPushButton2 = Form1ControlIndex("PushButton2");
+constexpr int kPushButton3 = Form1ControlIndex("PushButton3");
+constexpr int kPushButton7 = Form1ControlIndex("PushButton7");
+constexpr int kPushButton8 = Form1ControlIndex("PushButton8");
+static_assert(kOption1 >= 0 && kOption2 >= 0 && kText2 >= 0 && kText3 >= 0 && kPushButton2 >= 0 &&
+              kPushButton3 >= 0 && kPushButton7 >= 0 && kPushButton8 >= 0);
 
-enum Index : int {
-  kFrame1 = 0,
-  kOption1,
-  kOption2,
-  kText2,
-  kPushButton8,
-  kPushButton3,
-  kPushButton7,
-  kFrame2,
-  kText3,
-  kPushButton2,
-};
-
-constexpr int kClientWidthTwips = 8040;
-constexpr int kClientHeightTwips = 3390;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 constexpr const char* kFormName = "Form1";
@@ -87,10 +59,6 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace
-
-int Win32TwipsToPixels(int twips, unsigned dpi) {
-  return static_cast<int>(std::lround(twips * static_cast<double>(dpi) / 1440.0));
-}
 
 struct Win32Form1::Impl {
   HWND window = nullptr;
@@ -175,7 +143,8 @@ struct Win32Form1::Impl {
     if (look.back && *look.back != ControlLook::kTransparent)
       return *look.back;
     const int container = kControls[static_cast<std::size_t>(index)].container;
-    return BackOf(container == kNoContainer ? kWindowLook : static_cast<std::size_t>(container));
+    return BackOf(container == kForm1NoContainer ? kWindowLook
+                                                 : static_cast<std::size_t>(container));
   }
 
   // The window's font (Arial 9 pt bold) for the window, frames, options and text boxes; Arial
@@ -206,18 +175,18 @@ struct Win32Form1::Impl {
   }
 
   SIZE WindowSize() const {
-    RECT rect{0, 0, Win32TwipsToPixels(kClientWidthTwips, dpi),
-              Win32TwipsToPixels(kClientHeightTwips, dpi)};
+    RECT rect{0, 0, TwipsToPixels(kForm1ClientWidthTwips, dpi),
+              TwipsToPixels(kForm1ClientHeightTwips, dpi)};
     ::AdjustWindowRectExForDpi(&rect, kStyle, FALSE, kExStyle, dpi);
     return {rect.right - rect.left, rect.bottom - rect.top};
   }
 
   void Layout() {
     for (std::size_t i = 0; i < kControls.size(); ++i) {
-      const ControlSpec& c = kControls[i];
-      ::SetWindowPos(controls[i], nullptr, Win32TwipsToPixels(c.left, dpi),
-                     Win32TwipsToPixels(c.top, dpi), Win32TwipsToPixels(c.width, dpi),
-                     Win32TwipsToPixels(c.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+      const Form1Control& c = kControls[i];
+      ::SetWindowPos(controls[i], nullptr, TwipsToPixels(c.left, dpi), TwipsToPixels(c.top, dpi),
+                     TwipsToPixels(c.width, dpi), TwipsToPixels(c.height, dpi),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
 
@@ -330,7 +299,7 @@ struct Win32Form1::Impl {
     if (pressed)
       ::OffsetRect(&text, 1, 1);
     // No access keys: an ampersand is shown as it is.
-    ::DrawTextW(item.hDC, kControls[i].caption, -1, &text,
+    ::DrawTextW(item.hDC, Wide(kControls[i].caption).c_str(), -1, &text,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     ::SelectObject(item.hDC, oldFont);
     if (item.itemState & ODS_FOCUS) {
@@ -585,9 +554,10 @@ Win32Form1::Win32Form1(std::string programFolder) : impl_(std::make_unique<Impl>
 
   // Created in tab order: the order of the windows is the order Tab moves in.
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const ControlSpec& c = kControls[i];
-    const HWND parent =
-        c.container == kNoContainer ? window : d.controls[static_cast<std::size_t>(c.container)];
+    const Form1Control& c = kControls[i];
+    const HWND parent = c.container == kForm1NoContainer
+                            ? window
+                            : d.controls[static_cast<std::size_t>(c.container)];
     const wchar_t* windowClass = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
@@ -616,7 +586,7 @@ Win32Form1::Win32Form1(std::string programFolder) : impl_(std::make_unique<Impl>
         break;
     }
     const HWND control = ::CreateWindowExW(
-        exStyle, windowClass, c.caption, style, 0, 0, 0, 0, parent,
+        exStyle, windowClass, Wide(c.caption).c_str(), style, 0, 0, 0, 0, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
         instance, nullptr);
     if (!control) {
@@ -780,10 +750,10 @@ void Win32Form1::SetBackColor(uint32_t oleColour) {
 
 std::vector<ControlInfo> Win32Form1::Controls() {
   std::vector<ControlInfo> controls;
-  for (const ControlSpec& c : kControls)
+  for (const Form1Control& c : kControls)
     controls.push_back({c.name, c.kind});
-  controls.push_back({"CommonDialog1", ControlKind::kCommonDialog});
-  controls.push_back({"SkinFramework1", ControlKind::kSkinFramework});
+  for (const Form1Component& c : kForm1Components)
+    controls.push_back({c.name, c.kind});
   return controls;
 }
 

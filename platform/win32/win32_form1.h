@@ -24,9 +24,6 @@ namespace tarnvex {
 // The class name of the main window, for programs that look for it.
 inline constexpr const char* kForm1ClassName = "TarnvexForm1";
 
-// Twips to pixels at the given dots per inch (15 twips a pixel at 96), rounded to the nearest.
-int Win32TwipsToPixels(int twips, unsigned dpi);
-
 // What a skin may change of one control (or of the window, named "Form1"): colours as COLORREF
 // values (0x00BBGGRR), the font's family, size in points and weight. Unset parts stay as they
 // are.

@@ -16,6 +16,7 @@
 
 #include "app/appearance.h"
 #include "app/form1.h"
+#include "platform/form1_layout.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/qt/ole_colour.h"
 #include "platform/qt/qt_form1.h"
@@ -32,68 +33,51 @@ double Dpi() {
   return QGuiApplication::primaryScreen()->logicalDotsPerInch();
 }
 
-QRect Twips(int left, int top, int width, int height) {
-  return QRect(TwipsToPixels(left, Dpi()), TwipsToPixels(top, Dpi()), TwipsToPixels(width, Dpi()),
-               TwipsToPixels(height, Dpi()));
+QRect PixelsOf(const Form1Control& c) {
+  return QRect(TwipsToPixels(c.left, Dpi()), TwipsToPixels(c.top, Dpi()),
+               TwipsToPixels(c.width, Dpi()), TwipsToPixels(c.height, Dpi()));
 }
 
-TEST(TwipsToPixels, FifteenTwipsAPixelAt96Dpi) {
-  EXPECT_EQ(TwipsToPixels(8040, 96), 536);
-  EXPECT_EQ(TwipsToPixels(3390, 96), 226);
-  EXPECT_EQ(TwipsToPixels(585, 96), 39);
-  EXPECT_EQ(TwipsToPixels(8040, 144), 804);
-  EXPECT_EQ(TwipsToPixels(15, 120), 1);
+const char* QtClassOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kFrame:
+      return "QGroupBox";
+    case ControlKind::kOptionButton:
+      return "QRadioButton";
+    case ControlKind::kTextBox:
+      return "QLineEdit";
+    default:
+      return "QPushButton";
+  }
 }
 
-struct ControlCase {
-  const char* name;
-  const char* className;
-  const char* container;
-  const char* caption;
-  QRect twips;  // left, top, width, height
-};
+QString ContainerName(const Form1Control& c) {
+  if (c.container == kForm1NoContainer)
+    return QStringLiteral("Form1");
+  return QString::fromLatin1(kForm1Controls[static_cast<std::size_t>(c.container)].name);
+}
 
-class Controls : public ::testing::TestWithParam<ControlCase> {};
-
-TEST_P(Controls, StandWhereTheTwipTableSays) {
+TEST(Form1Window, EveryControlStandsWhereTheTableSays) {
   QtForm1 window;
-  const ControlCase& c = GetParam();
-  auto* control = window.findChild<QWidget*>(QString::fromLatin1(c.name));
-  ASSERT_NE(control, nullptr);
-  EXPECT_STREQ(control->metaObject()->className(), c.className);
-  EXPECT_EQ(control->parentWidget()->objectName(), QString::fromLatin1(c.container));
-  EXPECT_EQ(control->geometry(),
-            Twips(c.twips.x(), c.twips.y(), c.twips.width(), c.twips.height()));
-  QString caption;
-  if (auto* frame = qobject_cast<QGroupBox*>(control))
-    caption = frame->title();
-  if (auto* button = qobject_cast<QAbstractButton*>(control))
-    caption = button->text();
-  if (auto* text = qobject_cast<QLineEdit*>(control))
-    caption = text->text();
-  EXPECT_EQ(caption, QString::fromLatin1(c.caption));
-  EXPECT_TRUE(control->isEnabled());
-  EXPECT_FALSE(control->isHidden());
+  for (const Form1Control& c : kForm1Controls) {
+    SCOPED_TRACE(c.name);
+    auto* control = window.findChild<QWidget*>(QString::fromLatin1(c.name));
+    ASSERT_NE(control, nullptr);
+    EXPECT_STREQ(control->metaObject()->className(), QtClassOf(c.kind));
+    EXPECT_EQ(control->parentWidget()->objectName(), ContainerName(c));
+    EXPECT_EQ(control->geometry(), PixelsOf(c));
+    QString caption;
+    if (auto* frame = qobject_cast<QGroupBox*>(control))
+      caption = frame->title();
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+      caption = button->text();
+    if (auto* text = qobject_cast<QLineEdit*>(control))
+      caption = text->text();
+    EXPECT_EQ(caption, QString::fromLatin1(c.caption));
+    EXPECT_TRUE(control->isEnabled());
+    EXPECT_FALSE(control->isHidden());
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Form1, Controls,
-    ::testing::Values(
-        ControlCase{"Frame1", "QGroupBox", "Form1", "Source", QRect(120, 600, 7800, 1245)},
-        ControlCase{"Option1", "QRadioButton", "Frame1",
-                    "Outlook 2000/2002/2003/2007/2010/etc. (Outlook but not Outlook Express)",
-                    QRect(240, 300, 6870, 255)},
-        ControlCase{"Option2", "QRadioButton", "Frame1", "PST File:", QRect(240, 780, 1230, 255)},
-        ControlCase{"Text2", "QLineEdit", "Frame1", "", QRect(1320, 720, 5565, 345)},
-        ControlCase{"PushButton8", "QPushButton", "Frame1", "...", QRect(6960, 720, 585, 345)},
-        ControlCase{"PushButton3", "QPushButton", "Form1", "Start Exporting",
-                    QRect(120, 2870, 7800, 405)},
-        ControlCase{"PushButton7", "QPushButton", "Form1", "Help", QRect(120, 120, 7800, 405)},
-        ControlCase{"Frame2", "QGroupBox", "Form1", "Save Results To This Folder",
-                    QRect(120, 1920, 7800, 825)},
-        ControlCase{"Text3", "QLineEdit", "Frame2", "", QRect(225, 300, 6660, 345)},
-        ControlCase{"PushButton2", "QPushButton", "Frame2", "...", QRect(6960, 300, 600, 345)}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 bool IsArialOrItsSubstitute(const QFont& font) {
   const QString family = QFontInfo(font).family();
@@ -103,7 +87,8 @@ bool IsArialOrItsSubstitute(const QFont& font) {
 TEST(Form1Window, HasAFixedSizeAndNoMaximiseButton) {
   QtForm1 window;
   EXPECT_EQ(window.objectName(), "Form1");
-  EXPECT_EQ(window.size(), QSize(TwipsToPixels(8040, Dpi()), TwipsToPixels(3390, Dpi())));
+  EXPECT_EQ(window.size(), QSize(TwipsToPixels(kForm1ClientWidthTwips, Dpi()),
+                                 TwipsToPixels(kForm1ClientHeightTwips, Dpi())));
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
   const Qt::WindowFlags flags = window.windowFlags();
   EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
@@ -162,17 +147,21 @@ TEST(Form1Window, FontsColoursAndInitialState) {
 
 TEST(Form1Window, TabOrderFollowsTheTable) {
   QtForm1 window;
+  QStringList expected;
+  for (const Form1Control& c : kForm1Controls) {
+    if (c.kind != ControlKind::kFrame)
+      expected << QString::fromLatin1(c.name);
+  }
   QStringList order;
-  QWidget* at = window.findChild<QWidget*>("Option1");
-  for (int i = 0; i < 8; ++i) {
+  QWidget* at = window.findChild<QWidget*>(expected.front());
+  for (qsizetype i = 0; i < expected.size(); ++i) {
     order << at->objectName();
     at = at->nextInFocusChain();
     while (at->focusPolicy() == Qt::NoFocus || at->objectName().isEmpty()) {
       at = at->nextInFocusChain();
     }
   }
-  EXPECT_EQ(order, QStringList({"Option1", "Option2", "Text2", "PushButton8", "PushButton3",
-                                "PushButton7", "Text3", "PushButton2"}));
+  EXPECT_EQ(order, expected);
 }
 
 TEST(Form1Window, ListsItsControlsWithTheirKinds) {

@@ -8,6 +8,7 @@
 
 #include "app/form1.h"
 #include "app/security_advice.h"
+#include "platform/form1_layout.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_file_system.h"
@@ -62,62 +63,33 @@ LOGFONTW FontOf(HWND window) {
   return font;
 }
 
-TEST(Win32TwipsToPixels, FifteenTwipsAPixelAt96Dpi) {
-  EXPECT_EQ(Win32TwipsToPixels(8040, 96), 536);
-  EXPECT_EQ(Win32TwipsToPixels(3390, 96), 226);
-  EXPECT_EQ(Win32TwipsToPixels(585, 96), 39);
-  EXPECT_EQ(Win32TwipsToPixels(8040, 144), 804);
-  EXPECT_EQ(Win32TwipsToPixels(15, 120), 1);
+const wchar_t* Win32ClassOf(ControlKind kind) {
+  return kind == ControlKind::kTextBox ? L"Edit" : L"Button";
 }
 
-struct ControlCase {
-  const char* name;
-  const wchar_t* className;
-  const char* container;
-  const wchar_t* caption;
-  RECT twips;  // left, top, width, height
-};
-
-const ControlCase kControlCases[] = {
-    {"Frame1", L"Button", "Form1", L"Source", {120, 600, 7800, 1245}},
-    {"Option1",
-     L"Button",
-     "Frame1",
-     L"Outlook 2000/2002/2003/2007/2010/etc. (Outlook but not Outlook Express)",
-     {240, 300, 6870, 255}},
-    {"Option2", L"Button", "Frame1", L"PST File:", {240, 780, 1230, 255}},
-    {"Text2", L"Edit", "Frame1", L"", {1320, 720, 5565, 345}},
-    {"PushButton8", L"Button", "Frame1", L"...", {6960, 720, 585, 345}},
-    {"PushButton3", L"Button", "Form1", L"Start Exporting", {120, 2870, 7800, 405}},
-    {"PushButton7", L"Button", "Form1", L"Help", {120, 120, 7800, 405}},
-    {"Frame2", L"Button", "Form1", L"Save Results To This Folder", {120, 1920, 7800, 825}},
-    {"Text3", L"Edit", "Frame2", L"", {225, 300, 6660, 345}},
-    {"PushButton2", L"Button", "Frame2", L"...", {6960, 300, 600, 345}},
-};
-
-TEST(Win32Form1Window, EveryControlStandsWhereTheTwipTableSays) {
+TEST(Win32Form1Window, EveryControlStandsWhereTheTableSays) {
   REQUIRE_DISPLAY();
   Win32Form1 window;
   const unsigned dpi = window.Dpi();
-  for (const ControlCase& c : kControlCases) {
+  for (const Form1Control& c : kForm1Controls) {
     SCOPED_TRACE(c.name);
     const HWND control = H(window.ControlHwnd(c.name));
     ASSERT_NE(control, nullptr);
-    EXPECT_EQ(ClassOf(control), c.className);
+    EXPECT_EQ(ClassOf(control), Win32ClassOf(c.kind));
     const HWND container =
-        std::string(c.container) == "Form1" ? H(window.Hwnd()) : H(window.ControlHwnd(c.container));
+        c.container == kForm1NoContainer
+            ? H(window.Hwnd())
+            : H(window.ControlHwnd(kForm1Controls[static_cast<std::size_t>(c.container)].name));
     EXPECT_EQ(::GetParent(control), container);
     RECT placed{};
     ::GetWindowRect(control, &placed);
     ::MapWindowPoints(nullptr, container, reinterpret_cast<POINT*>(&placed), 2);
-    EXPECT_EQ(placed.left, Win32TwipsToPixels(c.twips.left, dpi));
-    EXPECT_EQ(placed.top, Win32TwipsToPixels(c.twips.top, dpi));
-    EXPECT_EQ(placed.right - placed.left, Win32TwipsToPixels(c.twips.right, dpi));
-    EXPECT_EQ(placed.bottom - placed.top, Win32TwipsToPixels(c.twips.bottom, dpi));
-    EXPECT_EQ(WindowText(control), c.caption);
+    EXPECT_EQ(placed.left, TwipsToPixels(c.left, dpi));
+    EXPECT_EQ(placed.top, TwipsToPixels(c.top, dpi));
+    EXPECT_EQ(placed.right - placed.left, TwipsToPixels(c.width, dpi));
+    EXPECT_EQ(placed.bottom - placed.top, TwipsToPixels(c.height, dpi));
+    EXPECT_EQ(WindowText(control), Wide(c.caption));
     EXPECT_TRUE(::IsWindowEnabled(control));
-    // No access keys: no caption marks one.
-    EXPECT_EQ(std::wstring(c.caption).find(L'&'), std::wstring::npos);
   }
 }
 
@@ -127,8 +99,8 @@ TEST(Win32Form1Window, FixedSingleBorderMinimiseButNoMaximiseAndATaskBarButton) 
   const HWND form = H(window.Hwnd());
   RECT client{};
   ::GetClientRect(form, &client);
-  EXPECT_EQ(client.right, Win32TwipsToPixels(8040, window.Dpi()));
-  EXPECT_EQ(client.bottom, Win32TwipsToPixels(3390, window.Dpi()));
+  EXPECT_EQ(client.right, TwipsToPixels(kForm1ClientWidthTwips, window.Dpi()));
+  EXPECT_EQ(client.bottom, TwipsToPixels(kForm1ClientHeightTwips, window.Dpi()));
   if (window.Dpi() == 96) {
     EXPECT_EQ(client.right, 536);
     EXPECT_EQ(client.bottom, 226);
@@ -169,7 +141,7 @@ TEST(Win32Form1Window, FontsColoursAndInitialState) {
   Win32Form1 window;
   const int windowHeight = -MulDiv(9, static_cast<int>(window.Dpi()), 72);
   const int buttonHeight = -static_cast<int>(std::lround(11.25 * window.Dpi() / 72.0));
-  for (const ControlCase& c : kControlCases) {
+  for (const Form1Control& c : kForm1Controls) {
     SCOPED_TRACE(c.name);
     const LOGFONTW font = FontOf(H(window.ControlHwnd(c.name)));
     EXPECT_STREQ(font.lfFaceName, L"Arial");
@@ -200,9 +172,14 @@ TEST(Win32Form1Window, TabOrderFollowsTheTable) {
   REQUIRE_DISPLAY();
   Win32Form1 window;
   const HWND form = H(window.Hwnd());
-  const char* order[] = {"Option1",     "Option2", "Text2",       "PushButton8", "PushButton3",
-                         "PushButton7", "Text3",   "PushButton2", "Option1"};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+  // Round the controls that take the focus, in the table's order, and back to the first.
+  std::vector<const char*> order;
+  for (const Form1Control& c : kForm1Controls) {
+    if (c.kind != ControlKind::kFrame)
+      order.push_back(c.name);
+  }
+  order.push_back(order.front());
+  for (std::size_t i = 0; i + 1 < order.size(); ++i) {
     EXPECT_EQ(::GetNextDlgTabItem(form, H(window.ControlHwnd(order[i])), FALSE),
               H(window.ControlHwnd(order[i + 1])))
         << "after " << order[i];
