@@ -17,41 +17,13 @@
 #include "platform/form1_view.h"
 #include "platform/message_boxes.h"
 #include "platform/program.h"
+#include "platform/std/style_sheet.h"
 #include "platform/window_services.h"
 
 namespace tarnvex {
 
 // The class name of the main window, for programs that look for it.
 inline constexpr const char* kForm1ClassName = "TarnvexForm1";
-
-// What a skin may change of one control (or of the window, named "Form1"): colours as COLORREF
-// values (0x00BBGGRR), the font's family, size in points and weight. Unset parts stay as they
-// are.
-struct ControlLook {
-  // A background of this value shows the container's background through.
-  static constexpr uint32_t kTransparent = 0xFFFFFFFF;
-
-  std::optional<uint32_t> back;
-  std::optional<uint32_t> fore;
-  std::optional<std::string> fontFamily;
-  std::optional<double> fontPoints;
-  std::optional<int> fontWeight;
-
-  bool ChangesFont() const { return fontFamily || fontPoints || fontWeight; }
-  // Takes every part the other look sets.
-  void Merge(const ControlLook& other) {
-    if (other.back)
-      back = other.back;
-    if (other.fore)
-      fore = other.fore;
-    if (other.fontFamily)
-      fontFamily = other.fontFamily;
-    if (other.fontPoints)
-      fontPoints = other.fontPoints;
-    if (other.fontWeight)
-      fontWeight = other.fontWeight;
-  }
-};
 
 class Win32Form1 : public Form1View, public WindowServices {
  public:

@@ -242,39 +242,6 @@ TEST(Win32Form1Window, OptionsFormOneGroupThatMayHoldNoSelection) {
   EXPECT_FALSE(window.Option2());
 }
 
-TEST(Win32SkinLooks, ColoursAndFontsPerControlName) {
-  std::vector<ControlInfo> controls = {{"Frame1", ControlKind::kFrame},
-                                       {"Option1", ControlKind::kOptionButton},
-                                       {"Text2", ControlKind::kTextBox},
-                                       {"PushButton3", ControlKind::kPushButton},
-                                       {"PushButton7", ControlKind::kPushButton}};
-  const auto looks = SkinLooks(R"(
-    /* a comment { } */
-    QWidget#Form1 { background-color: #e9eff2; }
-    QPushButton { color: #10394a; background-color: qlineargradient(x1: 0, stop: 0 #fff); }
-    QPushButton:hover { color: red; }
-    #PushButton7, QGroupBox::title { color: rgb(1, 2, 3); font-family: "Liberation Sans", Arial;
-                                     font-size: 12pt; font-weight: normal }
-    QRadioButton { background-color: transparent }
-    QLineEdit { background: #abc; font-size: 16px }
-  )",
-                               controls);
-  ASSERT_TRUE(looks.contains("Form1"));
-  EXPECT_EQ(looks.at("Form1").back, RGB(0xe9, 0xef, 0xf2));
-  EXPECT_FALSE(looks.contains("Frame1"));
-  EXPECT_EQ(looks.at("PushButton3").fore, RGB(0x10, 0x39, 0x4a));
-  EXPECT_FALSE(looks.at("PushButton3").back.has_value());  // gradients are left out
-  EXPECT_EQ(looks.at("PushButton7").fore, RGB(1, 2, 3));   // a name wins over a type
-  EXPECT_EQ(looks.at("PushButton7").fontFamily, "Liberation Sans");
-  EXPECT_EQ(looks.at("PushButton7").fontPoints, 12.0);
-  EXPECT_EQ(looks.at("PushButton7").fontWeight, 400);
-  EXPECT_EQ(looks.at("Option1").back, ControlLook::kTransparent);
-  EXPECT_EQ(looks.at("Text2").back, RGB(0xaa, 0xbb, 0xcc));
-  EXPECT_EQ(looks.at("Text2").fontPoints, 12.0);
-  EXPECT_THROW(SkinLooks("QWidget { color: red;", controls), Failure);
-  EXPECT_THROW(SkinLooks("/* open", controls), Failure);
-}
-
 TEST(Win32FilterText, PairsOfDescriptionAndPattern) {
   EXPECT_EQ(Win32FilterText("All PST Files (*.pst)|*.pst|"),
             std::wstring(L"All PST Files (*.pst)\0*.pst\0\0", 29));
