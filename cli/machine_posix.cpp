@@ -12,31 +12,31 @@
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/safe_write.h"
 #include "platform/posix/user_folders.h"
-#include "platform/pst/profile.h"
-#include "platform/pst/pst_outlook.h"
+#include "platform/standin/profile.h"
+#include "platform/standin/pst_outlook.h"
 
 namespace tarnvex::cli {
 namespace {
 
 std::string ProfilePath() {
-  return pst::ProfilePathFromEnvironment(ConfigFolder());
+  return standin::ProfilePathFromEnvironment(ConfigFolder());
 }
 
 class Machine : public Environment {
  public:
   std::unique_ptr<OutlookAutomation> MakeOutlook(const OutlookOptions& options) override {
-    return pst::MakePstOutlook(StandInOptions(options, ProfilePath()), Platform());
+    return standin::MakePstOutlook(StandInOptions(options, ProfilePath()), Platform());
   }
   FileSystem& Files() override { return files_; }
   std::string SetDefaultStore(const std::string& storePath) override {
     const std::string profile = ProfilePath();
-    pst::SetDefaultStore(profile, storePath, Platform());
+    standin::SetDefaultStore(profile, storePath, Platform());
     return profile;
   }
   bool ErrorIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
 
  private:
-  pst::PstPlatform Platform() { return {writer_, wholeFiles_, &codePages_}; }
+  standin::PstPlatform Platform() { return {writer_, wholeFiles_, &codePages_}; }
 
   PosixFileSystem files_;
   PosixFileAccess wholeFiles_;

@@ -6,8 +6,8 @@
 #include "cli/cli.h"
 #include "cli/stand_in.h"
 #include "platform/failure.h"
-#include "platform/pst/profile.h"
-#include "platform/pst/pst_outlook.h"
+#include "platform/standin/profile.h"
+#include "platform/standin/pst_outlook.h"
 #include "platform/win32/com_outlook.h"
 #include "platform/win32/win32_atomic_file_writer.h"
 #include "platform/win32/win32_code_pages.h"
@@ -22,7 +22,8 @@ namespace {
 // %TARNVEX_OUTLOOK_PROFILE%, else tarnvex\profile.ini in the user's application-data folder;
 // empty when neither is known.
 std::string ProfilePath() {
-  return pst::WindowsProfilePath(EnvironmentVariable(pst::kProfileVariable), AppDataFolder());
+  return standin::WindowsProfilePath(EnvironmentVariable(standin::kProfileVariable),
+                                     AppDataFolder());
 }
 
 class Machine : public Environment {
@@ -53,16 +54,16 @@ class Machine : public Environment {
     // named up to a "/").
     if (const std::size_t end = profile.find_last_of("\\/"); end != std::string::npos && end > 0)
       wholeFiles_.CreateFolders(profile.substr(0, end), "the profile");
-    pst::SetDefaultStore(profile, storePath, Platform());
+    standin::SetDefaultStore(profile, storePath, Platform());
     return profile;
   }
   bool ErrorIsTerminal() override { return IsConsole(StandardStream::kError); }
 
  private:
   std::unique_ptr<OutlookAutomation> OwnPstReader(const OutlookOptions& options) {
-    return pst::MakePstOutlook(StandInOptions(options, ProfilePath()), Platform());
+    return standin::MakePstOutlook(StandInOptions(options, ProfilePath()), Platform());
   }
-  pst::PstPlatform Platform() { return {writer_, wholeFiles_, &codePages_}; }
+  standin::PstPlatform Platform() { return {writer_, wholeFiles_, &codePages_}; }
 
   Win32FileSystem files_;
   Win32FileAccess wholeFiles_;

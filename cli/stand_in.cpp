@@ -2,8 +2,9 @@
 
 namespace tarnvex::cli {
 
-pst::PstOutlookOptions StandInOptions(const OutlookOptions& options, std::string profilePath) {
-  pst::PstOutlookOptions standIn{options.vcardVersion, options.password, std::move(profilePath)};
+standin::PstOutlookOptions StandInOptions(const OutlookOptions& options, std::string profilePath) {
+  standin::PstOutlookOptions standIn{options.vcardVersion, options.password,
+                                     std::move(profilePath)};
   standIn.codePage = options.codePage;
   standIn.warn = options.warn;
   return standIn;

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "platform/pst/pst_outlook.h"
+#include "platform/standin/pst_outlook.h"
 
 namespace tarnvex::cli {
 
-pst::PstOutlookOptions StandInOptions(const OutlookOptions& options, std::string profilePath);
+standin::PstOutlookOptions StandInOptions(const OutlookOptions& options, std::string profilePath);
 
 }  // namespace tarnvex::cli

@@ -15,8 +15,6 @@
 #include "platform/posix/safe_write.h"
 #include "platform/posix/user_folders.h"
 #include "platform/posix/xdg_shell.h"
-#include "platform/pst/profile.h"
-#include "platform/pst/pst_outlook.h"
 #include "platform/qt/qt_file_open_dialog.h"
 #include "platform/qt/qt_folder_browser.h"
 #include "platform/qt/qt_form1.h"
@@ -24,13 +22,15 @@
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_skin_engine.h"
+#include "platform/standin/profile.h"
+#include "platform/standin/pst_outlook.h"
 #include "platform/std/std_services.h"
 
 namespace tarnvex {
 namespace {
 
 std::string ProfilePath() {
-  return pst::ProfilePathFromEnvironment(ConfigFolder());
+  return standin::ProfilePathFromEnvironment(ConfigFolder());
 }
 
 }  // namespace
@@ -49,12 +49,12 @@ int RunWindowProgram(QApplication& application) {
   IconvCodePages codePages;
   // The code page of 8-bit text comes from the data file, else the profile's "Codepage" key; text
   // that does not decode is said once, on standard error.
-  pst::PstOutlookOptions standIn{pst::VCardVersion::k21, std::nullopt, ProfilePath()};
+  standin::PstOutlookOptions standIn{standin::VCardVersion::k21, std::nullopt, ProfilePath()};
   standIn.warn = [](const std::string& warning) {
     std::cerr << "tarnvex-card-exporter: warning: " << warning << "\n";
   };
   const std::unique_ptr<OutlookAutomation> outlook =
-      pst::MakePstOutlook(std::move(standIn), {cardWriter, wholeFiles, &codePages});
+      standin::MakePstOutlook(std::move(standIn), {cardWriter, wholeFiles, &codePages});
   QtMessageBoxes boxes;
   QtFolderBrowser folderBrowser;
   QtProcessStarter processes;

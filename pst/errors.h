@@ -2,7 +2,7 @@
 
 // How the PST library fails: exceptions of its own, below the program's failure type (the
 // library includes nothing of platform/). Their texts are worded for a person and name the data
-// file, so whoever translates them into the program's failure (platform/pst/native_reader.cpp)
+// file, so whoever translates them into the program's failure (platform/standin/native_reader.cpp)
 // passes the text on as it is.
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 // does ("PidTagSurname", "PidLidFileUnder"), says where an item keeps it (a fixed property id, or
 // a named property: its property set with a LID or a string name), its MAPI type, and the field
 // of Contact it fills. The stand-in's contact reader maps an item through this table
-// (platform/pst/contact_reader.cpp) and the PST writer takes its contact property names from it
+// (platform/standin/contact_reader.cpp) and the PST writer takes its contact property names from it
 // (tools/pstwriter/property_names.cpp), so the two cannot disagree.
 //
 // Rows with ContactField::kNone are properties contacts keep that no card field comes from; the

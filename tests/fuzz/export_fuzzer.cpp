@@ -16,7 +16,7 @@
 
 #include "export/export_run.h"
 #include "platform/failure.h"
-#include "platform/pst/pst_outlook.h"
+#include "platform/standin/pst_outlook.h"
 #include "pst/file_source.h"
 #include "tests/fakes/fake_file_access.h"
 #include "tests/fakes/fake_file_system.h"
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   access.files[kInput] = std::string();  // known to the stand-in; its bytes come from the source
   fakes::FakeAtomicFileWriter writer(access);
   std::unique_ptr<OutlookAutomation> outlook =
-      pst::MakePstOutlook({pst::VCardVersion::k21, std::nullopt, ""}, {writer, access});
+      standin::MakePstOutlook({standin::VCardVersion::k21, std::nullopt, ""}, {writer, access});
 
   fakes::FakeFileSystem files;
   files.folders = {"/out"};

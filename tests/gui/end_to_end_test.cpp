@@ -121,7 +121,8 @@ class EndToEnd : public ::testing::Test {
 };
 
 TEST_F(EndToEnd, ExportsTheDefaultProfilesContacts) {
-  pst::SetDefaultStore(Path("config/profile.ini").toStdString(), Path("cards.pst").toStdString());
+  standin::SetDefaultStore(Path("config/profile.ini").toStdString(),
+                           Path("cards.pst").toStdString());
   const int exitCode = Run([this](QWidget& form) {
     // The first start put the desktop folder into the output folder box.
     EXPECT_EQ(form.findChild<QLineEdit*>("Text3")->text(), Path("home/Desktop") + "/");

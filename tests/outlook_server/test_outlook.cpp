@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/failure.h"
-#include "platform/pst/pst_outlook.h"
+#include "platform/standin/pst_outlook.h"
 #include "platform/win32/win32_atomic_file_writer.h"
 #include "platform/win32/win32_code_pages.h"
 #include "platform/win32/win32_file_access.h"
@@ -98,9 +98,9 @@ struct Refusal {
 class Session {
  public:
   Session() {
-    pst::PstOutlookOptions options;
+    standin::PstOutlookOptions options;
     options.profilePath = SettingText(L"Profile");
-    automation_ = pst::MakePstOutlook(options, {writer_, files_, &codePages_});
+    automation_ = standin::MakePstOutlook(options, {writer_, files_, &codePages_});
     namespace_ = automation_->CreateApplication()->GetNamespace("MAPI");
     const std::string open = SettingText(L"OpenStores");
     for (std::size_t start = 0; start < open.size();) {

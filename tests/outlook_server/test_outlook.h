@@ -2,7 +2,7 @@
 
 // An automation server of our own that answers the late-bound calls the program makes of
 // Outlook, for the Windows tests (never installed). It serves the object model over the
-// program's own PST reader and vCard writer (the stand-in of platform/pst), so SaveAs (path, 6)
+// program's own PST reader and vCard writer (the stand-in of platform/standin), so SaveAs (path, 6)
 // writes real cards; settings in registration.h make it fail a chosen call or refuse creation.
 
 #include <unknwn.h>

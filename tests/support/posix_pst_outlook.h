@@ -13,10 +13,10 @@
 #include "platform/posix/posix_file_access.h"
 #include "platform/posix/safe_write.h"
 #include "platform/posix/user_folders.h"
-#include "platform/pst/profile.h"
-#include "platform/pst/pst_outlook.h"
+#include "platform/standin/profile.h"
+#include "platform/standin/pst_outlook.h"
 
-namespace tarnvex::pst {
+namespace tarnvex::standin {
 
 inline PstPlatform PosixPstPlatform() {
   static PosixAtomicFileWriter writer;
@@ -47,4 +47,4 @@ inline std::optional<std::string> ReadDefaultStore(const std::string& profilePat
   return ReadDefaultStore(profilePath, PosixPstPlatform().files);
 }
 
-}  // namespace tarnvex::pst
+}  // namespace tarnvex::standin

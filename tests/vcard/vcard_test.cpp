@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/platform/pst/sample_contact.h"
+#include "tests/platform/standin/sample_contact.h"
 #include "tests/support/card_parsers.h"
 #include "text/utf.h"
 
@@ -18,8 +18,8 @@ namespace tarnvex::vcard {
 namespace {
 
 namespace testing = tarnvex::testing;
-using pst::testing::FullContact;
-using pst::testing::kJpeg;
+using standin::testing::FullContact;
+using standin::testing::kJpeg;
 using testing::All;
 using testing::One;
 using testing::ParsedCard;

@@ -1,0 +1,534 @@
+#include "platform/standin/native_reader.h"
+
+#include <algorithm>
+#include <optional>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/failure.h"
+#include "pst/errors.h"
+#include "pst/file_source.h"
+#include "pst/format.h"
+#include "pst/messaging/store.h"
+#include "text/utf.h"
+
+namespace tarnvex::standin::native {
+namespace {
+
+namespace format = pst::format;
+namespace ltp = pst::ltp;
+namespace messaging = pst::messaging;
+namespace ndb = pst::ndb;
+using format::Nid;
+using ltp::PropertyContext;
+using messaging::Store;
+using pst::CorruptionError;
+using pst::Defect;
+using pst::Error;
+using pst::Hex;
+using pst::Location;
+using pst::UnsupportedFormat;
+
+constexpr std::uint16_t kTagDisplayName = 0x3001;
+constexpr std::uint16_t kTagMessageClass = 0x001A;
+constexpr std::uint16_t kTagAttachDataBinary = 0x3701;
+
+const std::string kNoName;
+
+// The library's failures become the program's, with their texts as they are: they name the file
+// and say what is wrong where.
+template <typename F>
+auto Translated(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const Error& e) {
+    throw Failure(e.what());
+  }
+}
+
+[[noreturn]] void Fail(const Store& store, Defect defect, std::string description, Location where,
+                       std::string expected = {}, std::string found = {}) {
+  throw Failure(CorruptionError(store.name(), defect, std::move(description), where,
+                                std::move(expected), std::move(found))
+                    .what());
+}
+
+class NativeEntry : public store::Entry {
+ public:
+  // `keep` holds the store and the context for an entry that outlives the enumeration it came
+  // from; an entry handed to ForEachEntry's callback lives only for the call and borrows them.
+  // `decoding` and `codePage` decode 8-bit strings; the decoding outlives the entry (the file
+  // keeps it).
+  NativeEntry(const Store* store, const PropertyContext* pc, const PropertyContext::Record& r,
+              const store::TextDecoding* decoding, uint32_t codePage,
+              std::shared_ptr<const Store> keepStore = nullptr,
+              std::shared_ptr<const PropertyContext> keep = nullptr)
+      : store_(store),
+        pc_(pc),
+        r_(r),
+        decoding_(decoding),
+        codePage_(codePage),
+        named_(store->names().Find(r.id)),
+        keepStore_(std::move(keepStore)),
+        keep_(std::move(keep)) {}
+
+  uint32_t Tag() const override { return r_.id; }
+  uint32_t ValueType() const override { return r_.type; }
+  bool Named() const override { return named_ != nullptr; }
+  const uint8_t* Guid() const override { return named_ ? named_->guid : kNoGuid; }
+  uint32_t Lid() const override { return named_ && !named_->isString ? named_->lid : 0; }
+  const std::string& Name() const override { return named_ ? named_->name : kNoName; }
+
+  std::string Text() const override {
+    if (r_.type == ltp::kTypeString8)
+      return Decode8(Bytes());
+    return Translated([&] { return pc_->ValueText(r_); });
+  }
+  std::string Bytes() const override {
+    return Translated([&] { return pc_->ValueBytes(r_); });
+  }
+  uint64_t Filetime() const override {
+    const std::string raw = Bytes();
+    if (raw.size() < 8) {
+      Fail(*store_, Defect::kBadStructure,
+           "time property " + Hex(r_.id) + " of node " + Hex(pc_->node()) + " is too short",
+           Location::OfNode(pc_->node()), "8 bytes", std::to_string(raw.size()) + " bytes");
+    }
+    return format::Load<uint64_t>(raw.data());
+  }
+  uint32_t Int32() const override {
+    return r_.type == ltp::kTypeInt16 ? r_.hnid & 0xFFFF : r_.hnid;
+  }
+  bool Boolean() const override { return (r_.hnid & 0xFF) != 0; }
+
+ protected:
+  const std::string& FilePath() const override { return store_->name(); }
+  std::string Decode8(std::string_view bytes) const override {
+    return decoding_->Decode(bytes, codePage_);
+  }
+
+ private:
+  static constexpr uint8_t kNoGuid[16] = {};
+  const Store* store_;
+  const PropertyContext* pc_;
+  PropertyContext::Record r_;
+  const store::TextDecoding* decoding_;
+  uint32_t codePage_;
+  const messaging::NamedProperty* named_;
+  std::shared_ptr<const Store> keepStore_;
+  std::shared_ptr<const PropertyContext> keep_;
+};
+
+class NativeItem : public store::Item {
+ public:
+  // `inIndex`: a node of the node index (a folder or message); else a subnode (an attachment).
+  // `inherited`: the code page of the item this one belongs to (store::CodePageOf).
+  NativeItem(std::shared_ptr<const Store> store, Nid nid, format::Bid data, format::Bid sub,
+             bool inIndex, std::shared_ptr<const store::TextDecoding> decoding, uint32_t inherited)
+      : store_(std::move(store)),
+        nid_(nid),
+        data_(data),
+        sub_(sub),
+        inIndex_(inIndex),
+        decoding_(std::move(decoding)),
+        inherited_(inherited) {}
+
+  uint32_t Identifier() const override { return nid_; }
+  bool IsFolder() const override {
+    return inIndex_ && format::NidTypeOf(nid_) == format::kNidTypeNormalFolder;
+  }
+
+  void ForEachEntry(const std::function<void(const store::Entry&)>& f) const override {
+    const PropertyContext* pc = Props().get();
+    // The code page is looked up only for items with 8-bit strings.
+    bool eightBit = false;
+    for (const auto& r : pc->records())
+      eightBit = eightBit || r.type == ltp::kTypeString8 || r.type == store::kTypeMultiString8;
+    const uint32_t codePage = eightBit ? CodePage() : 0;
+    for (const auto& r : pc->records())
+      f(NativeEntry(store_.get(), pc, r, decoding_.get(), codePage));
+  }
+
+  std::unique_ptr<store::Entry> Find(uint32_t tag, uint32_t valueType) const override {
+    const auto& pc = Props();
+    for (const auto& r : pc->records()) {
+      if (r.id == tag && r.type == valueType) {
+        // Only text asks for the code page, which is itself found with Find.
+        const bool text = valueType == ltp::kTypeString8 || valueType == store::kTypeMultiString8;
+        return std::make_unique<NativeEntry>(store_.get(), pc.get(), r, decoding_.get(),
+                                             text ? CodePage() : 0, store_, pc);
+      }
+    }
+    return nullptr;
+  }
+
+  std::string FolderName() const override { return TextOf(kTagDisplayName); }
+  // The node index's subfolders, then those the folder's hierarchy table lists that are not
+  // among them: each of these fails when it is taken, saying why it cannot be read.
+  int SubFolderCount() const override {
+    return static_cast<int>(Folders().size() + UnreadableFolders().size());
+  }
+  std::unique_ptr<store::Item> SubFolder(int index) const override {
+    const auto& f = Folders();
+    const auto& unreadable = UnreadableFolders();
+    if (index >= 0 && static_cast<size_t>(index) >= f.size() &&
+        static_cast<size_t>(index) - f.size() < unreadable.size()) {
+      throw Failure(unreadable[static_cast<size_t>(index) - f.size()]);
+    }
+    if (index < 0 || static_cast<size_t>(index) >= f.size()) {
+      Fail(*store_, Defect::kMissing,
+           "folder " + Hex(nid_) + " has no subfolder " + std::to_string(index + 1),
+           Location::OfNode(nid_));
+    }
+    return std::make_unique<NativeItem>(store_, f[index]->nid, f[index]->data, f[index]->sub, true,
+                                        decoding_, CodePage());
+  }
+
+  // The node index's children of the folder, then the messages its contents table lists that
+  // are not among them, each as a failure saying why it cannot be read: the folder's item count
+  // is the larger of the two records', and nothing either lists is dropped. A contents table
+  // that cannot be read leaves the node index's children, which are checked on their own.
+  std::vector<Child> NormalMessages() const override {
+    auto children = NormalMessagesOneByOne();
+    std::vector<Child> out;
+    out.reserve(children->Count());
+    for (std::size_t i = 0; i < children->Count(); ++i)
+      out.push_back(children->Take(i));
+    return out;
+  }
+
+  std::unique_ptr<Children> NormalMessagesOneByOne() const override;
+
+  std::string MessageClass() const override { return TextOf(kTagMessageClass); }
+  int AttachmentCount() const override { return static_cast<int>(Attachments().size()); }
+  std::unique_ptr<store::Item> Attachment(int index) const override {
+    const auto& a = Attachments();
+    if (index < 0 || static_cast<size_t>(index) >= a.size()) {
+      Fail(*store_, Defect::kMissing,
+           "item " + Hex(nid_) + " has no attachment " + std::to_string(index + 1),
+           Location::OfNode(nid_));
+    }
+    return std::make_unique<NativeItem>(store_, a[index].nid, a[index].data, a[index].sub, false,
+                                        decoding_, CodePage());
+  }
+  bool IsDataAttachment() const override {
+    for (const auto& r : Props()->records()) {
+      if (r.id == kTagAttachDataBinary)
+        return r.type == ltp::kTypeBinary;
+    }
+    return false;
+  }
+  std::string AttachmentData() const override {
+    const PropertyContext& pc = *Props();
+    const auto* r = pc.Find(kTagAttachDataBinary, ltp::kTypeBinary);
+    return r ? Translated([&] { return pc.ValueBytes(*r); }) : std::string();
+  }
+
+ private:
+  // Failure texts for the messages the folder's contents table lists that are not among
+  // `messages` (the node index's children), and for the rows its row index does not name.
+  // `table`: the folder's contents table, as read for this; null when it cannot be read.
+  std::vector<std::string> UnreadableMessages(
+      const std::vector<const ndb::Node*>& messages,
+      std::shared_ptr<const ltp::TableContext>& table) const {
+    std::vector<std::string> out;
+    // Sorted numbers rather than a hash set: a folder may hold a million messages.
+    std::vector<Nid> children;
+    children.reserve(messages.size());
+    for (const ndb::Node* n : messages)
+      children.push_back(n->nid);
+    std::sort(children.begin(), children.end());
+    std::unordered_set<Nid> reported;
+    try {
+      table = store_->ContentsTable(nid_);
+    } catch (const Error&) {
+      return out;
+    }
+    if (!table)
+      return out;
+    const std::string where = "the Outlook data file \"" + store_->name() + "\": ";
+    const std::string folder = "folder " + Hex(nid_);
+    for (const std::uint32_t row : table->rowIds()) {
+      if (std::binary_search(children.begin(), children.end(), row) ||
+          !reported.insert(row).second) {
+        continue;
+      }
+      std::string failure;
+      if (const ndb::Node* n = store_->FindNode(row)) {
+        failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
+                  ", belongs to " + Hex(n->parent) + " in the node index";
+      } else {
+        failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
+                  ", has no entry in the node index";
+      }
+      out.push_back("An item cannot be read from " + where + failure + ".");
+    }
+    // Rows the row index does not name: the table counts them, so they are items all the same.
+    for (std::size_t i = table->rowIds().size(); i < table->rowCount(); ++i) {
+      out.push_back("An item cannot be read from " + where + "the contents table of " + folder +
+                    " holds " + std::to_string(table->rowCount()) +
+                    " rows, but its row index names only " +
+                    std::to_string(table->rowIds().size()) + " of them.");
+    }
+    return out;
+  }
+
+  const std::shared_ptr<const PropertyContext>& Props() const {
+    if (!pc_) {
+      pc_ = Translated(
+          [&] { return std::make_shared<const PropertyContext>(store_->db(), nid_, data_, sub_); });
+    }
+    return pc_;
+  }
+
+  std::string TextOf(uint16_t tag) const {
+    const PropertyContext& pc = *Props();
+    if (const auto* r = pc.Find(tag, ltp::kTypeUnicode))
+      return Translated([&] { return pc.ValueText(*r); });
+    if (const auto* r = pc.Find(tag, ltp::kTypeString8))
+      return decoding_->Decode(Translated([&] { return pc.ValueBytes(*r); }), CodePage());
+    return {};
+  }
+
+  uint32_t CodePage() const {
+    if (!codePage_)
+      codePage_ = store::CodePageOf(*this, inherited_);
+    return *codePage_;
+  }
+
+  const std::vector<const ndb::Node*>& Folders() const {
+    if (!folders_)
+      folders_ = Translated([&] { return store_->SubFolders(nid_); });
+    return *folders_;
+  }
+
+  const std::vector<std::string>& UnreadableFolders() const {
+    if (unreadableFolders_)
+      return *unreadableFolders_;
+    unreadableFolders_.emplace();
+    std::shared_ptr<const ltp::TableContext> table;
+    try {
+      table = store_->HierarchyTable(nid_);
+    } catch (const Error&) {
+      return *unreadableFolders_;  // the node index's subfolders stand, checked on their own
+    }
+    if (!table)
+      return *unreadableFolders_;
+    std::unordered_set<Nid> listed{nid_};
+    for (const ndb::Node* n : Folders())
+      listed.insert(n->nid);
+    for (const std::uint32_t row : table->rowIds()) {
+      if (format::NidTypeOf(row) != format::kNidTypeNormalFolder || !listed.insert(row).second)
+        continue;
+      const ndb::Node* n = store_->FindNode(row);
+      unreadableFolders_->push_back("A folder cannot be read from the Outlook data file \"" +
+                                    store_->name() + "\": folder " + Hex(row) +
+                                    ", listed in the hierarchy table of folder " + Hex(nid_) +
+                                    (n ? ", belongs to " + Hex(n->parent) + " in the node index"
+                                       : ", has no entry in the node index") +
+                                    "; its items are not exported.");
+    }
+    return *unreadableFolders_;
+  }
+
+  const std::vector<ndb::Subnode>& Attachments() const {
+    if (!attachments_) {
+      const PropertyContext& pc = *Props();
+      attachments_ = Translated([&] { return Store::Attachments(pc); });
+    }
+    return *attachments_;
+  }
+
+  std::shared_ptr<const Store> store_;
+  Nid nid_;
+  format::Bid data_;
+  format::Bid sub_;
+  bool inIndex_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  uint32_t inherited_;
+  mutable std::optional<uint32_t> codePage_;
+  mutable std::shared_ptr<const PropertyContext> pc_;
+  mutable std::optional<std::vector<const ndb::Node*>> folders_;
+  mutable std::optional<std::vector<std::string>> unreadableFolders_;
+  mutable std::optional<std::vector<ndb::Subnode>> attachments_;
+};
+
+// A folder's messages as nodes of the node index, each made an item when it is taken, then the
+// failures of those that cannot be read.
+class NativeChildren : public store::Item::Children {
+ public:
+  NativeChildren(std::shared_ptr<const Store> store,
+                 std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage,
+                 std::shared_ptr<const ltp::TableContext> contents,
+                 std::vector<const ndb::Node*> messages, std::vector<std::string> unreadable)
+      : store_(std::move(store)),
+        contents_(std::move(contents)),
+        decoding_(std::move(decoding)),
+        codePage_(codePage),
+        messages_(std::move(messages)),
+        unreadable_(std::move(unreadable)) {}
+
+  std::size_t Count() const override { return messages_.size() + unreadable_.size(); }
+
+  std::optional<std::string> ListedClass(std::size_t index) override {
+    if (index >= messages_.size())
+      return std::nullopt;
+    if (!listed_) {
+      listed_ = ListedClasses();
+      contents_.reset();
+    }
+    const Nid nid = messages_[index]->nid;
+    const auto at = std::lower_bound(listed_->begin(), listed_->end(), nid,
+                                     [](const auto& entry, Nid n) { return entry.first < n; });
+    if (at == listed_->end() || at->first != nid)
+      return std::nullopt;
+    return at->second;
+  }
+
+  store::Item::Child Take(std::size_t index) override {
+    // Taken without asking for their classes: the table is not needed any more.
+    if (!listed_)
+      contents_.reset();
+    if (index >= messages_.size())
+      return {nullptr, std::move(unreadable_.at(index - messages_.size()))};
+    const ndb::Node* n = messages_[index];
+    return {
+        std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true, decoding_, codePage_),
+        {}};
+  }
+
+ private:
+  std::shared_ptr<const Store> store_;
+  // The folder's contents table, kept for ListedClass until the first child is taken.
+  std::shared_ptr<const ltp::TableContext> contents_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  uint32_t codePage_;
+  // The message classes of the folder's contents table by message, sorted; none when the table
+  // cannot be read, and then each message's own class is asked for.
+  std::vector<std::pair<Nid, std::string>> ListedClasses() const {
+    std::vector<std::pair<Nid, std::string>> out;
+    const std::shared_ptr<const ltp::TableContext> table = contents_;
+    if (messages_.empty() || !table)
+      return out;
+    try {
+      const auto& rows = table->rowIds();
+      const std::uint32_t unicodeTag = kTagMessageClass << 16 | ltp::kTypeUnicode;
+      const bool unicode = table->HasColumn(unicodeTag);
+      const auto values =
+          table->ColumnValues(unicode ? unicodeTag : kTagMessageClass << 16 | ltp::kTypeString8);
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!values[i])
+          continue;
+        const std::string& value = *values[i];
+        out.emplace_back(rows[i], unicode ? text::Utf16LeToUtf8(
+                                                reinterpret_cast<const std::uint8_t*>(value.data()),
+                                                value.size())
+                                          : decoding_->Decode(value, codePage_));
+      }
+    } catch (const Error&) {
+      return {};
+    }
+    std::sort(out.begin(), out.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    return out;
+  }
+
+  std::vector<const ndb::Node*> messages_;
+  std::vector<std::string> unreadable_;
+  std::optional<std::vector<std::pair<Nid, std::string>>> listed_;
+};
+
+std::unique_ptr<store::Item::Children> NativeItem::NormalMessagesOneByOne() const {
+  std::vector<const ndb::Node*> messages = store_->Messages(nid_);
+  std::shared_ptr<const ltp::TableContext> table;
+  std::vector<std::string> unreadable = UnreadableMessages(messages, table);
+  return std::make_unique<NativeChildren>(store_, decoding_, CodePage(), std::move(table),
+                                          std::move(messages), std::move(unreadable));
+}
+
+class NativeFile : public store::File {
+ public:
+  NativeFile(std::shared_ptr<const Store> store,
+             std::shared_ptr<const store::TextDecoding> decoding)
+      : store_(std::move(store)), decoding_(std::move(decoding)) {}
+  const std::string& path() const override { return store_->name(); }
+  const char* ReaderName() const override { return "native"; }
+
+  std::unique_ptr<store::Item> RootFolder() override {
+    auto item = ItemByIdentifier(format::kNidRootFolder);
+    if (!item) {
+      throw Failure("The Outlook data file \"" + path() +
+                    "\" is damaged or truncated: its folder tree cannot be found.");
+    }
+    return item;
+  }
+  std::unique_ptr<store::Item> MessageStore() override {
+    return ItemByIdentifier(format::kNidMessageStore);
+  }
+  std::unique_ptr<store::Item> ItemByIdentifier(uint32_t identifier) override {
+    const ndb::Node* n = store_->FindNode(identifier);
+    if (!n)
+      return nullptr;
+    const uint32_t inherited =
+        identifier == format::kNidMessageStore ? decoding_->fallback() : StoreCodePage();
+    return std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true, decoding_,
+                                        inherited);
+  }
+
+ private:
+  // The code page of the message store, which items found by identifier belong to.
+  uint32_t StoreCodePage() {
+    if (!storeCodePage_) {
+      auto store = MessageStore();
+      storeCodePage_ =
+          store ? store::CodePageOf(*store, decoding_->fallback()) : decoding_->fallback();
+    }
+    return *storeCodePage_;
+  }
+
+  std::shared_ptr<const Store> store_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  std::optional<uint32_t> storeCodePage_;
+};
+
+}  // namespace
+
+std::shared_ptr<store::File> OpenNative(std::shared_ptr<const pst::ByteSource> source,
+                                        std::string& why,
+                                        std::shared_ptr<const store::TextDecoding> decoding,
+                                        std::string* damage) {
+  if (!decoding)
+    decoding = std::make_shared<const store::TextDecoding>();
+  try {
+    return std::make_shared<NativeFile>(Store::Open(std::move(source)), std::move(decoding));
+  } catch (const UnsupportedFormat& e) {
+    why = e.reason();
+  } catch (const CorruptionError& e) {
+    // A node listed twice is damage no reader should pass over: it can make the folders a loop.
+    if (e.defect() == Defect::kDuplicateNode)
+      throw Failure(e.what());
+    why = e.description();
+    if (damage)
+      *damage = e.what();
+  } catch (const Failure& e) {  // the source cannot be read
+    why = e.what();
+    if (damage)
+      *damage = e.what();
+  }
+  return nullptr;
+}
+
+std::shared_ptr<store::File> OpenNative(const std::string& path) {
+  std::string why;
+  return OpenNative(pst::OpenFileSource(path), why);
+}
+
+std::shared_ptr<store::File> OpenNativeOrFail(const std::string& path) {
+  std::string why;
+  auto file = OpenNative(pst::OpenFileSource(path), why);
+  if (!file)
+    throw Failure("The Outlook data file \"" + path + "\" is not read natively: " + why + ".");
+  return file;
+}
+
+}  // namespace tarnvex::standin::native

@@ -1,0 +1,638 @@
+#include "platform/standin/pst_outlook.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/standin/contact_reader.h"
+#include "platform/standin/password.h"
+#include "platform/standin/profile.h"
+#include "platform/standin/store_reader.h"
+#include "text/case.h"
+#include "text/crc.h"
+#include "vcard/writer.h"
+
+namespace tarnvex::standin {
+namespace {
+
+constexpr uint32_t kTagContainerClass = 0x3613;
+constexpr uint32_t kTagAttributeHidden = 0x10F4;
+constexpr uint32_t kTagIpmSubtreeEntryId = 0x35E0;
+constexpr uint32_t kTagIpmWastebasketEntryId = 0x35E3;
+constexpr uint32_t kTagIpmContactEntryId = 0x36D1;
+constexpr uint32_t kTagPstPassword = 0x67FF;
+
+// The NID an entry id (MS-OXCDATA section 2.2.4.1, as a PST keeps it: 4 flag bytes, the 16-byte
+// provider UID, then the NID) points at; empty when the value is not one.
+std::optional<uint32_t> EntryIdNid(const std::string& bytes) {
+  if (bytes.size() < 24)
+    return std::nullopt;
+  uint32_t nid = 0;
+  for (int i = 3; i >= 0; --i)
+    nid = (nid << 8) | static_cast<unsigned char>(bytes[20 + i]);
+  if (nid == 0)
+    return std::nullopt;
+  return nid;
+}
+
+std::optional<uint32_t> Int32Of(const store::Item& item, uint32_t tag) {
+  auto e = item.Find(tag, store::kTypeInt32);
+  if (!e)
+    return std::nullopt;
+  return e->Int32();
+}
+
+std::optional<uint32_t> EntryIdOf(const store::Item& item, uint32_t tag) {
+  auto e = item.Find(tag, store::kTypeBinary);
+  if (!e)
+    return std::nullopt;
+  return EntryIdNid(e->Bytes());
+}
+
+std::string ContainerClassOf(const store::Item& folder) {
+  if (auto e = folder.Find(kTagContainerClass, store::kTypeUnicode))
+    return e->Text();
+  if (auto e = folder.Find(kTagContainerClass, store::kTypeString8))
+    return e->Text();
+  return {};
+}
+
+// How SaveAs writes a card: in which vCard version, through which writer.
+struct CardSaving {
+  VCardVersion version = VCardVersion::k21;
+  AtomicFileWriter* writer = nullptr;
+};
+
+// An open data file and its place among the namespace's stores.
+struct StoreState {
+  std::string path;  // as it was named
+  FileIdentity identity;
+  std::shared_ptr<store::File> file;
+  std::shared_ptr<OutlookFolder> root;
+};
+
+class PstItem : public OutlookItem {
+ public:
+  PstItem(std::unique_ptr<store::Item> message, CardSaving saving)
+      : message_(std::move(message)), saving_(saving) {}
+
+  bool IsContact() override {
+    if (!cls_)
+      cls_ = message_->MessageClass();
+    return IsContactMessageClass(*cls_);
+  }
+
+  std::string FileAs() override { return ReadFileAs(*message_); }
+  std::string FullName() override { return Names().displayName; }
+  std::string LastName() override { return Names().surname; }
+  std::string FirstName() override { return Names().givenName; }
+  std::string CompanyName() override { return Names().company; }
+  std::string Email1Address() override { return Names().emails[0]; }
+
+  void SaveAs(const std::string& path, int32_t type) override {
+    if (type != kOlVCard) {
+      throw Failure("Cannot save the item as \"" + path + "\": save type " + std::to_string(type) +
+                    " is not supported; only vCard (6) is.");
+    }
+    if (!IsContact()) {
+      throw Failure("Cannot save the item as \"" + path + "\": it is not a contact (" + *cls_ +
+                    ").");
+    }
+    const Contact contact = ReadContact(*message_);
+    saving_.writer->WriteReplacing(path, WriteVCard(contact, saving_.version));
+  }
+
+ private:
+  const Contact& Names() {
+    if (!names_)
+      names_ = ReadNames(*message_);
+    return *names_;
+  }
+
+  std::unique_ptr<store::Item> message_;
+  CardSaving saving_;
+  std::optional<std::string> cls_;
+  std::optional<Contact> names_;
+};
+
+// An item the folder's records list but that cannot be read: it is handed out at its place like
+// any other, and every question about it raises its failure, which says what is wrong and where.
+class UnreadableItem : public OutlookItem {
+ public:
+  explicit UnreadableItem(std::string failure) : failure_(std::move(failure)) {}
+  bool IsContact() override { throw Failure(failure_); }
+  std::string FileAs() override { throw Failure(failure_); }
+  std::string FullName() override { throw Failure(failure_); }
+  std::string LastName() override { throw Failure(failure_); }
+  std::string FirstName() override { throw Failure(failure_); }
+  std::string CompanyName() override { throw Failure(failure_); }
+  std::string Email1Address() override { throw Failure(failure_); }
+  void SaveAs(const std::string&, int32_t) override { throw Failure(failure_); }
+
+ private:
+  std::string failure_;
+};
+
+// Which of a folder's items a collection hands out.
+enum class Pick { kAll, kContacts };
+
+// A folder's normal contents, counted in one pass when the collection is made and handed out one
+// by one, each item made when it is handed out and released by its taker. Of the contacts alone,
+// those the contents table lists with a contact's class, and those whose class only the message
+// itself can tell (the message is then opened once, here).
+class PstItems : public OutlookItems {
+ public:
+  // `outside`: failure texts of messages that belong to no folder, counted here as items that
+  // cannot be read (for the store's top-level folder).
+  PstItems(const store::Item& folder, CardSaving saving, Pick pick,
+           std::vector<std::string> outside = {})
+      : children_(folder.NormalMessagesOneByOne()), outside_(std::move(outside)), saving_(saving) {
+    if (pick == Pick::kContacts)
+      PickContacts();
+  }
+
+  int32_t Count() override { return static_cast<int32_t>(InFolder() + outside_.size()); }
+
+  std::shared_ptr<OutlookItem> Next() override {
+    const size_t inFolder = InFolder();
+    if (next_ < inFolder) {
+      store::Item::Child child = TakeNext();
+      if (!child.item)
+        return std::make_shared<UnreadableItem>(std::move(child.failure));
+      return std::make_shared<PstItem>(std::move(child.item), saving_);
+    }
+    if (next_ - inFolder < outside_.size())
+      return std::make_shared<UnreadableItem>(std::move(outside_[next_++ - inFolder]));
+    return nullptr;
+  }
+
+ private:
+  // A child picked, and what was taken of it to tell its class.
+  struct Picked {
+    size_t index;
+    std::optional<store::Item::Child> taken;
+  };
+
+  void PickContacts() {
+    picked_.emplace();
+    const size_t n = children_->Count();
+    for (size_t i = 0; i < n; ++i) {
+      if (std::optional<std::string> listed = children_->ListedClass(i)) {
+        if (IsContactMessageClass(*listed))
+          picked_->push_back({i, std::nullopt});
+        continue;
+      }
+      store::Item::Child child = children_->Take(i);
+      if (child.item) {
+        try {
+          if (!IsContactMessageClass(child.item->MessageClass()))
+            continue;
+        } catch (const Failure& failure) {
+          child = {nullptr, failure.what()};
+        }
+      }
+      picked_->push_back({i, std::move(child)});
+    }
+  }
+
+  size_t InFolder() const { return picked_ ? picked_->size() : children_->Count(); }
+
+  store::Item::Child TakeNext() {
+    const size_t at = next_++;
+    if (!picked_)
+      return children_->Take(at);
+    Picked& picked = (*picked_)[at];
+    if (picked.taken)
+      return std::move(*picked.taken);
+    return children_->Take(picked.index);
+  }
+
+  std::unique_ptr<store::Item::Children> children_;
+  std::vector<std::string> outside_;
+  CardSaving saving_;
+  std::optional<std::vector<Picked>> picked_;
+  size_t next_ = 0;
+};
+
+class PstFolders : public OutlookFolders {
+ public:
+  // `failures`: by place, why the folder there (null) cannot be read.
+  explicit PstFolders(std::vector<std::shared_ptr<OutlookFolder>> folders,
+                      std::map<size_t, std::string> failures = {})
+      : folders_(std::move(folders)), failures_(std::move(failures)) {}
+  int32_t Count() override { return static_cast<int32_t>(folders_.size()); }
+  std::shared_ptr<OutlookFolder> Item(int32_t index) override {
+    if (index < 1 || index > Count()) {
+      throw Failure("There is no folder number " + std::to_string(index) + "; the collection has " +
+                    std::to_string(Count()) + ".");
+    }
+    return Taken(static_cast<size_t>(index - 1));
+  }
+  std::shared_ptr<OutlookFolder> GetLast() override {
+    if (folders_.empty())
+      throw Failure("The folder collection is empty.");
+    return Taken(folders_.size() - 1);
+  }
+
+ private:
+  std::shared_ptr<OutlookFolder> Taken(size_t at) {
+    if (auto failure = failures_.find(at); failure != failures_.end())
+      throw Failure(failure->second);
+    return folders_[at];
+  }
+
+  std::vector<std::shared_ptr<OutlookFolder>> folders_;
+  std::map<size_t, std::string> failures_;
+};
+
+class PstFolder : public OutlookFolder {
+ public:
+  PstFolder(std::shared_ptr<store::Item> folder, CardSaving saving,
+            std::weak_ptr<StoreState> store = {})
+      : folder_(std::move(folder)), saving_(saving), store_(std::move(store)) {}
+
+  std::string Name() override { return folder_->FolderName(); }
+
+  std::string ContainerClass() override { return ContainerClassOf(*folder_); }
+
+  bool Hidden() override {
+    auto e = folder_->Find(kTagAttributeHidden, store::kTypeBoolean);
+    return e && e->Boolean();
+  }
+
+  std::string EntryID() override {
+    char id[16];
+    std::snprintf(id, sizeof id, "%08X", static_cast<unsigned>(folder_->Identifier()));
+    return id;
+  }
+
+  // The top-level folder of a store also holds, as items that cannot be read, the store's
+  // messages that belong to no folder.
+  std::shared_ptr<OutlookItems> Items() override { return ItemsPicked(Pick::kAll); }
+  std::shared_ptr<OutlookItems> ContactItems() override { return ItemsPicked(Pick::kContacts); }
+
+  // A subfolder that cannot be read fails when it is taken (Item), not the whole collection:
+  // the others are still there.
+  std::shared_ptr<OutlookFolders> Folders() override {
+    std::vector<std::shared_ptr<OutlookFolder>> subs;
+    std::map<size_t, std::string> failures;
+    const int n = folder_->SubFolderCount();
+    for (int i = 0; i < n; ++i) {
+      try {
+        subs.push_back(std::make_shared<PstFolder>(
+            std::shared_ptr<store::Item>(folder_->SubFolder(i)), saving_));
+      } catch (const Failure& failure) {
+        failures.emplace(subs.size(), failure.what());
+        subs.push_back(nullptr);
+      }
+    }
+    return std::make_shared<PstFolders>(std::move(subs), std::move(failures));
+  }
+
+  // The store whose top-level folder this is; null for every other folder.
+  std::shared_ptr<StoreState> storeOfRoot() const { return store_.lock(); }
+  const std::shared_ptr<store::Item>& item() const { return folder_; }
+
+ private:
+  std::shared_ptr<OutlookItems> ItemsPicked(Pick pick) {
+    std::shared_ptr<StoreState> store = storeOfRoot();
+    return std::make_shared<PstItems>(
+        *folder_, saving_, pick,
+        store ? store->file->MessagesOutsideFolders() : std::vector<std::string>());
+  }
+
+  std::shared_ptr<store::Item> folder_;
+  CardSaving saving_;
+  std::weak_ptr<StoreState> store_;
+};
+
+// The IPM subtree: through the store's entry id, else the root folder's "Top of ..." folder.
+std::shared_ptr<store::Item> TopLevelFolder(const std::shared_ptr<store::File>& file,
+                                            const store::Item* messageStore) {
+  if (messageStore) {
+    if (auto nid = EntryIdOf(*messageStore, kTagIpmSubtreeEntryId)) {
+      if (auto item = file->ItemByIdentifier(*nid); item && item->IsFolder()) {
+        return item;
+      }
+    }
+  }
+  std::shared_ptr<store::Item> root = file->RootFolder();
+  const int n = root->SubFolderCount();
+  for (int i = 0; i < n; ++i) {
+    std::shared_ptr<store::Item> sub = root->SubFolder(i);
+    if (sub->FolderName().rfind("Top of ", 0) == 0)
+      return sub;
+  }
+  return root;
+}
+
+std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookOptions& options,
+                                      PstPlatform platform,
+                                      std::shared_ptr<const store::TextDecoding> decoding) {
+  auto state = std::make_shared<StoreState>();
+  state->path = path;
+  store::CheckSignature(path);
+  const std::optional<FileIdentity> identity = platform.files.Identify(path);
+  if (!identity) {
+    throw Failure("Cannot open the Outlook data file \"" + path + "\": it cannot be looked up.");
+  }
+  state->identity = *identity;
+  state->file = store::OpenFile(path, std::move(decoding));
+  const auto store = state->file->MessageStore();
+  CheckStorePassword(path, store ? Int32Of(*store, kTagPstPassword) : std::nullopt,
+                     options.password);
+  state->root =
+      std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
+                                  CardSaving{options.vcardVersion, &platform.writer}, state);
+  return state;
+}
+
+// Depth first, in stored order: the first contacts folder at or below the folder.
+std::shared_ptr<store::Item> FirstContactsFolder(const std::shared_ptr<store::Item>& folder,
+                                                 int depth) {
+  if (depth > 64)
+    return nullptr;  // deeper than any real folder tree: a loop in a damaged file
+  const int n = folder->SubFolderCount();
+  for (int i = 0; i < n; ++i) {
+    std::shared_ptr<store::Item> sub = folder->SubFolder(i);
+    if (IsContactsFolderClass(ContainerClassOf(*sub)))
+      return sub;
+    if (auto found = FirstContactsFolder(sub, depth + 1))
+      return found;
+  }
+  return nullptr;
+}
+
+// The folder a message-store entry id names, or null.
+std::shared_ptr<store::Item> FolderNamedBy(const std::shared_ptr<store::File>& file,
+                                           const store::Item& holder, uint32_t tag) {
+  if (auto nid = EntryIdOf(holder, tag)) {
+    if (auto item = file->ItemByIdentifier(*nid); item && item->IsFolder())
+      return item;
+  }
+  return nullptr;
+}
+
+// The store's Contacts folder (10) as Outlook finds it: the contact folder entry id on the
+// message store, the root folder or the Inbox, else the first contacts folder of the tree; its
+// Deleted Items folder (3): the wastebasket entry id of the message store. Null when it has none.
+std::shared_ptr<OutlookFolder> DefaultFolderOf(const StoreState& state, int32_t kind,
+                                               CardSaving saving) {
+  const auto& file = state.file;
+  const auto made = [&](std::shared_ptr<store::Item> folder) -> std::shared_ptr<OutlookFolder> {
+    return folder ? std::make_shared<PstFolder>(std::move(folder), saving) : nullptr;
+  };
+  std::shared_ptr<store::Item> messageStore = file->MessageStore();
+  if (kind == kOlFolderDeletedItems)
+    return messageStore ? made(FolderNamedBy(file, *messageStore, kTagIpmWastebasketEntryId))
+                        : nullptr;
+  if (kind != kOlFolderContacts)
+    return nullptr;
+  std::vector<std::shared_ptr<store::Item>> holders;
+  if (messageStore)
+    holders.push_back(std::move(messageStore));
+  holders.push_back(file->RootFolder());
+  auto top = std::static_pointer_cast<PstFolder>(state.root)->item();
+  const int n = top->SubFolderCount();
+  for (int i = 0; i < n; ++i) {
+    std::shared_ptr<store::Item> sub = top->SubFolder(i);
+    if (sub->FolderName() == "Inbox") {
+      holders.push_back(sub);
+      break;
+    }
+  }
+  for (const auto& holder : holders) {
+    if (auto folder = FolderNamedBy(file, *holder, kTagIpmContactEntryId))
+      return made(std::move(folder));
+  }
+  return made(FirstContactsFolder(top, 0));
+}
+
+// The default store as the profile names it, or why the profile could not be read.
+struct DefaultStore {
+  std::optional<std::string> path;
+  std::string problem;
+};
+
+class PstNamespace : public OutlookNamespace {
+ public:
+  PstNamespace(PstOutlookOptions options, PstPlatform platform, DefaultStore defaultStore,
+               std::shared_ptr<const store::TextDecoding> decoding)
+      : options_(std::move(options)),
+        platform_(platform),
+        decoding_(std::move(decoding)),
+        defaultPath_(std::move(defaultStore.path)),
+        profileProblem_(std::move(defaultStore.problem)) {}
+
+  std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t kind) override {
+    if (kind != kOlFolderContacts) {
+      throw Failure("The default folder of kind " + std::to_string(kind) +
+                    " is not available; only the Contacts folder (10) is.");
+    }
+    if (!profileProblem_.empty()) {
+      throw Failure(
+          "No default Outlook data file is known, so there is no default Contacts "
+          "folder. " +
+          profileProblem_);
+    }
+    if (!defaultPath_ && options_.profilePath.empty()) {
+      throw Failure(
+          "No default Outlook data file is known, so there is no default Contacts folder: there is "
+          "no place for the Outlook profile, as the user has no configuration folder. Name the "
+          "profile file with " +
+          std::string(kProfileVariable) + ".");
+    }
+    if (!defaultPath_) {
+      throw Failure(
+          "No default Outlook data file is set, so there is no default Contacts folder. Name one "
+          "with: tarnvex-export --set-default-store FILE");
+    }
+    OpenDefault(/*quiet=*/false);
+    if (auto folder = DefaultFolderOf(*stores_.front(), kind, Saving()))
+      return folder;
+    throw Failure("The Outlook data file \"" + stores_.front()->path +
+                  "\" has no Contacts folder.");
+  }
+
+  void AddStore(const std::string& path) override {
+    OpenDefault(/*quiet=*/true);
+    if (const std::optional<FileIdentity> identity = platform_.files.Identify(path)) {
+      for (const auto& s : stores_) {
+        if (s->identity == *identity)
+          return;  // already open
+      }
+    }
+    stores_.push_back(OpenStore(path, options_, platform_, decoding_));
+  }
+
+  void RemoveStore(OutlookFolder& rootFolder) override {
+    const auto* folder = dynamic_cast<PstFolder*>(&rootFolder);
+    const std::shared_ptr<StoreState> state = folder ? folder->storeOfRoot() : nullptr;
+    auto it =
+        std::find_if(stores_.begin(), stores_.end(), [&](const auto& s) { return s == state; });
+    if (!state || it == stores_.end()) {
+      throw Failure("The folder \"" + rootFolder.Name() +
+                    "\" is not the top-level folder of an open store.");
+    }
+    if (defaultOpen_ && it == stores_.begin()) {
+      throw Failure("The default store \"" + state->path + "\" cannot be removed.");
+    }
+    stores_.erase(it);
+  }
+
+  std::shared_ptr<OutlookFolders> Folders() override {
+    OpenDefault(/*quiet=*/true);
+    std::vector<std::shared_ptr<OutlookFolder>> roots;
+    for (const auto& s : stores_)
+      roots.push_back(s->root);
+    return std::make_shared<PstFolders>(std::move(roots));
+  }
+
+  std::vector<std::shared_ptr<OutlookStore>> Stores() override;
+
+ private:
+  // Opens the default store once, first among the stores. Quietly: a default store that cannot
+  // be opened is simply not among them (GetDefaultFolder reports why).
+  void OpenDefault(bool quiet) {
+    if (defaultOpen_ || !defaultPath_)
+      return;
+    try {
+      stores_.insert(stores_.begin(), OpenStore(*defaultPath_, options_, platform_, decoding_));
+      defaultOpen_ = true;
+    } catch (const Failure&) {
+      if (!quiet)
+        throw;
+    }
+  }
+
+  CardSaving Saving() const { return {options_.vcardVersion, &platform_.writer}; }
+
+  PstOutlookOptions options_;
+  PstPlatform platform_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  std::optional<std::string> defaultPath_;
+  std::string profileProblem_;
+  bool defaultOpen_ = false;
+  std::vector<std::shared_ptr<StoreState>> stores_;
+};
+
+class PstStore : public OutlookStore {
+ public:
+  PstStore(std::shared_ptr<StoreState> state, CardSaving saving)
+      : state_(std::move(state)), saving_(saving) {}
+  std::string FilePath() override { return state_->path; }
+  std::shared_ptr<OutlookFolder> GetRootFolder() override { return state_->root; }
+  std::shared_ptr<OutlookFolder> GetDefaultFolder(int32_t kind) override {
+    return DefaultFolderOf(*state_, kind, saving_);
+  }
+
+ private:
+  std::shared_ptr<StoreState> state_;
+  CardSaving saving_;
+};
+
+std::vector<std::shared_ptr<OutlookStore>> PstNamespace::Stores() {
+  OpenDefault(/*quiet=*/true);
+  std::vector<std::shared_ptr<OutlookStore>> out;
+  for (const auto& s : stores_)
+    out.push_back(std::make_shared<PstStore>(s, Saving()));
+  return out;
+}
+
+class PstApplication : public OutlookApplication {
+ public:
+  PstApplication(PstOutlookOptions options, PstPlatform platform, DefaultStore defaultStore,
+                 std::shared_ptr<const store::TextDecoding> decoding)
+      : options_(std::move(options)),
+        platform_(platform),
+        defaultStore_(std::move(defaultStore)),
+        decoding_(std::move(decoding)) {}
+
+  std::shared_ptr<OutlookNamespace> GetNamespace(const std::string& type) override {
+    if (!text::EqualsIgnoringAsciiCase(type, "MAPI")) {
+      throw Failure("The namespace \"" + type + "\" is not available; only \"MAPI\" is.");
+    }
+    if (!ns_)
+      ns_ = std::make_shared<PstNamespace>(options_, platform_, defaultStore_, decoding_);
+    return ns_;
+  }
+
+ private:
+  PstOutlookOptions options_;
+  PstPlatform platform_;
+  DefaultStore defaultStore_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  std::shared_ptr<PstNamespace> ns_;
+};
+
+class PstAutomation : public OutlookAutomation {
+ public:
+  PstAutomation(PstOutlookOptions options, PstPlatform platform)
+      : options_(std::move(options)), platform_(platform) {}
+
+  // A profile that cannot be read does not stop the stand-in: only the default Contacts folder,
+  // the one thing that needs it, is then unavailable, and says why.
+  std::shared_ptr<OutlookApplication> CreateApplication() override {
+    DefaultStore store;
+    std::optional<uint32_t> profileCodePage;
+    try {
+      store.path = ReadDefaultStore(options_.profilePath, platform_.files);
+      profileCodePage = ReadProfileCodePage(options_.profilePath, platform_.files);
+    } catch (const Failure& failure) {
+      store.problem = failure.what();
+    }
+    // One decoding for the run, so that its warning comes once.
+    if (!decoding_) {
+      decoding_ = std::make_shared<const store::TextDecoding>(
+          platform_.codePages,
+          options_.codePage.value_or(
+              profileCodePage.value_or(store::TextDecoding::kDefaultCodePage)),
+          options_.warn);
+    }
+    return std::make_shared<PstApplication>(options_, platform_, std::move(store), decoding_);
+  }
+
+ private:
+  PstOutlookOptions options_;
+  PstPlatform platform_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+};
+
+}  // namespace
+
+void SetDefaultStore(const std::string& profilePath, const std::string& storePath,
+                     PstPlatform platform) {
+  const std::string absolute = platform.files.AbsolutePath(storePath);
+  // A quick look now tells the user at once when the file is no store at all; reading it whole
+  // would take long for a big file and needs its password.
+  store::CheckSignature(absolute);
+  WriteDefaultStore(profilePath, absolute, platform.files, platform.writer);
+}
+
+std::unique_ptr<OutlookAutomation> MakePstOutlook(PstOutlookOptions options, PstPlatform platform) {
+  return std::make_unique<PstAutomation>(std::move(options), platform);
+}
+
+void CheckStorePassword(const std::string& path, std::optional<uint32_t> kept,
+                        const std::optional<std::string>& password) {
+  if (!kept || *kept == 0)
+    return;
+  if (!password) {
+    throw Failure("The Outlook data file \"" + path +
+                  "\" is protected by a password and cannot be opened without it.");
+  }
+  if (PstPasswordCrc(*password) != *kept) {
+    throw Failure("The password given for the Outlook data file \"" + path +
+                  "\" is not its password.");
+  }
+}
+
+// MS-PST section 5.3: the CRC of data blocks (reflected polynomial 0xEDB88320, initial value 0,
+// no final inversion).
+uint32_t PstPasswordCrc(const std::string& password) {
+  return text::Crc32(password.data(), password.size());
+}
+
+}  // namespace tarnvex::standin

@@ -1,0 +1,56 @@
+#pragma once
+
+// The Outlook object model served over Outlook's own data files (PST/OST), read natively for
+// Unicode and ANSI PST files and with libpff for the others. SaveAs(path, 6) writes the vCard
+// itself.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/atomic_file_writer.h"
+#include "platform/code_pages.h"
+#include "platform/file_access.h"
+#include "platform/outlook.h"
+#include "platform/standin/contact_reader.h"
+
+namespace tarnvex::standin {
+
+struct PstOutlookOptions {
+  VCardVersion vcardVersion = VCardVersion::k21;
+  // Checked against the password a protected file keeps; without one a protected file is refused.
+  std::optional<std::string> password;
+  // The profile naming the default store (see ProfilePath in profile.h), as the composition place
+  // found it; empty when no place for it is known: then there is no default store.
+  std::string profilePath;
+  // The code page of 8-bit strings for which the file records none (store::CodePageOf); when
+  // unset, the profile's "Codepage" key, else Windows-1252.
+  std::optional<uint32_t> codePage = std::nullopt;
+  // Told once per automation object (one run) when some 8-bit text does not decode: an unknown
+  // code page, or bytes the code page lacks, shown as U+FFFD. May be empty.
+  std::function<void(const std::string&)> warn = nullptr;
+};
+
+// What the stand-in asks of the machine, picked by the composition place. All must outlive the
+// automation object and everything it hands out.
+struct PstPlatform {
+  AtomicFileWriter& writer;  // the cards SaveAs writes, and the profile
+  FileAccess& files;         // the profile, and telling stores apart
+  // 8-bit strings of the data files; without them (null) they are read as Latin-1.
+  const CodePages* codePages = nullptr;
+};
+
+// Writes the profile so that the given PST/OST is the default store; throws Failure. The store is
+// checked to open and kept by its absolute path.
+void SetDefaultStore(const std::string& profilePath, const std::string& storePath,
+                     PstPlatform platform);
+
+std::unique_ptr<OutlookAutomation> MakePstOutlook(PstOutlookOptions options, PstPlatform platform);
+
+// The value a protected file keeps in PidTagPstPassword (0x67FF) for the password: the CRC-32 of
+// the password's bytes as computed for PST data blocks.
+uint32_t PstPasswordCrc(const std::string& password);
+
+}  // namespace tarnvex::standin

@@ -1,0 +1,307 @@
+// Damaged and foreign files: a clear failure that names the file, never a crash or a hang.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <random>
+#include <regex>
+#include <sstream>
+
+#include "cli/cli.h"
+
+#include "platform/failure.h"
+#include "platform/standin/pst_outlook.h"
+#include "pst/format.h"
+#include "tests/platform/standin/pst_fixtures.h"
+#include "tests/platform/standin/sample_contact.h"
+#include "tests/support/posix_pst_outlook.h"
+#include "tools/pstwriter/damage.h"
+
+namespace tarnvex::standin {
+namespace {
+
+using pstwriter::Store;
+using testing::ReadFile;
+using testing::TempFolder;
+
+namespace fs = std::filesystem;
+
+// A store with a little of everything: nested contact folders, photos, long notes, lists.
+const std::string& SourcePst() {
+  static TempFolder folder;
+  static const std::string path = [] {
+    Store store = Store::WithStandardFolders();
+    auto& contacts = *store.Contacts();
+    auto& nested = contacts.AddFolder("Nested", "IPF.Contact");
+    for (int i = 0; i < 60; ++i) {
+      Contact c = testing::FullContact();
+      c.fileAs = "Contact " + std::to_string(i);
+      if (i % 3)
+        c.photo.clear();
+      if (i % 5 == 0)
+        c.notes += std::string(9000, 'z');
+      testing::SetContactProperties((i % 2 ? nested : contacts).AddMessage("IPM.Contact"), c);
+    }
+    contacts.AddMessage("IPM.DistList").props.SetString("PidLidDistributionListName", "List");
+    return testing::WriteStore(store, folder / "source.pst");
+  }();
+  return path;
+}
+
+struct WalkResult {
+  bool opened = false;
+  int cards = 0;
+  std::vector<std::string> failures;
+};
+
+// Everything an export does with a store, each failure caught and kept.
+WalkResult Walk(const std::string& pst, const std::string& out) {
+  WalkResult r;
+  auto guard = [&](const std::function<void()>& f) {
+    try {
+      f();
+      return true;
+    } catch (const Failure& failure) {
+      r.failures.push_back(failure.what());
+      return false;
+    }
+  };
+  std::shared_ptr<OutlookNamespace> ns;
+  guard([&] {
+    ns = MakePstOutlook({VCardVersion::k21, std::nullopt, out + "/profile.ini"})
+             ->CreateApplication()
+             ->GetNamespace("MAPI");
+  });
+  if (!ns)
+    return r;
+  r.opened = guard([&] { ns->AddStore(pst); });
+  if (!r.opened)
+    return r;
+  std::function<void(OutlookFolder&, int)> visit = [&](OutlookFolder& folder, int depth) {
+    if (depth > 10)
+      return;
+    guard([&] { folder.Name(), folder.ContainerClass(), folder.Hidden(); });
+    std::shared_ptr<OutlookItems> items;
+    if (guard([&] { items = folder.Items(); })) {
+      for (int n = 0; n < 10000; ++n) {
+        std::shared_ptr<OutlookItem> item;
+        if (!guard([&] { item = items->Next(); }) || !item)
+          break;
+        bool contact = false;
+        guard([&] { contact = item->IsContact(); });
+        if (!contact)
+          continue;
+        std::string fileAs;
+        guard([&] { fileAs = item->FileAs(); });
+        if (guard([&] { item->SaveAs(out + "/" + std::to_string(r.cards) + ".vcf", 6); })) {
+          ++r.cards;
+        }
+      }
+    }
+    std::shared_ptr<OutlookFolders> subs;
+    if (guard([&] { subs = folder.Folders(); })) {
+      int count = 0;
+      guard([&] { count = subs->Count(); });
+      for (int i = 1; i <= count; ++i) {
+        std::shared_ptr<OutlookFolder> sub;
+        if (guard([&] { sub = subs->Item(i); }))
+          visit(*sub, depth + 1);
+      }
+    }
+  };
+  std::shared_ptr<OutlookFolder> root;
+  if (guard([&] { root = ns->Folders()->GetLast(); }))
+    visit(*root, 0);
+  return r;
+}
+
+// Items in the folders an export of SourcePst() goes through: 60 contacts and a list.
+constexpr int kItemsWritten = 61;
+
+struct Damage {
+  const char* name;
+  // Makes the damaged copy from the source bytes.
+  std::function<std::string(const std::string&)> make;
+  bool mustFailToOpen;
+  // The file opens and every folder reads: the summary accounts for each of kItemsWritten items,
+  // and a failure names this problem (empty: no such promise).
+  std::string everyItemAccounted = {};
+};
+
+// The source with damage that keeps every check sum valid, made by the writer's damage kinds.
+std::function<std::string(const std::string&)> Structural(
+    std::function<void(std::string&)> damage) {
+  return [damage](const std::string& b) {
+    std::string copy = b;
+    damage(copy);
+    return copy;
+  };
+}
+
+// Where the written data ends: the writer leaves unused, zeroed space at the end of the file.
+size_t Used(const std::string& b) {
+  return b.find_last_not_of('\0') + 1;
+}
+
+std::string Flip(const std::string& bytes, int count, unsigned seed, size_t from) {
+  std::string out = bytes;
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<size_t> pos(from, out.size() - 1);
+  std::uniform_int_distribution<int> mask(1, 255);
+  for (int i = 0; i < count; ++i)
+    out[pos(rng)] ^= static_cast<char>(mask(rng));
+  return out;
+}
+
+const Damage kDamages[] = {
+    {"Empty", [](const std::string&) { return std::string(); }, true},
+    {"NotAPst", [](const std::string&) { return std::string("BEGIN:VCARD\r\nEND:VCARD\r\n"); },
+     true},
+    {"HeaderOnly", [](const std::string& b) { return b.substr(0, 512); }, true},
+    {"CutAtAQuarter", [](const std::string& b) { return b.substr(0, Used(b) / 4); }, false},
+    {"CutInTheMiddle", [](const std::string& b) { return b.substr(0, Used(b) / 2); }, false},
+    {"CutNearTheEnd", [](const std::string& b) { return b.substr(0, Used(b) - 700); }, false},
+    {"FlippedHeader",
+     [](const std::string& b) { return Flip(b, 8, 7, 0).substr(0, 564) + b.substr(564); }, false},
+    {"FlippedFew", [](const std::string& b) { return Flip(b, 16, 1, 1024); }, false},
+    {"FlippedMany", [](const std::string& b) { return Flip(b, 400, 2, 1024); }, false},
+    {"FlippedMany2", [](const std::string& b) { return Flip(b, 400, 3, 1024); }, false},
+    {"FlippedMany3", [](const std::string& b) { return Flip(b, 2000, 4, 1024); }, false},
+    {"FlippedTail",
+     [](const std::string& b) { return Flip(b, 300, 5, Used(b) / 2).substr(0, Used(b)); }, false},
+    // Check sums stay valid: only the structure is wrong.
+    {"NodeListedTwice",
+     [](const std::string& b) {
+       std::string copy = b;
+       pstwriter::DuplicateNode(copy);
+       return copy;
+     },
+     true},
+    {"FolderLoop",
+     [](const std::string& b) {
+       std::string copy = b;
+       pstwriter::MakeFolderCycle(copy);
+       return copy;
+     },
+     false},
+    {"MessageWithoutItsFolder", Structural([](std::string& b) { pstwriter::OrphanMessage(b, 7); }),
+     false, "belongs to 0x7FFFFFE2 in the node index"},
+    {"AnotherMessageWithoutItsFolder",
+     Structural([](std::string& b) { pstwriter::OrphanMessage(b, 40); }), false,
+     "belongs to 0x7FFFFFE2 in the node index"},
+    {"MessageMissingFromTheNodeIndex",
+     Structural([](std::string& b) { pstwriter::DropMessageNode(b, 3); }), false,
+     "has no entry in the node index"},
+    // Read by libpff (the native reader leaves this encryption to it): checked the same way.
+    {"MessageWithoutItsFolderInACyclicStore", Structural([](std::string& b) {
+       pstwriter::OrphanMessage(b, 7);
+       pstwriter::EncodeBlocks(b, pst::format::kCryptCyclic);
+     }),
+     false, "belongs to no folder"},
+    {"BlockPastTheEnd", Structural([](std::string& b) { pstwriter::MisplaceBlock(b, 500); }),
+     false},
+    {"BlockPastTheEnd2", Structural([](std::string& b) { pstwriter::MisplaceBlock(b, 77); }),
+     false},
+    {"NodePageCountsOneMore", Structural([](std::string& b) { pstwriter::MiscountNodePage(b, 0); }),
+     false},
+    {"NodePageCountsOneFewer",
+     Structural([](std::string& b) { pstwriter::MiscountNodePage(b, 1); }), false},
+};
+
+class DamageTest : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(DamageTest, ClearFailureNamingTheFileAndNoCrash) {
+  TempFolder tmp;
+  const std::string pst = tmp / "damaged.pst";
+  std::ofstream(pst, std::ios::binary) << GetParam().make(ReadFile(SourcePst()));
+  const WalkResult r = Walk(pst, tmp.path());
+  if (GetParam().mustFailToOpen) {
+    EXPECT_FALSE(r.opened);
+    ASSERT_FALSE(r.failures.empty());
+  }
+  if (getenv("TARNVEX_SHOW_FAILURES")) {
+    std::cout << GetParam().name << ": opened " << r.opened << ", " << r.cards << " cards, "
+              << r.failures.size() << " failures\n";
+    for (size_t i = 0; i < r.failures.size() && i < 3; ++i)
+      std::cout << "  " << r.failures[i] << "\n";
+  }
+  for (const auto& f : r.failures) {
+    // Reading failures name the data file; a card that cannot be written names the card.
+    EXPECT_TRUE(f.find(pst) != std::string::npos || f.find(tmp.path()) != std::string::npos) << f;
+    EXPECT_GT(f.size(), pst.size() + 10) << "says what is wrong: " << f;
+  }
+  // No card is left half-written: each one that exists is whole.
+  for (const auto& e : fs::directory_iterator(tmp.path())) {
+    if (e.path().extension() != ".vcf")
+      continue;
+    const std::string card = ReadFile(e.path());
+    EXPECT_EQ(card.rfind("BEGIN:VCARD\r\n", 0), 0u) << e.path();
+    EXPECT_TRUE(card.ends_with("END:VCARD\r\n")) << e.path();
+  }
+}
+
+// Item 1 of the export's promise: what the export of a damaged file says adds up. A run that
+// ends "Done." writes, passes over or reports as failed each item of the folders it exports
+// (never more than were written); where it counts fewer, a folder or the store was refused and
+// that was reported. A run that does not end "Done." has reported why.
+TEST_P(DamageTest, EveryItemIsAccountedFor) {
+  TempFolder tmp;
+  const std::string pst = tmp / "damaged.pst";
+  std::ofstream(pst, std::ios::binary) << GetParam().make(ReadFile(SourcePst()));
+  fs::create_directory(tmp / "out");
+  setenv("TARNVEX_OUTLOOK_PROFILE", (tmp / "profile.ini").c_str(), 1);
+  std::ostringstream out, err;
+  const int status = cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err);
+  unsetenv("TARNVEX_OUTLOOK_PROFILE");
+
+  std::smatch m;
+  const std::string text = out.str();
+  const std::regex summary(R"((\d+) cards? written, (\d+) items? passed over, (\d+) failures?)");
+  if (!std::regex_search(text, m, summary)) {
+    EXPECT_NE(status, 0) << text;
+    EXPECT_NE(err.str().find(pst), std::string::npos)
+        << "the refusal names the file: " << err.str();
+    EXPECT_TRUE(GetParam().everyItemAccounted.empty()) << text << err.str();
+    return;
+  }
+  const int cards = std::stoi(m[1]), passedOver = std::stoi(m[2]), failures = std::stoi(m[3]);
+  const int accounted = cards + passedOver + failures;
+  EXPECT_LE(cards + passedOver, kItemsWritten);
+  EXPECT_EQ(status == 0, failures == 0);
+  if (!GetParam().everyItemAccounted.empty()) {
+    EXPECT_EQ(accounted, kItemsWritten) << text << err.str();
+    EXPECT_GE(failures, 1);
+    EXPECT_NE(err.str().find(GetParam().everyItemAccounted), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(pst), std::string::npos) << err.str();
+  } else if (accounted != kItemsWritten) {
+    // Otherwise only where a folder or the store was refused, and said so.
+    EXPECT_TRUE(std::regex_search(err.str(), std::regex("at line 13[0-9]"))) << text << err.str();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DamageTest, ::testing::ValuesIn(kDamages),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DamageTest, TheUndamagedSourceExportsEveryContact) {
+  TempFolder tmp;
+  const WalkResult r = Walk(SourcePst(), tmp.path());
+  EXPECT_TRUE(r.opened);
+  EXPECT_TRUE(r.failures.empty()) << r.failures.front();
+  EXPECT_EQ(r.cards, 60);
+}
+
+TEST(DamageTest, FolderAndMissingFileAreRefused) {
+  TempFolder tmp;
+  for (const std::string& path : {tmp.path(), tmp / "missing.pst"}) {
+    const WalkResult r = Walk(path, tmp.path());
+    EXPECT_FALSE(r.opened);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_NE(r.failures[0].find(path), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace tarnvex::standin
