@@ -24,7 +24,8 @@ namespace {
 
 using tarnvex::testing::Names;
 using tarnvex::testing::ReadBytes;
-using tarnvex::testing::TempFolder;
+using tarnvex::testing::Sandbox;
+using tarnvex::testing::ScopedVariable;
 using tarnvex::testing::Wide;
 using tarnvex::testing::WriteBytes;
 using ::testing::HasSubstr;
@@ -37,23 +38,14 @@ struct Case {
   std::string version;
 };
 
-// TARNVEX_OUTLOOK_PROFILE for the programs a test starts, unset again at its end.
-class ProfileVariable {
- public:
-  explicit ProfileVariable(const std::string* value) {
-    ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", value ? Wide(*value).c_str() : nullptr);
-  }
-  ~ProfileVariable() { ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", nullptr); }
-};
-
 class WindowsGoldenCards : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WindowsGoldenCards, ExportMatchesTheGoldenCards) {
   const Case& c = GetParam();
   // A profile of the test's own, as on Linux: no default store comes into the run.
-  TempFolder out, profileFolder;
+  Sandbox out, profileFolder;
   const std::string profile = profileFolder / "profile.ini";
-  ProfileVariable variable(&profile);
+  const ScopedVariable variable("TARNVEX_OUTLOOK_PROFILE", profile);
   const Ran ran = RunProgram(L"--no-outlook --pst \"" + Wide(kStores + "\\" + c.fixture + ".pst") +
                              L"\" --out \"" + Wide(out.path()) + L"\" --vcard-version " +
                              Wide(c.version) + L" --quiet");
@@ -94,10 +86,10 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, WindowsGoldenCards, ::testing::ValuesIn(AllCa
 
 // The profile names the default store; --default-contacts then exports its Contacts folder.
 TEST(WindowsDefaultStore, SetDefaultStoreThenDefaultContactsThroughTheProfileVariable) {
-  TempFolder folder;
+  Sandbox folder;
   const std::string profile = folder / "profile \xC3\xA4.ini";
-  ProfileVariable variable(&profile);
-  TempFolder out;
+  const ScopedVariable variable("TARNVEX_OUTLOOK_PROFILE", profile);
+  Sandbox out;
   const std::wstring toOut = L" --out \"" + Wide(out.path()) + L"\" --quiet";
 
   Ran ran = RunProgram(L"--no-outlook --default-contacts" + toOut);
@@ -116,7 +108,7 @@ TEST(WindowsDefaultStore, SetDefaultStoreThenDefaultContactsThroughTheProfileVar
 }
 
 TEST(WindowsDefaultStore, TheProfileLivesInTheApplicationDataFolder) {
-  ProfileVariable variable(nullptr);
+  const ScopedVariable variable("TARNVEX_OUTLOOK_PROFILE", std::nullopt);
   wchar_t appData[MAX_PATH] = {};
   ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData)));
   const std::string profile = testing::Utf8(appData) + "\\tarnvex\\profile.ini";
@@ -131,12 +123,12 @@ TEST(WindowsDefaultStore, TheProfileLivesInTheApplicationDataFolder) {
 // A damaged store or a file that is no store is refused in words, naming it: a damaged file of a
 // format the own reader reads goes to no other reader, and this build has no other reader.
 TEST(WindowsPstReader, ADamagedStoreOrNoStoreIsRefusedInWords) {
-  TempFolder folder;
+  Sandbox folder;
   const std::string whole = ReadBytes(kStores + "\\full.pst").value_or("");
   ASSERT_GT(whole.size(), 4096u);
   const std::string cut = folder / "cut \xE5\xB1\xB1.pst";
   WriteBytes(cut, whole.substr(0, 1024));
-  TempFolder out;
+  Sandbox out;
   Ran ran =
       RunProgram(L"--no-outlook --pst \"" + Wide(cut) + L"\" --out \"" + Wide(out.path()) + L"\"");
   EXPECT_EQ(ran.status, 3u);

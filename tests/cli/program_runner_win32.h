@@ -31,7 +31,7 @@ inline std::wstring ProgramPath() {
 // Runs the program once; nullopt when it has not ended after `patience` milliseconds (it is
 // then ended).
 inline std::optional<Ran> RunProgramOnce(const std::wstring& arguments, DWORD patience) {
-  testing::TempFolder folder;
+  testing::Sandbox folder;
   SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
   auto create = [&](const std::string& path) {
     return ::CreateFileW(testing::Wide(path).c_str(), GENERIC_WRITE,

@@ -15,7 +15,8 @@ namespace tarnvex::cli {
 namespace {
 
 using tarnvex::testing::ReadBytes;
-using tarnvex::testing::TempFolder;
+using tarnvex::testing::Sandbox;
+using tarnvex::testing::SandboxedProfile;
 using tarnvex::testing::Wide;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -66,26 +67,27 @@ TEST(ProgramTest, ArgumentsArriveWhole) {
 
 // With --no-outlook the default store is the own reader's, as on Linux.
 TEST(ProgramTest, WithoutADefaultStoreTheRunSaysHowToNameOneAndExitsThree) {
-  TempFolder cards, profile;
-  ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", Wide(profile / "none.ini").c_str());
-  const Ran ran =
-      RunProgram(L"--no-outlook --default-contacts --out \"" + Wide(cards.path()) + L"\"");
-  ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", nullptr);
+  Sandbox cards, profile;
+  const Ran ran = [&] {
+    const SandboxedProfile none(profile, "none.ini");
+    return RunProgram(L"--no-outlook --default-contacts --out \"" + Wide(cards.path()) + L"\"");
+  }();
   EXPECT_EQ(ran.status, 3u);
   EXPECT_THAT(ran.err, HasSubstr("tarnvex-export --set-default-store FILE"));
 }
 
 TEST(ProgramTest, AMissingPstFileOrStoreIsSaidInWords) {
-  TempFolder cards;
+  Sandbox cards;
   const Ran ran = RunProgram(L"--no-outlook --pst \"C:\\Mail\\\u00c4rger.pst\" --out \"" +
                              Wide(cards.path()) + L"\"");
   EXPECT_EQ(ran.status, 3u);
   EXPECT_EQ(ran.out, "PST File not found.\n");
   EXPECT_EQ(ran.err, "");
-  TempFolder profile;
-  ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", Wide(profile / "profile.ini").c_str());
-  const Ran store = RunProgram(L"--set-default-store C:\\a.pst");
-  ::SetEnvironmentVariableW(L"TARNVEX_OUTLOOK_PROFILE", nullptr);
+  Sandbox profile;
+  const Ran store = [&] {
+    const SandboxedProfile named(profile);
+    return RunProgram(L"--set-default-store C:\\a.pst");
+  }();
   EXPECT_EQ(store.status, 3u);
   EXPECT_THAT(store.err, HasSubstr("C:\\a.pst"));
 }

@@ -19,6 +19,7 @@
 #include "cli/cli.h"
 #include "tests/golden/compare_cards.h"
 #include "tests/golden/fixture_names.h"
+#include "tests/sandbox/sandbox.h"
 #include "tools/pstgen/pstgen_cli.h"
 
 namespace tarnvex::golden {
@@ -53,27 +54,6 @@ std::map<std::string, std::string> ReadFolder(const fs::path& folder) {
   return files;
 }
 
-class TempDir {
- public:
-  // A folder no other test process has: CTest runs the cases side by side, each in a process of
-  // its own, so a name from an unseeded std::rand() and the second would be shared.
-  TempDir() {
-    std::random_device random;
-    do {
-      path_ = fs::temp_directory_path() /
-              ("tarnvex-golden-" + std::to_string(random()) + "-" + std::to_string(random()));
-    } while (!fs::create_directory(path_));
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 struct Case {
   std::string fixture;  // tests/golden/fixtures/<fixture>.json
   std::string version;  // --vcard-version
@@ -91,10 +71,10 @@ class GoldenCards : public ::testing::TestWithParam<Case> {
 
 TEST_P(GoldenCards, ExportMatchesTheCommittedCards) {
   const Case& c = GetParam();
-  TempDir tmp;
-  setenv("TARNVEX_OUTLOOK_PROFILE", (tmp.path() / "profile.ini").c_str(), 1);
-  const fs::path pst = tmp.path() / (c.fixture + ".pst");
-  const fs::path out = tmp.path() / "cards";
+  testing::Sandbox tmp;
+  testing::SandboxedProfile profile(tmp);
+  const fs::path pst = tmp.folder() / (c.fixture + ".pst");
+  const fs::path out = tmp.folder() / "cards";
   fs::create_directory(out);
 
   std::ostringstream genOut, genErr;

@@ -13,11 +13,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
-#include <QTemporaryDir>
+
 #include <QTest>
 #include <QTimer>
 
 #include "gui/window_program.h"
+#include "tests/sandbox/qt_sandbox.h"
 #include "tests/support/posix_pst_outlook.h"
 
 namespace tarnvex {
@@ -116,7 +117,7 @@ class EndToEnd : public ::testing::Test {
     return QDir(Path("out")).entryList({"*.vcf"}, QDir::Files, QDir::Name);
   }
 
-  QTemporaryDir root;
+  testing::QtSandbox root;
   std::vector<Shown> shown;
 };
 

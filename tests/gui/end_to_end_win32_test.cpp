@@ -17,7 +17,7 @@ namespace tarnvex {
 namespace {
 
 using testing::ReadBytes;
-using testing::TempFolder;
+using testing::Sandbox;
 using testing::Utf8;
 using testing::Wide;
 using testing::WindowText;
@@ -123,10 +123,10 @@ TEST(WindowProgram, ExportsAPstChosenInTheWindowAndRestoresTheChoices) {
   if (!HasDisplay())
     GTEST_SKIP() << "no display";
   ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
-  TempFolder folder;
+  Sandbox folder;
   Copy(TARNVEX_CARD_EXPORTER, folder / "tarnvex-card-exporter.exe");
   Copy(TARNVEX_FAKE_EXPLORER, folder / "explorer.exe");
-  TempFolder out;
+  Sandbox out;
   // The path as a user picks it: with the system's separator.
   std::string pst = TARNVEX_TEST_STORES "\\full.pst";
   std::replace(pst.begin(), pst.end(), '/', '\\');

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Tests the Windows packages that scripts/package left in dist/, in a wine prefix of its own made
-# for the test: both executables and the installer carry version information; the installer runs
+# for the test by the Windows build's wine runner (build-windows/wine-run): both executables and the installer carry version information; the installer runs
 # silently (/S), puts exactly its files into Program Files, a Start menu entry (with the window
 # program) and an uninstall entry in Apps & features; the installed tarnvex-export.exe exports a
 # generated store; the uninstaller, run silently, removes every file and entry it made and
@@ -14,12 +14,12 @@ installer=dist/tarnvex-card-exporter-${version}-setup.exe
 zip=dist/tarnvex-card-exporter-${version}-windows-x64.zip
 pstgen=build/bin/tarnvex-pstgen
 work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
+# The Windows build's wine runner, on a prefix of the test's own; no Start menu entries become
+# Linux desktop files.
+wine=build-windows/wine-run
+export TARNVEX_WINEPREFIX=$work/prefix WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
-  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
-  "$wineserver" -w </dev/null >/dev/null 2>&1 || true
+  "$wine" --stop || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -48,13 +48,8 @@ PY
 if grep -q '^bad' <<<"$versions"; then fail "version information: $versions"; else
   pass "version information in $(wc -l <<<"$versions") files"; fi
 
-# A prefix of the test's own; its services start with their output on /dev/null (they would hold
-# a pipe open otherwise).
-mkdir -p "$WINEPREFIX"
-"$wineserver" -p60 </dev/null >/dev/null 2>&1 || true
-"$wine" wineboot -i </dev/null >/dev/null 2>&1
-"$wine" cmd /c exit </dev/null >/dev/null 2>&1
-drive_c=$WINEPREFIX/drive_c
+"$wine" --boot
+drive_c=$TARNVEX_WINEPREFIX/drive_c
 folder="$drive_c/Program Files/Tarnvex Card Exporter"
 start_menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnvex Card Exporter'

@@ -3,25 +3,19 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 
+#include "tests/sandbox/sandbox.h"
 #include "tools/pstwriter/generator.h"
 #include "tools/pstwriter/pst_writer.h"
 
 namespace tarnvex::pst::testing {
 
 std::string Written(const pstwriter::Store& store) {
-  namespace fs = std::filesystem;
-  const fs::path path = fs::temp_directory_path() /
-                        ("tarnvex-pst-test-" + std::to_string(std::random_device{}()) + ".pst");
-  pstwriter::WritePst(store, path.string());
-  std::string bytes;
-  {
-    std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-  }
-  fs::remove(path);
-  return bytes;
+  const tarnvex::testing::Sandbox sandbox;
+  const std::string path = sandbox / "store.pst";
+  pstwriter::WritePst(store, path);
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::shared_ptr<const ByteSource> Source(std::string bytes) {

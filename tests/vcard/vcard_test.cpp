@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "tests/platform/standin/sample_contact.h"
+#include "tests/sandbox/sandbox.h"
 #include "tests/support/card_parsers.h"
 #include "text/utf.h"
 
@@ -203,16 +204,10 @@ TEST(CleanTextTest, LineBreaksControlsAndBadBytes) {
 
 // --- Whole cards -----------------------------------------------------------------------------
 
-std::string TempDir() {
-  static const std::string dir = [] {
-    std::string t = ::testing::TempDir() + "vcard_test_XXXXXX";
-    std::vector<char> buf(t.begin(), t.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data()))
-      throw std::runtime_error("mkdtemp");
-    return std::string(buf.data());
-  }();
-  return dir;
+// One folder for the cards the parsers read, removed when the suite ends.
+const testing::Sandbox& CardFolder() {
+  static const testing::Sandbox folder;
+  return folder;
 }
 
 std::vector<ParsedCard> ParseAll(const std::vector<std::string>& texts, VCardVersion v) {
@@ -225,7 +220,7 @@ std::vector<ParsedCard> ParseAll(const std::vector<std::string>& texts, VCardVer
   static int counter = 0;
   std::vector<std::string> paths;
   for (const auto& t : texts) {
-    paths.push_back(TempDir() + "/card" + std::to_string(++counter) + ".vcf");
+    paths.push_back(CardFolder() / ("card" + std::to_string(++counter) + ".vcf"));
     std::ofstream(paths.back(), std::ios::binary) << t;
   }
   // vobject reads every card by vCard 3.0's value rules; 2.1's are its own (no "\\,").

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "platform/posix/safe_write.h"
+#include "tests/sandbox/sandbox.h"
 
 namespace tarnvex {
 namespace {
@@ -22,12 +23,7 @@ namespace fs = std::filesystem;
 
 class Leftovers : public ::testing::Test {
  protected:
-  Leftovers() {
-    root = fs::temp_directory_path() / ("tarnvex-leftovers-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  ~Leftovers() override { fs::remove_all(root); }
+  Leftovers() : root(sandbox.folder()) {}
 
   std::string At(const std::string& name) const { return (root / name).string(); }
   void Touch(const std::string& name) { std::ofstream(root / name) << ""; }
@@ -52,6 +48,7 @@ class Leftovers : public ::testing::Test {
     return field;
   }
 
+  testing::Sandbox sandbox;
   fs::path root;
 };
 

@@ -11,6 +11,7 @@
 
 #include "platform/failure.h"
 #include "platform/posix/safe_write.h"
+#include "tests/sandbox/sandbox.h"
 
 namespace tarnvex {
 namespace {
@@ -20,14 +21,7 @@ using ::testing::HasSubstr;
 
 class PosixFiles : public ::testing::Test {
  protected:
-  PosixFiles() {
-    root = fs::temp_directory_path() /
-           ("tarnvex-files-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  ~PosixFiles() override { fs::remove_all(root); }
+  PosixFiles() : root(sandbox.folder()) {}
 
   std::string At(const std::string& name) const { return (root / name).string(); }
   void Write(const std::string& name, const std::string& text) {
@@ -45,6 +39,7 @@ class PosixFiles : public ::testing::Test {
     return "(no failure)";
   }
 
+  testing::Sandbox sandbox;
   fs::path root;
   PosixFileAccess files;
 };

@@ -9,6 +9,7 @@
 
 #include "export/file_helpers.h"
 #include "platform/failure.h"
+#include "tests/sandbox/sandbox.h"
 
 namespace tarnvex {
 namespace {
@@ -17,20 +18,18 @@ namespace fs = std::filesystem;
 
 class PosixFileSystemTest : public ::testing::Test {
  protected:
-  PosixFileSystemTest() {
-    root = fs::temp_directory_path() / ("tarnvex-fs-" + std::to_string(::getpid()));
-    fs::remove_all(root);
+  PosixFileSystemTest() : root(sandbox.folder()) {
     fs::create_directories(root / "folder.pst");
     Touch("b.pst");
     Touch("a.pst");
     Touch(".hidden.pst");
     Touch("notes.txt");
   }
-  ~PosixFileSystemTest() override { fs::remove_all(root); }
 
   void Touch(const std::string& name) { std::ofstream(root / name) << "x"; }
   std::string At(const std::string& name) const { return (root / name).string(); }
 
+  testing::Sandbox sandbox;
   fs::path root;
   PosixFileSystem files;
 };

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/sandbox/sandbox.h"
+
 namespace tarnvex {
 namespace {
 
@@ -23,19 +25,15 @@ TEST(DesktopFromUserDirs, ReadsTheDesktopEntry) {
 }
 
 TEST(XdgShell, DesktopFromConfigurationOrHome) {
-  const fs::path config = fs::temp_directory_path() / ("tarnvex-xdg-" + std::to_string(::getpid()));
-  fs::create_directories(config);
-  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-  ::setenv("HOME", "/home/tester", 1);
-  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  const testing::Sandbox sandbox;
+  const fs::path config = sandbox.folder();
+  const testing::ScopedVariable home("HOME", "/home/tester");
+  const testing::ScopedVariable configHome("XDG_CONFIG_HOME", sandbox.path());
   XdgShell shell;
   EXPECT_EQ(shell.SpecialFolderPath(kCsidlDesktop), "/home/tester/Desktop");
   std::ofstream(config / "user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n";
   EXPECT_EQ(shell.SpecialFolderPath(kCsidlDesktop), "/home/tester/Bureau");
   EXPECT_EQ(shell.SpecialFolderPath(5), "");
-  ::setenv("HOME", oldHome.c_str(), 1);
-  ::unsetenv("XDG_CONFIG_HOME");
-  fs::remove_all(config);
 }
 
 }  // namespace

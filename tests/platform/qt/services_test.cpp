@@ -13,7 +13,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
+
 #include <QTreeView>
 
 #include "dialogs/add_folder.h"
@@ -24,6 +24,7 @@
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_settings_store.h"
 #include "tests/platform/qt/modal.h"
+#include "tests/sandbox/qt_sandbox.h"
 
 namespace tarnvex {
 namespace {
@@ -38,7 +39,7 @@ constexpr const char* kSection = "Tarnvex Card Exporter";
 class SettingsValues : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SettingsValues, ComeBackExactlyFromTheFile) {
-  QTemporaryDir config;
+  testing::QtSandbox config;
   QtSettingsStore(config.path()).Save(kApp, kSection, "PST File", GetParam());
   // A store made afresh reads the file, not a copy in memory.
   EXPECT_EQ(QtSettingsStore(config.path()).Get(kApp, kSection, "PST File", "default"), GetParam());
@@ -51,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(QtSettingsStore, SettingsValues,
                                            "%20"));
 
 TEST(QtSettingsStore, AbsentKeysGiveTheDefaultAndEmptyValuesStayEmpty) {
-  QTemporaryDir config;
+  testing::QtSandbox config;
   QtSettingsStore store(config.path());
   EXPECT_EQ(store.Get(kApp, kSection, "Option1", "1"), "1");
   store.Save(kApp, kSection, "Output Folder", "");
@@ -62,7 +63,7 @@ TEST(QtSettingsStore, AbsentKeysGiveTheDefaultAndEmptyValuesStayEmpty) {
 // Which folder is the configuration folder is decided once for the whole program
 // (platform/posix/user_folders.h, tested there); the store keeps its files in the folder given.
 TEST(QtSettingsStore, KeepsOneFilePerApplicationInTheConfigurationFolder) {
-  QTemporaryDir config;
+  testing::QtSandbox config;
   QtSettingsStore store(config.path());
   store.Save(kApp, kSection, "Option1", "True");
   const QString file = config.filePath("Dravelkin.ini");
@@ -89,14 +90,14 @@ TEST(QtSettingsStore, WithoutAConfigurationFolderKeysAreAbsentAndWritesFailSayin
 }
 
 TEST(QtSettingsStore, CreatesTheConfigurationFolder) {
-  QTemporaryDir config;
+  testing::QtSandbox config;
   QtSettingsStore store(config.filePath("deeper/still"));
   store.Save(kApp, kSection, "LastFolderDot", "/srv");
   EXPECT_TRUE(QFile::exists(config.filePath("deeper/still/Dravelkin.ini")));
 }
 
 TEST(QtSettingsStore, AWriteThatFailsRaisesAFailureNamingTheFile) {
-  QTemporaryDir config;
+  testing::QtSandbox config;
   // The configuration folder is a file.
   QFile blocker(config.filePath("file"));
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
@@ -136,7 +137,7 @@ TEST(QtSettingsStore, WhatIsNoRegularSettingsFileIsRefusedNamingTheFile) {
        "it is larger than 1048576 bytes"},
   };
   for (const auto& c : cases) {
-    QTemporaryDir config;
+    testing::QtSandbox config;
     QtSettingsStore store(config.path());
     const QString file = store.FileFor(kApp);
     c.make(file);
@@ -157,7 +158,7 @@ TEST(QtSettingsStore, WhatIsNoRegularSettingsFileIsRefusedNamingTheFile) {
 
 // A binary file is read as well as QSettings can, never a crash: unknown keys are absent.
 TEST(QtSettingsStore, ABinaryFileGivesDefaults) {
-  QTemporaryDir config;
+  testing::QtSandbox config;
   QtSettingsStore store(config.path());
   QFile file(store.FileFor(kApp));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -176,7 +177,7 @@ class FolderBrowser : public ::testing::Test {
     QFile(folders.filePath("a-file")).open(QIODevice::WriteOnly);
   }
   QString Path(const char* name) const { return folders.filePath(name); }
-  QTemporaryDir folders;
+  testing::QtSandbox folders;
   QtFolderBrowser browser;
 };
 
@@ -245,7 +246,7 @@ TEST(QtNameFilters, TurnsBarListsIntoQtFilters) {
 }
 
 TEST(QtFileOpenDialog, ShowsTitleAndFilterAndGivesThePickedPath) {
-  QTemporaryDir folder;
+  testing::QtSandbox folder;
   const QString pst = folder.filePath("mail.pst");
   QFile(pst).open(QIODevice::WriteOnly);
   QtFileOpenDialog dialog;

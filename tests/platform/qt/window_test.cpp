@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
-#include <QTemporaryDir>
+
 #include <QTest>
 
 #include "app/appearance.h"
@@ -25,6 +25,7 @@
 #include "tests/fakes/fake_outlook.h"
 #include "tests/fakes/fake_ui.h"
 #include "tests/fakes/fake_window.h"
+#include "tests/sandbox/qt_sandbox.h"
 
 namespace tarnvex {
 namespace {
@@ -241,8 +242,8 @@ class WiredWindow : public ::testing::Test {
     QApplication::sendEvent(target, &move);
   }
 
-  QTemporaryDir config;
-  QTemporaryDir programFolder;
+  testing::QtSandbox config;
+  testing::QtSandbox programFolder;
   QtSettingsStore settings;
   QtForm1 window;
   QtSkinEngine skin{window, [this] { return window.WindowHandle(); }};

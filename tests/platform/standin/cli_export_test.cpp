@@ -21,7 +21,8 @@ namespace {
 using pstwriter::Folder;
 using pstwriter::Store;
 using testing::ReadFile;
-using testing::TempFolder;
+using testing::Sandbox;
+using testing::SandboxedProfile;
 
 namespace fs = std::filesystem;
 
@@ -33,11 +34,7 @@ struct Result {
 
 class CliExportTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("TARNVEX_OUTLOOK_PROFILE", (tmp_ / "profile.ini").c_str(), 1);
-    fs::create_directory(out_);
-  }
-  void TearDown() override { unsetenv("TARNVEX_OUTLOOK_PROFILE"); }
+  void SetUp() override { fs::create_directory(out_); }
 
   Result Run(std::vector<std::string> args) {
     std::ostringstream out, err;
@@ -68,7 +65,8 @@ class CliExportTest : public ::testing::Test {
     return testing::WriteStore(store, tmp_ / "mixed.pst");
   }
 
-  TempFolder tmp_;
+  Sandbox tmp_;
+  SandboxedProfile profile_{tmp_};
   std::string out_ = tmp_ / "out";
 };
 

@@ -115,7 +115,7 @@ const Source kSources[] = {
 };
 
 // A store with one contact of 8-bit strings, as the source describes it, in the format given.
-std::string WriteSource(const Source& s, const testing::TempFolder& tmp,
+std::string WriteSource(const Source& s, const testing::Sandbox& tmp,
                         pstwriter::StoreFormat format = pstwriter::StoreFormat::kUnicode) {
   pstwriter::Store store = pstwriter::Store::WithStandardFolders();
   store.format = format;
@@ -165,7 +165,7 @@ class CodePageSources : public ::testing::TestWithParam<Source> {};
 
 TEST_P(CodePageSources, BothReadersGiveTheSourceText) {
   const Source& s = GetParam();
-  testing::TempFolder tmp;
+  testing::Sandbox tmp;
   const std::string path = WriteSource(s, tmp);
   IconvCodePages pages;
   std::vector<std::string> warnings;
@@ -186,7 +186,7 @@ TEST_P(CodePageSources, BothReadersGiveTheSourceText) {
 // libpff, the text it was written from.
 TEST_P(CodePageSources, BothReadersGiveTheSourceTextOfAnAnsiStore) {
   const Source& s = GetParam();
-  testing::TempFolder tmp;
+  testing::Sandbox tmp;
   const std::string path = WriteSource(s, tmp, pstwriter::StoreFormat::kAnsi);
   IconvCodePages pages;
   std::vector<std::string> warnings;
@@ -212,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(CodePages, CodePageSources, ::testing::ValuesIn(kSource
 TEST(CodePageTest, TheFallBackServesMessagesThatNameNoCodePage) {
   Source s = kSources[3];  // Cyrillic text, naming no code page
   s.locale = 0;
-  testing::TempFolder tmp;
+  testing::Sandbox tmp;
   const std::string path = WriteSource(s, tmp);
   IconvCodePages pages;
   std::string why;
@@ -229,7 +229,7 @@ TEST(CodePageTest, TheFallBackServesMessagesThatNameNoCodePage) {
 }
 
 TEST(CodePageTest, AnUnknownCodePageGivesReplacementCharactersAndOneWarning) {
-  testing::TempFolder tmp;
+  testing::Sandbox tmp;
   pstwriter::Store store = pstwriter::Store::WithStandardFolders();
   for (int i = 0; i < 3; ++i) {
     pstwriter::Message& m = store.Contacts()->AddMessage("IPM.Contact");
@@ -264,11 +264,7 @@ TEST(CodePageTest, AnUnknownCodePageGivesReplacementCharactersAndOneWarning) {
 // code page; the card file names are the decoded text. Text that does not decode warns once.
 class CodePageCliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("TARNVEX_OUTLOOK_PROFILE", (tmp_ / "profile.ini").c_str(), 1);
-    std::filesystem::create_directory(out_);
-  }
-  void TearDown() override { unsetenv("TARNVEX_OUTLOOK_PROFILE"); }
+  void SetUp() override { std::filesystem::create_directory(out_); }
 
   int Run(std::vector<std::string> extra) {
     std::vector<std::string> args{"--pst", pst_, "--out", out_, "--quiet"};
@@ -286,7 +282,8 @@ class CodePageCliTest : public ::testing::Test {
     return names;
   }
 
-  testing::TempFolder tmp_;
+  testing::Sandbox tmp_;
+  testing::SandboxedProfile profile_{tmp_};
   std::string out_ = tmp_ / "cards";
   std::string pst_;
   std::string err_;

@@ -72,7 +72,7 @@ TEST(ContactReaderTest, EveryMappedRowOfTheTableFillsItsField) {
   m.props.Set("PidNameKeywords", Value::MultiString({"Red", "Blue, Green"}));
   m.props.Set("PidLidHasPicture", Value::Boolean(false));
 
-  testing::TempFolder tmp;
+  testing::Sandbox tmp;
   const std::string path = testing::WriteStore(store, tmp / "table.pst");
   const auto file = store::OpenFile(path);
   const auto item = FirstMessageIn(*file->RootFolder(), "Contacts");
@@ -131,7 +131,7 @@ TEST(ContactReaderTest, FallBacksOfDatesAndCategories) {
   m.props.Set(pstwriter::PropKey::Named(pstwriter::kPsPublicStrings, "Keywords"),
               Value::String("Only"));
 
-  testing::TempFolder tmp;
+  testing::Sandbox tmp;
   const auto file = store::OpenFile(testing::WriteStore(store, tmp / "fallback.pst"));
   const auto item = FirstMessageIn(*file->RootFolder(), "Contacts");
   ASSERT_TRUE(item);

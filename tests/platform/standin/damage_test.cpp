@@ -25,13 +25,14 @@ namespace {
 
 using pstwriter::Store;
 using testing::ReadFile;
-using testing::TempFolder;
+using testing::Sandbox;
+using testing::SandboxedProfile;
 
 namespace fs = std::filesystem;
 
 // A store with a little of everything: nested contact folders, photos, long notes, lists.
 const std::string& SourcePst() {
-  static TempFolder folder;
+  static Sandbox folder;
   static const std::string path = [] {
     Store store = Store::WithStandardFolders();
     auto& contacts = *store.Contacts();
@@ -214,7 +215,7 @@ const Damage kDamages[] = {
 class DamageTest : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(DamageTest, ClearFailureNamingTheFileAndNoCrash) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string pst = tmp / "damaged.pst";
   std::ofstream(pst, std::ios::binary) << GetParam().make(ReadFile(SourcePst()));
   const WalkResult r = Walk(pst, tmp.path());
@@ -248,14 +249,15 @@ TEST_P(DamageTest, ClearFailureNamingTheFileAndNoCrash) {
 // (never more than were written); where it counts fewer, a folder or the store was refused and
 // that was reported. A run that does not end "Done." has reported why.
 TEST_P(DamageTest, EveryItemIsAccountedFor) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string pst = tmp / "damaged.pst";
   std::ofstream(pst, std::ios::binary) << GetParam().make(ReadFile(SourcePst()));
   fs::create_directory(tmp / "out");
-  setenv("TARNVEX_OUTLOOK_PROFILE", (tmp / "profile.ini").c_str(), 1);
   std::ostringstream out, err;
-  const int status = cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err);
-  unsetenv("TARNVEX_OUTLOOK_PROFILE");
+  const int status = [&] {
+    const SandboxedProfile profile(tmp);
+    return cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err);
+  }();
 
   std::smatch m;
   const std::string text = out.str();
@@ -286,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DamageTest, ::testing::ValuesIn(kDamages),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DamageTest, TheUndamagedSourceExportsEveryContact) {
-  TempFolder tmp;
+  Sandbox tmp;
   const WalkResult r = Walk(SourcePst(), tmp.path());
   EXPECT_TRUE(r.opened);
   EXPECT_TRUE(r.failures.empty()) << r.failures.front();
@@ -294,7 +296,7 @@ TEST(DamageTest, TheUndamagedSourceExportsEveryContact) {
 }
 
 TEST(DamageTest, FolderAndMissingFileAreRefused) {
-  TempFolder tmp;
+  Sandbox tmp;
   for (const std::string& path : {tmp.path(), tmp / "missing.pst"}) {
     const WalkResult r = Walk(path, tmp.path());
     EXPECT_FALSE(r.opened);

@@ -16,7 +16,8 @@
 namespace tarnvex::standin {
 namespace {
 
-using testing::TempFolder;
+using testing::Sandbox;
+using testing::SandboxedProfile;
 namespace fs = std::filesystem;
 
 // A JSON list of contacts filed under the names, and of other items of the classes given
@@ -46,11 +47,7 @@ struct WalkCase {
 
 class FolderWalkTest : public ::testing::TestWithParam<WalkCase> {
  protected:
-  void SetUp() override {
-    setenv("TARNVEX_OUTLOOK_PROFILE", (tmp_ / "profile.ini").c_str(), 1);
-    fs::create_directory(out_);
-  }
-  void TearDown() override { unsetenv("TARNVEX_OUTLOOK_PROFILE"); }
+  void SetUp() override { fs::create_directory(out_); }
 
   std::string Store(const std::string& json) {
     return testing::WriteStore(pstwriter::StoreFromJson(json, tmp_.path(), "case"),
@@ -74,7 +71,8 @@ class FolderWalkTest : public ::testing::TestWithParam<WalkCase> {
     return stems;
   }
 
-  TempFolder tmp_;
+  Sandbox tmp_;
+  SandboxedProfile profile_{tmp_};
   std::string out_ = tmp_ / "out";
 };
 

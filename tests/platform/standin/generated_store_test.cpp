@@ -19,12 +19,13 @@ namespace tarnvex::standin {
 namespace {
 
 using testing::ReadFile;
-using testing::TempFolder;
+using testing::Sandbox;
+using testing::SandboxedProfile;
 
 namespace fs = std::filesystem;
 
 const std::string& GeneratedPst() {
-  static TempFolder folder;
+  static Sandbox folder;
   static const std::string path = [] {
     pstwriter::GeneratorOptions options;
     options.contacts = 300;
@@ -43,15 +44,15 @@ struct Case {
 class GeneratedStoreTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(GeneratedStoreTest, EveryContactBecomesOneValidCard) {
-  TempFolder tmp;
-  setenv("TARNVEX_OUTLOOK_PROFILE", (tmp / "profile.ini").c_str(), 1);
+  Sandbox tmp;
+  std::optional<SandboxedProfile> profile(std::in_place, tmp);
   const std::string out = tmp / "out";
   fs::create_directory(out);
   std::ostringstream o, e;
   const int status = cli::Run(
       {"--pst", GeneratedPst(), "--out", out, "--vcard-version", GetParam().version, "--quiet"}, o,
       e);
-  unsetenv("TARNVEX_OUTLOOK_PROFILE");
+  profile.reset();
   EXPECT_EQ(status, 0) << e.str();
   // Every contact of the three nested folders, colliding names numbered, nothing else.
   std::vector<std::string> paths;

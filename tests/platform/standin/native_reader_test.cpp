@@ -26,7 +26,7 @@ namespace tarnvex::standin {
 namespace {
 
 using testing::ReadFile;
-using testing::TempFolder;
+using testing::Sandbox;
 
 std::string Hex(const std::string& bytes) {
   static const char* digits = "0123456789abcdef";
@@ -157,7 +157,7 @@ const StoreCase kStores[] = {
 class NativeParityTest : public ::testing::TestWithParam<StoreCase> {};
 
 TEST_P(NativeParityTest, SameItemsAndPropertiesAsLibpff) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string path = testing::WriteStore(GetParam().make(), tmp / "store.pst");
   auto native = native::OpenNativeOrFail(path);
   auto pff = pff::File::Open(path);
@@ -171,17 +171,17 @@ TEST_P(NativeParityTest, SameItemsAndPropertiesAsLibpff) {
 INSTANTIATE_TEST_SUITE_P(Stores, NativeParityTest, ::testing::ValuesIn(kStores),
                          [](const auto& info) { return std::string(info.param.name); });
 
-std::string SmallStore(const TempFolder& tmp) {
+std::string SmallStore(const Sandbox& tmp) {
   return testing::WriteStore(Generated(5, 2, 1), tmp / "small.pst");
 }
 
 TEST(NativeReaderTest, UnicodePstIsReadNatively) {
-  TempFolder tmp;
+  Sandbox tmp;
   EXPECT_STREQ(store::OpenFile(SmallStore(tmp))->ReaderName(), "native");
 }
 
 TEST(NativeReaderTest, AnsiPstIsReadNatively) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string path = testing::WriteStore(Ansi(Generated(5, 2, 1)), tmp / "ansi.pst");
   EXPECT_STREQ(store::OpenFile(path)->ReaderName(), "native");
 }
@@ -189,7 +189,7 @@ TEST(NativeReaderTest, AnsiPstIsReadNatively) {
 // An ANSI file is of a format the native reader reads: damaged, it is refused with the damage,
 // never handed to libpff.
 TEST(NativeReaderTest, DamagedAnsiPstIsRefusedNotHandedToLibpff) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string source =
       ReadFile(testing::WriteStore(Ansi(Generated(20, 3, 1)), tmp / "ansi.pst"));
   const auto header = pst::format::Load<pst::format::HeaderAnsi>(source.data());
@@ -221,7 +221,7 @@ TEST(NativeReaderTest, DamagedAnsiPstIsRefusedNotHandedToLibpff) {
 
 // A header the native reader does not take falls back to libpff; the reason is given.
 TEST(NativeReaderTest, RefusesWhatItDoesNotRead) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string source = ReadFile(SmallStore(tmp));
   struct Edit {
     size_t offset;
@@ -252,7 +252,7 @@ TEST(NativeReaderTest, RefusesWhatItDoesNotRead) {
 // Damage inside items (after the indexes) is found by the block check sums and reported with
 // the file's name; the walk never crashes.
 TEST(NativeReaderTest, DamagedBlocksGiveFailuresNamingTheFile) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string source = ReadFile(testing::WriteStore(Generated(200, 5, 2), tmp / "s.pst"));
   int failures = 0;
   for (unsigned seed = 1; seed <= 12; ++seed) {
@@ -298,7 +298,7 @@ std::string PermuteEncoded(std::string b) {
 
 // Outlook's default, compressible encryption: libpff and the native reader read the same.
 TEST(NativeReaderTest, PermuteEncodedStoreReadsAsLibpffReadsIt) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string plain = testing::WriteStore(Generated(300, 9, 2), tmp / "plain.pst");
   const std::string path = tmp / "permute.pst";
   std::ofstream(path, std::ios::binary) << PermuteEncoded(ReadFile(plain));
@@ -315,7 +315,7 @@ TEST(NativeReaderTest, PermuteEncodedStoreReadsAsLibpffReadsIt) {
 // Outlook's high encryption: the native reader leaves it to libpff, which reads it as the plain
 // file reads natively (a check of the NDB_CRYPT_CYCLIC tables against a reader not ours).
 TEST(NativeReaderTest, CyclicEncodedStoreIsReadByLibpffAsThePlainOne) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string plain = testing::WriteStore(Generated(300, 9, 2), tmp / "plain.pst");
   const std::string path = tmp / "cyclic.pst";
   std::ofstream(path, std::ios::binary) << Encoded(ReadFile(plain), pst::format::kCryptCyclic);

@@ -20,20 +20,6 @@ using vcard::Date;
 using vcard::MailingAddress;
 using vcard::PhoneKind;
 
-TempFolder::TempFolder() {
-  std::string t = std::filesystem::temp_directory_path().string() + "/tarnvex-pst-XXXXXX";
-  std::vector<char> buf(t.begin(), t.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data()))
-    throw std::runtime_error("cannot make a temporary folder");
-  path_ = buf.data();
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
 namespace {
 
 const char* PhoneProperty(PhoneKind kind) {

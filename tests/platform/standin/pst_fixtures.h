@@ -5,24 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/sandbox/sandbox.h"
 #include "tools/pstwriter/store_model.h"
 #include "vcard/contact.h"
 
 namespace tarnvex::standin::testing {
 
-// A fresh temporary folder, removed with everything in it when the object goes.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using tarnvex::testing::Sandbox;
+using tarnvex::testing::SandboxedProfile;
 
 // Sets the message's properties from the contact, each under the property Outlook keeps it in.
 void SetContactProperties(pstwriter::Message& message, const vcard::Contact& contact);

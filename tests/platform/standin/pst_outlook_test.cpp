@@ -25,7 +25,7 @@ using pstwriter::Folder;
 using pstwriter::Store;
 using testing::FullContact;
 using testing::ReadFile;
-using testing::TempFolder;
+using testing::Sandbox;
 using testing::WriteStore;
 
 namespace fs = std::filesystem;
@@ -81,7 +81,7 @@ Store StandardStore(const std::string& name = "Personal Folders") {
 class PstOutlookTest : public ::testing::Test {
  protected:
   std::string Profile() const { return tmp_ / "profile.ini"; }
-  TempFolder tmp_;
+  Sandbox tmp_;
 };
 
 // --- Reading contacts -------------------------------------------------------------------------
@@ -352,12 +352,13 @@ TEST_F(PstOutlookTest, ProfileFileAndTheEnvironmentVariable) {
   EXPECT_EQ(ReadFile(profile), "[Profile]\nDefaultStore=" + pst + "\n");
   EXPECT_EQ(ReadDefaultStore(profile), pst);
 
-  setenv("TARNVEX_OUTLOOK_PROFILE", profile.c_str(), 1);
-  EXPECT_EQ(DefaultProfilePath(), profile);
-  auto automation = MakePstOutlook({});  // empty profile path: the variable's
-  auto ns = automation->CreateApplication()->GetNamespace("MAPI");
-  EXPECT_EQ(ns->GetDefaultFolder(kOlFolderContacts)->Name(), "Contacts");
-  unsetenv("TARNVEX_OUTLOOK_PROFILE");
+  {
+    const tarnvex::testing::ScopedVariable variable("TARNVEX_OUTLOOK_PROFILE", profile);
+    EXPECT_EQ(DefaultProfilePath(), profile);
+    auto automation = MakePstOutlook({});  // empty profile path: the variable's
+    auto ns = automation->CreateApplication()->GetNamespace("MAPI");
+    EXPECT_EQ(ns->GetDefaultFolder(kOlFolderContacts)->Name(), "Contacts");
+  }
   EXPECT_NE(DefaultProfilePath(), profile);
 
   // A relative store path is kept as an absolute one.

@@ -19,32 +19,32 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadFile;
-using testing::TempFolder;
+using testing::Sandbox;
 
 struct Target {
   const char* name;
-  std::function<void(const TempFolder&, const std::string& path)> prepare;
+  std::function<void(const Sandbox&, const std::string& path)> prepare;
 };
 
 const Target kTargets[] = {
-    {"Missing", [](const TempFolder&, const std::string&) {}},
+    {"Missing", [](const Sandbox&, const std::string&) {}},
     {"ExistingCard",
-     [](const TempFolder&, const std::string& path) {
+     [](const Sandbox&, const std::string& path) {
        std::ofstream(path) << "an older and longer card than the new one";
      }},
     {"LinkToAFile",
-     [](const TempFolder& tmp, const std::string& path) {
+     [](const Sandbox& tmp, const std::string& path) {
        std::ofstream(tmp / "victim.txt") << "keep";
        fs::create_symlink(tmp / "victim.txt", path);
      }},
-    {"DanglingLink", [](const TempFolder& tmp,
+    {"DanglingLink", [](const Sandbox& tmp,
                         const std::string& path) { fs::create_symlink(tmp / "nowhere/x", path); }},
 };
 
 class SafeWriteTest : public ::testing::TestWithParam<Target> {};
 
 TEST_P(SafeWriteTest, TargetHoldsTheNewBytesAndNothingIsLeftOver) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string path = tmp / "card.vcf";
   GetParam().prepare(tmp, path);
   const std::string bytes = "BEGIN:VCARD\r\nEND:VCARD\r\n";
@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Targets, SafeWriteTest, ::testing::ValuesIn(kTargets),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SafeWriteTest, MissingFolderIsAFailureNamingThePath) {
-  TempFolder tmp;
+  Sandbox tmp;
   const std::string path = tmp / "no/such/card.vcf";
   try {
     WriteFileReplacing(path, "x");
@@ -82,7 +82,7 @@ TEST(SafeWriteTest, MissingFolderIsAFailureNamingThePath) {
 // A forked child names its own files, not the parent's under the same descriptor number: the
 // parent holds a decoy open at the number the child's card gets.
 TEST(SafeWriteTest, AForkedChildWritesItsOwnCard) {
-  TempFolder tmp;
+  Sandbox tmp;
   WriteFileReplacing(tmp / "parent.vcf", "the parent's card");
   std::ofstream(tmp / "decoy.txt") << "the parent's open file";
   const int decoy = ::open((tmp / "decoy.txt").c_str(), O_RDONLY | O_CLOEXEC);

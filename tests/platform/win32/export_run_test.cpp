@@ -16,7 +16,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
 TEST(Win32ExportRunTest, CardPathsAsWindowsFormsThem) {
-  testing::TempFolder folder;
+  testing::Sandbox folder;
   Win32FileSystem files;
   fakes::FakeOutlook outlook;
   fakes::FakeFolderSpec contacts{"Contacts", "IPF.Contact"};

@@ -1,8 +1,7 @@
 #pragma once
 
-// What the Win32 suites share: a temporary folder of each test's own (with non-ASCII in its name,
-// so that every path goes through the wide API), and whole files read and written straight
-// through the API, independently of the code under test.
+// What the Win32 suites share besides the sandbox: whole files read and written straight through
+// the API, independently of the code under test.
 
 #include <windows.h>
 
@@ -13,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "tests/sandbox/sandbox.h"
 #include "text/utf.h"
 
 namespace tarnvex::testing {
@@ -80,44 +80,5 @@ inline std::vector<std::string> Names(const std::string& folder) {
   ::FindClose(listing);
   return names;
 }
-
-// A new folder in the user's temporary folder, removed with everything in it when it goes.
-class TempFolder {
- public:
-  TempFolder() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
-    if (length == 0)
-      throw std::runtime_error("no temporary folder");
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      path_ = Utf8(std::wstring(temp, length)) + "tarnvex-Tést-" + std::to_string(random());
-      if (::CreateDirectoryW(Wide(path_).c_str(), nullptr))
-        return;
-    }
-    throw std::runtime_error("cannot make a temporary folder");
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  // A program this test started may still hold a file in it for a moment after it ended (wine
-  // closes a finished process's handles late): removal is tried again for up to a second.
-  ~TempFolder() {
-    const std::filesystem::path folder(Long(path_));
-    for (int attempt = 0; attempt < 50; ++attempt) {
-      std::error_code ignored;
-      std::filesystem::remove_all(folder, ignored);
-      if (::GetFileAttributesW(Long(path_).c_str()) == INVALID_FILE_ATTRIBUTES)
-        return;
-      ::Sleep(20);
-    }
-  }
-
-  // The folder's path, without a trailing separator.
-  const std::string& path() const { return path_; }
-  std::string operator/(std::string_view name) const { return path_ + "\\" + std::string(name); }
-
- private:
-  std::string path_;
-};
 
 }  // namespace tarnvex::testing

@@ -14,7 +14,7 @@ namespace tarnvex {
 namespace {
 
 using testing::Long;
-using testing::TempFolder;
+using testing::Sandbox;
 using testing::WriteBytes;
 
 std::string FailureOf(const std::function<void()>& f) {
@@ -40,7 +40,7 @@ std::string ReadAt(const pst::ByteSource& source, std::uint64_t offset, std::siz
 }
 
 TEST(Win32ByteSourceTest, ReadsAtAnyOffsetAndStopsWhereTheDataEnds) {
-  TempFolder folder;
+  Sandbox folder;
   const std::string path = folder / "Outlook \xC3\x84rger \xE5\xB1\xB1 \xF0\x9F\x8E\x89.pst";
   const std::string bytes = Bytes();
   WriteBytes(path, bytes);
@@ -57,7 +57,7 @@ TEST(Win32ByteSourceTest, ReadsAtAnyOffsetAndStopsWhereTheDataEnds) {
 }
 
 TEST(Win32ByteSourceTest, PathsBeyondMaxPath) {
-  TempFolder folder;
+  Sandbox folder;
   std::string deep = folder.path();
   for (int level = 0; level < 4; ++level) {
     deep += "\\level " + std::to_string(level) + " \xC3\x84rger " + std::string(60, 'x');
@@ -71,7 +71,7 @@ TEST(Win32ByteSourceTest, PathsBeyondMaxPath) {
 }
 
 TEST(Win32ByteSourceTest, AFileAnotherProgramHoldsOpenForWritingIsRead) {
-  TempFolder folder;
+  Sandbox folder;
   const std::string path = folder / "open.pst";
   WriteBytes(path, "!BDN");
   const HANDLE writer = ::CreateFileW(Long(path).c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -86,7 +86,7 @@ TEST(Win32ByteSourceTest, AFileAnotherProgramHoldsOpenForWritingIsRead) {
 }
 
 TEST(Win32ByteSourceTest, WhatIsNoFileIsRefusedInWords) {
-  TempFolder folder;
+  Sandbox folder;
   EXPECT_EQ(FailureOf([&] { pst::OpenFileSource(folder.path()); }),
             "Cannot open the Outlook data file \"" + folder.path() + "\": it is not a file.");
   EXPECT_EQ(FailureOf([&] { pst::OpenFileSource("NUL"); }),

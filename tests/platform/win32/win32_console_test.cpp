@@ -11,7 +11,7 @@ namespace tarnvex {
 namespace {
 
 using testing::ReadBytes;
-using testing::TempFolder;
+using testing::Sandbox;
 
 TEST(WholeUtf8PrefixTest, ACharacterCutShortWaits) {
   const struct {
@@ -35,7 +35,7 @@ TEST(WholeUtf8PrefixTest, ACharacterCutShortWaits) {
 }
 
 TEST(HandleStreamBufferTest, AFileGetsTheBytesAsTheyAre) {
-  TempFolder folder;
+  Sandbox folder;
   const std::string path = folder / "out.txt";
   const HANDLE file = ::CreateFileW(testing::Long(path).c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, 0, nullptr);

@@ -22,13 +22,13 @@ using ::testing::HasSubstr;
 using testing::Long;
 using testing::Names;
 using testing::ReadBytes;
-using testing::TempFolder;
+using testing::Sandbox;
 using ::testing::UnorderedElementsAre;
 using testing::WriteBytes;
 
 class Win32FileAccessTest : public ::testing::Test {
  protected:
-  TempFolder folder;
+  Sandbox folder;
   Win32FileAccess files;
   Win32AtomicFileWriter writer;
 };
@@ -202,7 +202,7 @@ TEST_F(Win32AtomicWriteTest, LongPaths) {
 // Otherwise the test makes its own with CreateSymbolicLinkW, where the system lets it.
 class LinkFolder {
  public:
-  LinkFolder(const TempFolder& temp, std::string_view name) {
+  LinkFolder(const Sandbox& temp, std::string_view name) {
     if (const char* prepared = std::getenv("TARNVEX_TEST_LINKS"); prepared && *prepared) {
       path_ = std::string(prepared) + "\\" + std::string(name);
       std::replace(path_.begin(), path_.end(), '/', '\\');

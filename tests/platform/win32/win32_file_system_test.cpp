@@ -17,12 +17,12 @@ constexpr std::size_t kLimit = 1 << 20;
 using ::testing::AnyOf;
 using ::testing::HasSubstr;
 using testing::Long;
-using testing::TempFolder;
+using testing::Sandbox;
 using testing::WriteBytes;
 
 class Win32FileSystemTest : public ::testing::Test {
  protected:
-  TempFolder folder;
+  Sandbox folder;
   Win32FileSystem files;
 };
 

@@ -17,7 +17,7 @@ namespace tarnvex {
 namespace {
 
 using ::testing::HasSubstr;
-using testing::TempFolder;
+using testing::Sandbox;
 using testing::Wide;
 
 TEST(Win32ShellTest, TheDesktopFolder) {
@@ -123,7 +123,7 @@ TEST(Win32ProcessStarterTest, WindowStatesAreTheSystemsShowCommands) {
 }
 
 TEST(Win32ProcessStarterTest, StartsAProgramWithoutWaitingForIt) {
-  TempFolder folder;
+  Sandbox folder;
   const std::string mark = folder / "started \xC3\xA4.txt";
   Win32ProcessStarter processes;
   processes.Start("cmd.exe /c echo started> \"" + mark + "\"", WindowState::kHide);

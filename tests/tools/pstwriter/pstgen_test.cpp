@@ -81,17 +81,17 @@ const char kDescription[] = R"({
 })";
 
 TEST(Pstgen, JsonDescriptionBecomesThePstItDescribes) {
-  TempDir dir;
-  WriteText(dir.File("store.json"), kDescription);
-  WriteText(dir.File("payload.bin"), std::string("\x00\x01\x02", 3));
-  const PstgenResult run = Pstgen({"--json", dir.File("store.json"), "--out", dir.File("out.pst")});
+  Sandbox dir;
+  WriteText((dir / "store.json"), kDescription);
+  WriteText((dir / "payload.bin"), std::string("\x00\x01\x02", 3));
+  const PstgenResult run = Pstgen({"--json", (dir / "store.json"), "--out", (dir / "out.pst")});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_NE(run.out.find("Wrote"), std::string::npos);
 
-  const Store store = StoreFromJson(kDescription, dir.File(""), "store.json");
-  const SeenStore pff = ReadWithLibpff(dir.File("out.pst"));
+  const Store store = StoreFromJson(kDescription, (dir / ""), "store.json");
+  const SeenStore pff = ReadWithLibpff((dir / "out.pst"));
   ExpectSameStore(Expected(store), pff, Reader::kLibpff);
-  ExpectSameStore(Expected(store), ReadWithLibpst(dir.File("out.pst")), Reader::kLibpst);
+  ExpectSameStore(Expected(store), ReadWithLibpst((dir / "out.pst")), Reader::kLibpst);
 
   // Values as the JSON gave them, seen through libpff.
   EXPECT_EQ(pff.defaultContactsPath, "Archive");
@@ -121,15 +121,15 @@ TEST(Pstgen, JsonDescriptionBecomesThePstItDescribes) {
 }
 
 TEST(Pstgen, TheExampleDescriptionWorks) {
-  TempDir dir;
-  const PstgenResult run = Pstgen({"--json", PSTGEN_EXAMPLE, "--out", dir.File("example.pst")});
+  Sandbox dir;
+  const PstgenResult run = Pstgen({"--json", PSTGEN_EXAMPLE, "--out", (dir / "example.pst")});
   ASSERT_EQ(run.code, 0) << run.err;
-  const SeenStore pff = ReadWithLibpff(dir.File("example.pst"));
+  const SeenStore pff = ReadWithLibpff((dir / "example.pst"));
   EXPECT_EQ(pff.storeName, "Example Store");
   ASSERT_EQ(pff.folders.at("Contacts").items.size(), 3u);
   EXPECT_EQ(pff.folders.at("Contacts").items[0].attachments.size(), 1u);
   EXPECT_TRUE(pff.folders.at("Contacts/Old Contacts").hidden);
-  EXPECT_EQ(ReadWithLibpst(dir.File("example.pst")).folders.at("Inbox").items.size(), 1u);
+  EXPECT_EQ(ReadWithLibpst((dir / "example.pst")).folders.at("Inbox").items.size(), 1u);
 }
 
 struct BadInput {
@@ -145,13 +145,13 @@ void PrintTo(const BadInput& c, std::ostream* os) {
 class PstgenBadJson : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(PstgenBadJson, FailsNamingTheFileAndThePlace) {
-  TempDir dir;
-  WriteText(dir.File("bad.json"), GetParam().json);
-  const PstgenResult run = Pstgen({"--json", dir.File("bad.json"), "--out", dir.File("out.pst")});
+  Sandbox dir;
+  WriteText((dir / "bad.json"), GetParam().json);
+  const PstgenResult run = Pstgen({"--json", (dir / "bad.json"), "--out", (dir / "out.pst")});
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.err.find("bad.json"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find(GetParam().wantInMessage), std::string::npos) << run.err;
-  EXPECT_FALSE(std::filesystem::exists(dir.File("out.pst")));
+  EXPECT_FALSE(std::filesystem::exists((dir / "out.pst")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -195,22 +195,19 @@ TEST(Pstgen, UsageErrorsExplainThemselves) {
 }
 
 TEST(Pstgen, GeneratedStoresDependOnlyOnTheirOptions) {
-  TempDir dir;
+  Sandbox dir;
   ASSERT_EQ(
-      Pstgen({"--generate", "50", "--seed", "9", "--folders", "3", "--out", dir.File("a.pst")})
-          .code,
+      Pstgen({"--generate", "50", "--seed", "9", "--folders", "3", "--out", (dir / "a.pst")}).code,
       0);
   ASSERT_EQ(
-      Pstgen({"--generate", "50", "--seed", "9", "--folders", "3", "--out", dir.File("b.pst")})
-          .code,
+      Pstgen({"--generate", "50", "--seed", "9", "--folders", "3", "--out", (dir / "b.pst")}).code,
       0);
   ASSERT_EQ(
-      Pstgen({"--generate", "50", "--seed", "10", "--folders", "3", "--out", dir.File("c.pst")})
-          .code,
+      Pstgen({"--generate", "50", "--seed", "10", "--folders", "3", "--out", (dir / "c.pst")}).code,
       0);
-  EXPECT_EQ(ReadBytes(dir.File("a.pst")), ReadBytes(dir.File("b.pst")));
-  EXPECT_NE(ReadBytes(dir.File("a.pst")), ReadBytes(dir.File("c.pst")));
-  const SeenStore seen = ReadWithLibpst(dir.File("a.pst"), false);
+  EXPECT_EQ(ReadBytes((dir / "a.pst")), ReadBytes((dir / "b.pst")));
+  EXPECT_NE(ReadBytes((dir / "a.pst")), ReadBytes((dir / "c.pst")));
+  const SeenStore seen = ReadWithLibpst((dir / "a.pst"), false);
   EXPECT_EQ(seen.folders.count("Contacts/Contacts 2/Contacts 3"), 1u);
 }
 
@@ -228,15 +225,15 @@ void PrintTo(const DamageCase& c, std::ostream* os) {
 class Damage : public ::testing::TestWithParam<DamageCase> {};
 
 TEST_P(Damage, WritesTheDamagedCopyItDescribes) {
-  TempDir dir;
-  const std::string good = dir.File("good.pst");
+  Sandbox dir;
+  const std::string good = (dir / "good.pst");
   ASSERT_EQ(Pstgen({"--generate", "200", "--seed", "4", "--out", good}).code, 0);
   const std::string original = ReadBytes(good);
-  std::vector<std::string> args = {"--from", good, "--out", dir.File("bad.pst")};
+  std::vector<std::string> args = {"--from", good, "--out", (dir / "bad.pst")};
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
   const PstgenResult run = Pstgen(args);
   ASSERT_EQ(run.code, 0) << run.err;
-  const std::string damaged = ReadBytes(dir.File("bad.pst"));
+  const std::string damaged = ReadBytes((dir / "bad.pst"));
   EXPECT_EQ(ReadBytes(good), original);  // the source stays as it was
 
   if (GetParam().args[0] == "--truncate") {
@@ -257,13 +254,13 @@ TEST_P(Damage, WritesTheDamagedCopyItDescribes) {
       EXPECT_GE(firstDiff, 564u);
     }
     // The same seed damages the same bytes.
-    args[3] = dir.File("again.pst");
+    args[3] = (dir / "again.pst");
     ASSERT_EQ(Pstgen(args).code, 0);
-    EXPECT_EQ(ReadBytes(dir.File("again.pst")), damaged);
+    EXPECT_EQ(ReadBytes((dir / "again.pst")), damaged);
   }
   if (GetParam().unreadable) {
-    EXPECT_NE(Pffinfo(dir.File("bad.pst")), 0);
-    EXPECT_THROW(ReadWithLibpst(dir.File("bad.pst"), false), std::runtime_error);
+    EXPECT_NE(Pffinfo((dir / "bad.pst")), 0);
+    EXPECT_THROW(ReadWithLibpst((dir / "bad.pst"), false), std::runtime_error);
   }
 }
 
@@ -297,8 +294,8 @@ std::set<std::size_t> ChangedPages(const std::string& a, const std::string& b) {
 // Structural damage keeps every check sum valid: the PST library passes the header and every
 // page's check sum and finds the structure itself wrong.
 TEST(Pstgen, NodeListedTwiceKeepsEveryCheckSum) {
-  TempDir dir;
-  const std::string good = dir.File("good.pst"), bad = dir.File("bad.pst");
+  Sandbox dir;
+  const std::string good = (dir / "good.pst"), bad = (dir / "bad.pst");
   ASSERT_EQ(Pstgen({"--generate", "50", "--folders", "2", "--out", good}).code, 0);
   PstgenResult run = Pstgen({"--from", good, "--out", bad, "--duplicate-node", "auto"});
   ASSERT_EQ(run.code, 0) << run.err;
@@ -322,8 +319,8 @@ TEST(Pstgen, NodeListedTwiceKeepsEveryCheckSum) {
 }
 
 TEST(Pstgen, FolderCycleKeepsEveryCheckSum) {
-  TempDir dir;
-  const std::string good = dir.File("good.pst"), bad = dir.File("bad.pst");
+  Sandbox dir;
+  const std::string good = (dir / "good.pst"), bad = (dir / "bad.pst");
   ASSERT_EQ(Pstgen({"--generate", "50", "--folders", "2", "--out", good}).code, 0);
   const PstgenResult run = Pstgen({"--from", good, "--out", bad, "--folder-cycle", "auto"});
   ASSERT_EQ(run.code, 0) << run.err;
@@ -341,8 +338,8 @@ TEST(Pstgen, FolderCycleKeepsEveryCheckSum) {
 
 // Encoded copies read with libpff as the plain file does (libpff decodes both encodings).
 TEST(Pstgen, EncodedCopiesReadAsThePlainFile) {
-  TempDir dir;
-  const std::string good = dir.File("good.pst");
+  Sandbox dir;
+  const std::string good = (dir / "good.pst");
   ASSERT_EQ(Pstgen({"--generate", "60", "--seed", "3", "--out", good}).code, 0);
   GeneratorOptions options;
   options.contacts = 60;
@@ -350,7 +347,7 @@ TEST(Pstgen, EncodedCopiesReadAsThePlainFile) {
   const SeenStore expected = Expected(GenerateStore(options));
   for (const std::string method : {"permute", "cyclic"}) {
     SCOPED_TRACE(method);
-    const std::string encoded = dir.File(method + ".pst");
+    const std::string encoded = dir / (method + ".pst");
     const PstgenResult run = Pstgen({"--from", good, "--out", encoded, "--encode", method});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, "Encoded the data blocks of " + encoded + " (" + method + ")\n");
@@ -359,18 +356,18 @@ TEST(Pstgen, EncodedCopiesReadAsThePlainFile) {
     EXPECT_NE(bytes, ReadBytes(good));
     ExpectSameStore(expected, ReadWithLibpff(encoded), Reader::kLibpff);
     // Encoded once is enough.
-    EXPECT_EQ(Pstgen({"--from", encoded, "--out", dir.File("twice.pst"), "--encode", method}).code,
+    EXPECT_EQ(Pstgen({"--from", encoded, "--out", (dir / "twice.pst"), "--encode", method}).code,
               1);
   }
-  EXPECT_EQ(Pstgen({"--from", good, "--out", dir.File("x.pst"), "--encode", "rot13"}).code, 2);
+  EXPECT_EQ(Pstgen({"--from", good, "--out", (dir / "x.pst"), "--encode", "rot13"}).code, 2);
 }
 
 TEST(Pstgen, GeneratesAndDamagesInOneRun) {
-  TempDir dir;
+  Sandbox dir;
   const PstgenResult run =
-      Pstgen({"--generate", "20", "--out", dir.File("cut.pst"), "--truncate", "4096"});
+      Pstgen({"--generate", "20", "--out", (dir / "cut.pst"), "--truncate", "4096"});
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_EQ(std::filesystem::file_size(dir.File("cut.pst")), 4096u);
+  EXPECT_EQ(std::filesystem::file_size((dir / "cut.pst")), 4096u);
 }
 
 }  // namespace

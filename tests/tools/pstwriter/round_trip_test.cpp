@@ -97,9 +97,9 @@ Store RichStore() {
 }
 
 TEST(RoundTrip, EveryKindOfValueAndStructureReadsBackThroughBothReaders) {
-  TempDir dir;
+  Sandbox dir;
   const Store store = RichStore();
-  const std::string path = dir.File("rich.pst");
+  const std::string path = (dir / "rich.pst");
   const WriteStats stats = WritePst(store, path);
   EXPECT_EQ(stats.fileSize, std::filesystem::file_size(path));
   EXPECT_EQ((stats.fileSize - 0x4400) % 253952, 0u);  // whole AMap intervals
@@ -145,12 +145,12 @@ Store EncodedInTheirCodePages(const Store& utf8) {
 // reads their bytes as written; libpst, which decodes them with the message's code page, gives
 // the text they were written from (but for 932).
 TEST(RoundTrip, EightBitStringsInCodePagesReadBackThroughBothReaders) {
-  TempDir dir;
+  Sandbox dir;
   Store utf8 = Store::WithStandardFolders();
   AddContactsInCodePages(utf8);
   Store eightBit = EncodedInTheirCodePages(utf8);
 
-  const std::string path = dir.File("codepages.pst");
+  const std::string path = (dir / "codepages.pst");
   WritePst(eightBit, path);
   EXPECT_EQ(Pffinfo(path), 0);
   ExpectSameStore(Expected(eightBit), ReadWithLibpff(path), Reader::kLibpff);
@@ -163,13 +163,13 @@ TEST(RoundTrip, EightBitStringsInCodePagesReadBackThroughBothReaders) {
 // The same contacts in an ANSI store (format 15): both readers read the file as its 8-bit strings
 // were written, libpff as the bytes, libpst as the text (but for 932).
 TEST(RoundTrip, AnsiStoreWithEightBitStringsReadsBackThroughBothReaders) {
-  TempDir dir;
+  Sandbox dir;
   Store utf8 = Store::WithStandardFolders("ANSI Store");
   utf8.format = StoreFormat::kAnsi;
   AddContactsInCodePages(utf8);
   Store eightBit = EncodedInTheirCodePages(utf8);
 
-  const std::string path = dir.File("ansi.pst");
+  const std::string path = (dir / "ansi.pst");
   WritePst(utf8, path);  // the writer encodes each contact in the code page it records
   EXPECT_EQ(Pffinfo(path), 0);
   ExpectSameStore(Expected(eightBit), ReadWithLibpff(path), Reader::kLibpff);
@@ -181,14 +181,14 @@ TEST(RoundTrip, AnsiStoreWithEightBitStringsReadsBackThroughBothReaders) {
 // A generated ANSI store (multi-level indexes, long notes, photos, contacts in UTF-8 where code
 // page 1252 lacks their text) reads back through both readers as the writer encoded it.
 TEST(RoundTrip, GeneratedAnsiStoreReadsBackThroughBothReaders) {
-  TempDir dir;
+  Sandbox dir;
   GeneratorOptions options;
   options.contacts = 1500;
   options.folders = 3;
   options.seed = 21;
   Store store = GenerateStore(options);
   store.format = StoreFormat::kAnsi;
-  const std::string path = dir.File("generated-ansi.pst");
+  const std::string path = (dir / "generated-ansi.pst");
   WritePst(store, path);
   EXPECT_EQ(Pffinfo(path), 0);
   // libpst decodes the 8-bit strings: the text they were written from. libpff gives what the
@@ -205,12 +205,12 @@ TEST(RoundTrip, GeneratedAnsiStoreReadsBackThroughBothReaders) {
 }
 
 TEST(RoundTrip, EmptyStoreAndOneWithoutStandardFoldersAreComplete) {
-  TempDir dir;
+  Sandbox dir;
   Store bare;  // no standard folders, so no default contacts folder
   bare.displayName = "Bare";
   bare.ipmSubtree.AddFolder("Only", "IPF.Contact");
   for (const Store* store : {&bare}) {
-    const std::string path = dir.File("bare.pst");
+    const std::string path = (dir / "bare.pst");
     WritePst(*store, path);
     const SeenStore expected = Expected(*store);
     SeenStore pff = ReadWithLibpff(path);
@@ -218,7 +218,7 @@ TEST(RoundTrip, EmptyStoreAndOneWithoutStandardFoldersAreComplete) {
     ExpectSameStore(expected, pff, Reader::kLibpff);
     ExpectSameStore(expected, ReadWithLibpst(path), Reader::kLibpst);
   }
-  const std::string path = dir.File("standard.pst");
+  const std::string path = (dir / "standard.pst");
   const Store standard = Store::WithStandardFolders();
   WritePst(standard, path);
   ExpectSameStore(Expected(standard), ReadWithLibpff(path), Reader::kLibpff);
@@ -241,13 +241,13 @@ class Generated : public ::testing::TestWithParam<GeneratedCase> {};
 
 TEST_P(Generated, ReadsBackThroughBothReaders) {
   const GeneratedCase& c = GetParam();
-  TempDir dir;
+  Sandbox dir;
   GeneratorOptions options;
   options.contacts = c.contacts;
   options.folders = c.folders;
   options.seed = c.seed;
   const Store store = GenerateStore(options);
-  const std::string path = dir.File("generated.pst");
+  const std::string path = (dir / "generated.pst");
   WritePst(store, path);
   const SeenStore expected = Expected(store, c.every);
 
@@ -302,20 +302,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 #if defined(TARNVEX_PSTWRITER_SLOW_TESTS)
 TEST(RoundTrip, HundredThousandContactsThroughLibpff) {
-  TempDir dir;
+  Sandbox dir;
   GeneratorOptions options;
   options.contacts = 100000;
   options.seed = 17;
   const Store store = GenerateStore(options);
-  const std::string path = dir.File("large.pst");
+  const std::string path = (dir / "large.pst");
   WritePst(store, path);
   ExpectSameStore(Expected(store, 97), ReadWithLibpff(path, 97), Reader::kLibpff);
 }
 #endif
 
 TEST(RoundTrip, FailedWriteLeavesNoFile) {
-  TempDir dir;
-  const std::string path = dir.File("missing-folder/x.pst");
+  Sandbox dir;
+  const std::string path = (dir / "missing-folder/x.pst");
   EXPECT_THROW(WritePst(Store::WithStandardFolders(), path), Failure);
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_FALSE(std::filesystem::exists(path + ".partial"));

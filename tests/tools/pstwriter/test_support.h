@@ -9,29 +9,12 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/sandbox/sandbox.h"
 #include "tests/tools/pstwriter/readers.h"
 
 namespace tarnvex::pstwriter::testing {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pstwriter-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-      throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    if (std::getenv("PSTWRITER_KEEP_FILES"))
-      return;  // for looking at the files by hand
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using tarnvex::testing::Sandbox;
 
 enum class Reader { kLibpff, kLibpst };
 
