@@ -35,8 +35,8 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using testing::Names;
 using testing::ReadBytes;
+using testing::Sandbox;
 using ::testing::StartsWith;
-using testing::TempFolder;
 using testing::Wide;
 using testing::WriteBytes;
 namespace server = test_outlook;
@@ -129,14 +129,14 @@ class OutlookComTest : public ::testing::Test {
     return *ran;
   }
 
-  TempFolder profileFolder_, logFolder_;
+  Sandbox profileFolder_, logFolder_;
 };
 
 // --- tarnvex-export.exe through the local server ---
 
 TEST_F(OutlookComTest, DefaultContactsFolderGivesTheGoldenCards) {
   DefaultStore("full");
-  TempFolder out;
+  Sandbox out;
   const Ran ran = Export("--default-contacts", out.path());
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
   EXPECT_THAT(ran.out, StartsWith("Done.\n"));
@@ -152,7 +152,7 @@ class OutlookComGolden : public OutlookComTest,
 // Contact subfolders, distribution lists passed over, numbered cards, every code page: the cards
 // Outlook's SaveAs (path, 6) writes through the server are the golden 2.1 cards byte for byte.
 TEST_P(OutlookComGolden, PstAttachedForTheRunGivesTheGoldenCards) {
-  TempFolder out;
+  Sandbox out;
   const std::string pst = kStores + "\\" + GetParam() + ".pst";
   const Ran ran = Export("--pst \"" + pst + "\"", out.path());
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
@@ -165,7 +165,7 @@ TEST_P(OutlookComGolden, PstAttachedForTheRunGivesTheGoldenCards) {
 INSTANTIATE_TEST_SUITE_P(Fixtures, OutlookComGolden, ::testing::ValuesIn(golden::kFixtureNames));
 
 TEST_F(OutlookComTest, DemoStoreIsAttachedAndDetachedAgain) {
-  TempFolder out;
+  Sandbox out;
   const Ran ran = Export("--pst \"" + kStores + "\\demo.pst\"", out.path());
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
   EXPECT_EQ(ran.out, "Done.\n200 cards written, 4 items passed over, 0 failures\n");
@@ -184,7 +184,7 @@ TEST_F(OutlookComTest, DemoStoreIsAttachedAndDetachedAgain) {
 // Deleted Items is found through the store and only counted unless asked for.
 TEST_F(OutlookComTest, ContactsOfEveryFolderKindComeThroughOutlook) {
   const std::string pst = "--pst \"" + kStores + "\\folders.pst\"";
-  TempFolder out;
+  Sandbox out;
   Ran ran = Export(pst, out.path());
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
   EXPECT_EQ(ran.out,
@@ -194,7 +194,7 @@ TEST_F(OutlookComTest, ContactsOfEveryFolderKindComeThroughOutlook) {
   EXPECT_GT(CountOf("Invoke Items.Restrict"), 0);
   EXPECT_EQ(CountOf("Invoke Store.GetDefaultFolder"), 1);
 
-  TempFolder all;
+  Sandbox all;
   ran = Export(pst + " --include-deleted", all.path());
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
   EXPECT_EQ(ran.out, "Done.\n7 cards written, 2 items passed over, 0 failures\n");
@@ -204,7 +204,7 @@ TEST_F(OutlookComTest, ContactsOfEveryFolderKindComeThroughOutlook) {
 TEST_F(OutlookComTest, AStoreAlreadyOpenIsExportedAndLeftAttached) {
   const std::string pst = kStores + "\\full.pst";
   SetSetting(L"OpenStores", pst);
-  TempFolder out;
+  Sandbox out;
   const Ran ran = Export("--pst \"" + pst + "\"", out.path());
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
   ExpectGoldenCards(out.path(), "full", "2.1");
@@ -217,7 +217,7 @@ TEST_F(OutlookComTest, AFailedSaveIsReportedWithOutlooksTextAndTheRunGoesOn) {
   SetSetting(L"FailMember", std::string("SaveAs"));
   SetSetting(L"FailCall", 2);
   SetSetting(L"FailText", std::string("Cannot save the file \xC3\xA4: the disk is full."));
-  TempFolder out;
+  Sandbox out;
   const Ran ran = Export("--default-contacts", out.path());
   EXPECT_EQ(ran.status, 1u) << ran.out << ran.err;
   EXPECT_THAT(ran.out, StartsWith("Done.\n"));
@@ -228,7 +228,7 @@ TEST_F(OutlookComTest, AFailedSaveIsReportedWithOutlooksTextAndTheRunGoesOn) {
 
 TEST_F(OutlookComTest, WithoutTheProgIdOutlookIsMissing) {
   server::Unregister();
-  TempFolder out;
+  Sandbox out;
   const Ran ran = Export("--default-contacts", out.path());
   EXPECT_EQ(ran.status, 3u);
   EXPECT_EQ(ran.out, "MS Outlook does not appear to be installed on this computer.\n");
@@ -236,7 +236,7 @@ TEST_F(OutlookComTest, WithoutTheProgIdOutlookIsMissing) {
 
 TEST_F(OutlookComTest, ARefusedCreationOrAMissingServerMeansOutlookIsMissing) {
   SetSetting(L"Refuse", 1);
-  TempFolder out;
+  Sandbox out;
   Ran ran = Export("--default-contacts", out.path());
   EXPECT_EQ(ran.status, 3u);
   EXPECT_EQ(ran.out, "MS Outlook does not appear to be installed on this computer.\n");
@@ -250,14 +250,14 @@ TEST_F(OutlookComTest, ARefusedCreationOrAMissingServerMeansOutlookIsMissing) {
 
 TEST_F(OutlookComTest, NoOutlookReadsThePstWithTheOwnReader) {
   server::Unregister();
-  TempFolder out;
+  Sandbox out;
   const Ran ran = Export("--no-outlook --pst \"" + kStores + "\\full.pst\"", out.path());
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
   ExpectGoldenCards(out.path(), "full", "2.1");
 }
 
 TEST_F(OutlookComTest, OptionsOfTheOwnReaderAreRefusedWithOutlook) {
-  TempFolder out;
+  Sandbox out;
   const Ran ran = Export("--default-contacts --vcard-version 3.0", out.path());
   EXPECT_EQ(ran.status, 3u);
   EXPECT_THAT(ran.err, HasSubstr("--vcard-version 3.0 and 4.0 need --no-outlook"));
@@ -269,7 +269,7 @@ TEST_F(OutlookComTest, OptionsOfTheOwnReaderAreRefusedWithOutlook) {
 TEST_F(OutlookComTest, InProcessTheContactInterfaceAnswers) {
   ASSERT_TRUE(server::Register(server::Mode::kInProcess, OwnFolder()));
   DefaultStore("full");
-  TempFolder out;
+  Sandbox out;
   const Ran ran = Export("--default-contacts", out.path());
   ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
   ExpectGoldenCards(out.path(), "full", "2.1");
@@ -304,7 +304,7 @@ TEST_F(OutlookComTest, AFailedDefaultFolderReportsItsLineAndTheCountsAfter) {
   DefaultStore("full");
   SetSetting(L"FailMember", std::string("NameSpace.GetDefaultFolder"));
   SetSetting(L"FailText", std::string("The attempt to log on to Microsoft Exchange has failed."));
-  TempFolder out;
+  Sandbox out;
   const InProcessRun run = RunExport(out.path());
   EXPECT_THAT(run.boxes.ReportedLines(), ElementsAre(114, 136));
   ASSERT_EQ(run.boxes.shown.size(), 3u);
@@ -316,7 +316,7 @@ TEST_F(OutlookComTest, AFailedDefaultFolderReportsItsLineAndTheCountsAfter) {
 TEST_F(OutlookComTest, AFailureWithoutTextGivesTheSystemsWordsForIt) {
   DefaultStore("full");
   SetSetting(L"FailMember", std::string("Items.Count"));
-  TempFolder out;
+  Sandbox out;
   const InProcessRun run = RunExport(out.path());
   EXPECT_THAT(run.boxes.ReportedLines(), ElementsAre(136));
   ASSERT_FALSE(run.boxes.shown.empty());
@@ -329,7 +329,7 @@ TEST_F(OutlookComTest, AFailureWithoutTextGivesTheSystemsWordsForIt) {
 TEST_F(OutlookComTest, AFailedAttachIsReportedAndNothingIsDetached) {
   SetSetting(L"FailMember", std::string("AddStore"));
   SetSetting(L"FailText", std::string("The file is not a personal folders file."));
-  TempFolder out;
+  Sandbox out;
   const InProcessRun run = RunExport(out.path(), kStores + "\\full.pst");
   EXPECT_THAT(run.boxes.ReportedLines(), ElementsAre(130, 136));
   EXPECT_THAT(run.boxes.shown[0].text,
@@ -343,7 +343,7 @@ TEST_F(OutlookComTest, AFailedFileAsIsOneFailureAndTheOthersAreSaved) {
   SetSetting(L"FailMember", std::string("FileAs"));
   SetSetting(L"FailCall", 1);
   SetSetting(L"FailText", std::string("The item has been moved or deleted."));
-  TempFolder out;
+  Sandbox out;
   const InProcessRun run = RunExport(out.path());
   EXPECT_THAT(run.boxes.ReportedLines(), ElementsAre(156));
   EXPECT_EQ(run.summary.failures, 1);

@@ -5,8 +5,10 @@
 //   tarnvex-test-outlook.exe /unregserver
 //   tarnvex-test-outlook.exe -Embedding        (as COM starts it)
 //
-// Started by COM, it serves until its last object goes, or until two minutes pass without an
-// object (a client that died).
+// Started by COM, it serves until its last object goes, or until 30 s pass without an object or
+// without a call (a client that died: wine runs no rundown of a dead client's references, so
+// they would keep the server, and the test output it inherited from the client that started it,
+// open for ever).
 #include <windows.h>
 
 #include <objbase.h>
@@ -23,7 +25,8 @@ using namespace tarnvex::test_outlook;
 
 DWORD mainThread = 0;
 DWORD cookie = 0;
-constexpr UINT kIdleCheckMs = 120000;
+constexpr UINT kIdleCheckMs = 10000;
+constexpr int kQuietChecksToEnd = 3;
 
 // The last object went: no new client may reach this process any more, then it ends.
 void Quit() {
@@ -52,10 +55,17 @@ int Serve() {
     return 1;
   }
   const UINT_PTR timer = ::SetTimer(nullptr, 0, kIdleCheckMs, nullptr);
+  long long callsSeen = -1;
+  int quietChecks = 0;
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (message.message == WM_TIMER && message.wParam == timer && LiveObjects() == 0)
-      break;
+    if (message.message == WM_TIMER && message.wParam == timer) {
+      const long long calls = CallsServed();
+      quietChecks = (LiveObjects() == 0 || calls == callsSeen) ? quietChecks + 1 : 0;
+      callsSeen = calls;
+      if (quietChecks >= kQuietChecksToEnd)
+        break;
+    }
     ::DispatchMessageW(&message);
   }
   ::KillTimer(nullptr, timer);

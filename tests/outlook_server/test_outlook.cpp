@@ -32,6 +32,7 @@ constexpr IID kIidSelf = {
 constexpr HRESULT kMapiNotFound = static_cast<HRESULT>(0x8004010F);
 
 std::atomic<long> live{0};
+std::atomic<long long> calls{0};
 void (*objectsGone)() = nullptr;
 
 void Gained() {
@@ -258,6 +259,7 @@ class Object : public IDispatch {
                                           DISPID* ids) override {
     if (!names || !ids || count == 0)
       return E_INVALIDARG;
+    ++calls;
     const std::string name = Utf8(names[0]);
     TheSession().Called("GetIDsOfNames", class_, name);
     HRESULT result = S_OK;
@@ -277,6 +279,7 @@ class Object : public IDispatch {
 
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception, UINT*) override {
+    ++calls;
     std::string member;
     if (id == DISPID_VALUE)
       member = "Item";
@@ -653,6 +656,10 @@ IClassFactory* NewClassFactory() {
 
 long LiveObjects() {
   return live;
+}
+
+long long CallsServed() {
+  return calls;
 }
 
 void SetObjectsGone(void (*gone)()) {

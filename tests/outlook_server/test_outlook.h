@@ -14,6 +14,8 @@ IClassFactory* NewClassFactory();
 
 // Objects and locks alive in this process.
 long LiveObjects();
+// Calls of the objects' members (names asked for and invoked) so far.
+long long CallsServed();
 
 // Called when the last object or lock goes; the executable sets it to end its message loop.
 void SetObjectsGone(void (*gone)());
