@@ -1,8 +1,9 @@
 #pragma once
 
 // The stand-in's own reader: the store reader interface (store_reader.h) over the PST library
-// (pst/), for Unicode and ANSI (32-bit) PST files stored plain or permute-encoded. Includes no
-// OS header: files are opened through pst/file_source.h.
+// (pst/), for Unicode and ANSI (32-bit) PST files stored plain, permute- or cyclic-encoded
+// (Outlook's compressible and high encryption). Includes no OS header: files are opened through
+// pst/file_source.h.
 //
 // Folder contents and subfolders are the node index's entries whose parent is the folder, in
 // node-identifier order; a message's attachments are its attachment subnodes in the same order.

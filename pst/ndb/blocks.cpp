@@ -51,8 +51,11 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
   const std::uint32_t stored = text::Crc32(bytes, cb);
   bool sound = stored == trailer.dwCRC;
   data.resize(cb);
-  if (header_.bCryptMethod == kCryptPermute && !IsInternal(key)) {
-    DecodePermute(bytes, cb);
+  if (header_.bCryptMethod != kCryptNone && !IsInternal(key)) {
+    if (header_.bCryptMethod == kCryptPermute)
+      DecodePermute(bytes, cb);
+    else
+      CryptCyclic(bytes, cb, static_cast<std::uint32_t>(key));
     // The check sum is taken over the bytes as stored; a sum over the decoded bytes is accepted
     // as well, so that a writer that sums before encoding is not read as damage.
     if (!sound)

@@ -50,7 +50,8 @@ FileHeader ReadHeader(const ByteSource& source) {
     storedPartial = header.dwCRCPartial;
     storedFull = header.dwCRCFull;
   }
-  if (h.bCryptMethod != kCryptNone && h.bCryptMethod != kCryptPermute) {
+  if (h.bCryptMethod != kCryptNone && h.bCryptMethod != kCryptPermute &&
+      h.bCryptMethod != kCryptCyclic) {
     throw UnsupportedFormat(source.Name(), "its encryption (" + std::to_string(h.bCryptMethod) +
                                                ") is not one this reader decodes");
   }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -13,6 +15,7 @@
 #include "pst/messaging/store.h"
 #include "pst/ndb/node_database.h"
 #include "tests/pst/test_stores.h"
+#include "text/crc.h"
 #include "text/utf.h"
 #include "tools/pstwriter/damage.h"
 #include "tools/pstwriter/generator.h"
@@ -240,14 +243,34 @@ TEST(EncodedStoreTest, PermuteEncodedStoreReadsAsThePlainOne) {
   EXPECT_EQ(a, b);
 }
 
-TEST(EncodedStoreTest, CyclicEncodedStoreIsNotOneThisReaderReads) {
+TEST(EncodedStoreTest, CyclicEncodedStoreReadsAsThePlainOne) {
+  pstwriter::GeneratorOptions options;
+  options.contacts = 120;
+  options.seed = 9;
+  options.folders = 2;
+  const std::string plain = Written(pstwriter::GenerateStore(options));
+  std::string encoded = plain;
+  pstwriter::EncodeBlocks(encoded, kCryptCyclic);
+  EXPECT_NE(encoded, plain);
+  const auto a = Dump(*Store::Open(Source(plain))), b = Dump(*Store::Open(Source(encoded)));
+  ASSERT_GT(a.size(), 500u);
+  EXPECT_EQ(a, b);
+}
+
+TEST(EncodedStoreTest, AnEncryptionOfNoKnownKindIsNotOneThisReaderReads) {
   std::string encoded = Written(SmallStore());
   pstwriter::EncodeBlocks(encoded, kCryptCyclic);
+  encoded[offsetof(Header, bCryptMethod)] = 3;
+  const std::uint32_t partial =
+      text::Crc32(encoded.data() + kHeaderCrcStart, kHeaderCrcPartialLength);
+  std::memcpy(encoded.data() + offsetof(Header, dwCRCPartial), &partial, sizeof partial);
+  const std::uint32_t full = text::Crc32(encoded.data() + kHeaderCrcStart, kHeaderCrcFullLength);
+  std::memcpy(encoded.data() + offsetof(Header, dwCRCFull), &full, sizeof full);
   try {
     Store::Open(Source(encoded));
     ADD_FAILURE() << "opened";
   } catch (const UnsupportedFormat& e) {
-    EXPECT_EQ(e.reason(), "its encryption (2) is not one this reader decodes");
+    EXPECT_EQ(e.reason(), "its encryption (3) is not one this reader decodes");
     EXPECT_EQ(e.source(), "store.pst");
   }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -18,6 +20,7 @@
 #include "tests/platform/standin/pst_fixtures.h"
 #include "tests/platform/standin/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
+#include "text/crc.h"
 #include "tools/pstwriter/damage.h"
 
 namespace tarnvex::standin {
@@ -142,6 +145,19 @@ std::function<std::string(const std::string&)> Structural(
   };
 }
 
+// The file as an offline folder file ("SO" for "SM"), its header sealed again: the own reader
+// leaves those to libpff, whose failures are checked the same way.
+void MarkOffline(std::string& b) {
+  b[pst::format::kHeaderCrcStart] = 'S';
+  b[pst::format::kHeaderCrcStart + 1] = 'O';
+  const std::uint32_t partial =
+      text::Crc32(b.data() + pst::format::kHeaderCrcStart, pst::format::kHeaderCrcPartialLength);
+  std::memcpy(b.data() + offsetof(pst::format::Header, dwCRCPartial), &partial, sizeof partial);
+  const std::uint32_t full =
+      text::Crc32(b.data() + pst::format::kHeaderCrcStart, pst::format::kHeaderCrcFullLength);
+  std::memcpy(b.data() + offsetof(pst::format::Header, dwCRCFull), &full, sizeof full);
+}
+
 // Where the written data ends: the writer leaves unused, zeroed space at the end of the file.
 size_t Used(const std::string& b) {
   return b.find_last_not_of('\0') + 1;
@@ -196,10 +212,15 @@ const Damage kDamages[] = {
     {"MessageMissingFromTheNodeIndex",
      Structural([](std::string& b) { pstwriter::DropMessageNode(b, 3); }), false,
      "has no entry in the node index"},
-    // Read by libpff (the native reader leaves this encryption to it): checked the same way.
+    // The same under Outlook's high encryption: the blocks are decoded before anything is read.
     {"MessageWithoutItsFolderInACyclicStore", Structural([](std::string& b) {
        pstwriter::OrphanMessage(b, 7);
        pstwriter::EncodeBlocks(b, pst::format::kCryptCyclic);
+     }),
+     false, "belongs to 0x7FFFFFE2 in the node index"},
+    {"MessageWithoutItsFolderInAnOfflineFile", Structural([](std::string& b) {
+       pstwriter::OrphanMessage(b, 7);
+       MarkOffline(b);
      }),
      false, "belongs to no folder"},
     {"BlockPastTheEnd", Structural([](std::string& b) { pstwriter::MisplaceBlock(b, 500); }),
