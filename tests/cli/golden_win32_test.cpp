@@ -122,6 +122,14 @@ TEST(WindowsDefaultStore, TheProfileLivesInTheApplicationDataFolder) {
 
 // A damaged store or a file that is no store is refused in words, naming it: a damaged file of a
 // format the own reader reads goes to no other reader, and this build has no other reader.
+TEST(WindowsPstReader, AHighEncryptionStoreGivesTheCardsOfThePlainOne) {
+  Sandbox out;
+  const Ran ran = RunProgram(L"--no-outlook --pst \"" + Wide(kStores + "\\full_cyclic.pst") +
+                             L"\" --out \"" + Wide(out.path()) + L"\" --vcard-version 3.0 --quiet");
+  ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
+  ExpectGoldenCards(out.path(), "full", "3.0");
+}
+
 TEST(WindowsPstReader, ADamagedStoreOrNoStoreIsRefusedInWords) {
   Sandbox folder;
   const std::string whole = ReadBytes(kStores + "\\full.pst").value_or("");
