@@ -22,8 +22,9 @@ struct FileHeader {
 
 // The header, checked in this order: it can be read whole, it starts with the PST signature, it
 // is a Unicode or an ANSI file, its blocks are stored plain, permute- or cyclic-encoded (the
-// encodings this reader decodes), its check sums match (both of a Unicode file, the one of an ANSI file).
-// Throws UnsupportedFormat for the first four, CorruptionError (Defect::kChecksum) for the last.
+// encodings this reader decodes), its check sums match (both of a Unicode file, the one of an ANSI
+// file). Throws UnsupportedFormat for the first four, CorruptionError (Defect::kChecksum) for the
+// last.
 FileHeader ReadHeader(const ByteSource& source);
 
 }  // namespace tarnvex::pst::ndb
