@@ -124,13 +124,20 @@ class ScopedVariable {
  public:
   ScopedVariable(std::string name, const std::optional<std::string>& value)
       : name_(std::move(name)) {
+#ifdef _WIN32
+    if (const wchar_t* old = _wgetenv(PathOf(name_).wstring().c_str()))
+      old_ = Utf8Of(std::filesystem::path(old));
+#else
     if (const char* old = std::getenv(name_.c_str()))
       old_ = old;
+#endif
     Set(value);
   }
   ScopedVariable(const ScopedVariable&) = delete;
   ScopedVariable& operator=(const ScopedVariable&) = delete;
-  ~ScopedVariable() { Set(old_); }
+  ~ScopedVariable() {
+    Set(old_);
+  }
 
  private:
   void Set(const std::optional<std::string>& value) {
