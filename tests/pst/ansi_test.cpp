@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <random>
 
@@ -161,8 +160,7 @@ TEST(AnsiStoreTest, BothAnsiVersionsRead) {
   std::string bytes = Written(AnsiStore());
   const auto sound = Dump(bytes);
   bytes[offsetof(HeaderAnsi, wVer)] = 14;
-  const std::uint32_t crc = text::Crc32(bytes.data() + kHeaderCrcStart, kHeaderCrcPartialLength);
-  std::memcpy(bytes.data() + offsetof(HeaderAnsi, dwCRCPartial), &crc, sizeof crc);
+  pstwriter::ResealHeader(bytes);
   EXPECT_EQ(Dump(bytes), sound);
 }
 

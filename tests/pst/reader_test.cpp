@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstring>
 #include <functional>
 #include <map>
 
@@ -15,7 +14,6 @@
 #include "pst/messaging/store.h"
 #include "pst/ndb/node_database.h"
 #include "tests/pst/test_stores.h"
-#include "text/crc.h"
 #include "text/utf.h"
 #include "tools/pstwriter/damage.h"
 #include "tools/pstwriter/generator.h"
@@ -251,11 +249,7 @@ TEST(EncodedStoreTest, AnEncryptionOfNoKnownKindIsNotOneThisReaderReads) {
   std::string encoded = Written(SmallStore());
   pstwriter::EncodeBlocks(encoded, kCryptCyclic);
   encoded[offsetof(Header, bCryptMethod)] = 3;
-  const std::uint32_t partial =
-      text::Crc32(encoded.data() + kHeaderCrcStart, kHeaderCrcPartialLength);
-  std::memcpy(encoded.data() + offsetof(Header, dwCRCPartial), &partial, sizeof partial);
-  const std::uint32_t full = text::Crc32(encoded.data() + kHeaderCrcStart, kHeaderCrcFullLength);
-  std::memcpy(encoded.data() + offsetof(Header, dwCRCFull), &full, sizeof full);
+  pstwriter::ResealHeader(encoded);
   try {
     Store::Open(Source(encoded));
     ADD_FAILURE() << "opened";

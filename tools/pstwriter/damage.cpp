@@ -329,9 +329,15 @@ void EncodeBlocks(std::string& pst, std::uint8_t method) {
   const std::size_t cryptAt =
       f.ansi() ? offsetof(HeaderAnsi, bCryptMethod) : offsetof(Header, bCryptMethod);
   pst[cryptAt] = static_cast<char>(method);
+  ResealHeader(pst);
+}
+
+void ResealHeader(std::string& pst) {
+  const bool ansi = HeaderOf(pst).layout->ansi();
+  // dwCRCPartial stands at the same place in both formats.
   const std::uint32_t partial = text::Crc32(pst.data() + kHeaderCrcStart, kHeaderCrcPartialLength);
   std::memcpy(pst.data() + offsetof(Header, dwCRCPartial), &partial, sizeof partial);
-  if (!f.ansi()) {
+  if (!ansi) {
     const std::uint32_t full = text::Crc32(pst.data() + kHeaderCrcStart, kHeaderCrcFullLength);
     std::memcpy(pst.data() + offsetof(Header, dwCRCFull), &full, sizeof full);
   }

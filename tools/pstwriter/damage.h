@@ -61,6 +61,11 @@ std::uint32_t MiscountNodePage(std::string& pst, std::uint64_t pick);
 // set. Throws Failure when the blocks are encoded already or the block index cannot be walked.
 void EncodeBlocks(std::string& pst, std::uint8_t method);
 
+// Takes the header's check sums again over its bytes as they stand (both of a Unicode header, the
+// partial one of an ANSI header), after a field under them was changed on purpose. Throws Failure
+// for a file of no format the writer knows.
+void ResealHeader(std::string& pst);
+
 // The same on files: source copied to target with the damage. Throw Failure.
 std::uint32_t WriteDuplicateNodeCopy(const std::string& source, const std::string& target,
                                      std::uint32_t nid = 0);

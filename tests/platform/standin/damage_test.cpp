@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,7 +19,6 @@
 #include "tests/platform/standin/pst_fixtures.h"
 #include "tests/platform/standin/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
-#include "text/crc.h"
 #include "tools/pstwriter/damage.h"
 
 namespace tarnvex::standin {
@@ -148,14 +146,9 @@ std::function<std::string(const std::string&)> Structural(
 // The file as an offline folder file ("SO" for "SM"), its header sealed again: the own reader
 // leaves those to libpff, whose failures are checked the same way.
 void MarkOffline(std::string& b) {
-  b[pst::format::kHeaderCrcStart] = 'S';
-  b[pst::format::kHeaderCrcStart + 1] = 'O';
-  const std::uint32_t partial =
-      text::Crc32(b.data() + pst::format::kHeaderCrcStart, pst::format::kHeaderCrcPartialLength);
-  std::memcpy(b.data() + offsetof(pst::format::Header, dwCRCPartial), &partial, sizeof partial);
-  const std::uint32_t full =
-      text::Crc32(b.data() + pst::format::kHeaderCrcStart, pst::format::kHeaderCrcFullLength);
-  std::memcpy(b.data() + offsetof(pst::format::Header, dwCRCFull), &full, sizeof full);
+  b[offsetof(pst::format::Header, wMagicClient)] = 'S';
+  b[offsetof(pst::format::Header, wMagicClient) + 1] = 'O';
+  pstwriter::ResealHeader(b);
 }
 
 // Where the written data ends: the writer leaves unused, zeroed space at the end of the file.
