@@ -68,10 +68,9 @@ TEST(ProgramTest, ArgumentsArriveWhole) {
 // With --no-outlook the default store is the own reader's, as on Linux.
 TEST(ProgramTest, WithoutADefaultStoreTheRunSaysHowToNameOneAndExitsThree) {
   Sandbox cards, profile;
-  const Ran ran = [&] {
-    const SandboxedProfile none(profile, "none.ini");
-    return RunProgram(L"--no-outlook --default-contacts --out \"" + Wide(cards.path()) + L"\"");
-  }();
+  const SandboxedProfile none(profile, "none.ini");
+  const Ran ran =
+      RunProgram(L"--no-outlook --default-contacts --out \"" + Wide(cards.path()) + L"\"");
   EXPECT_EQ(ran.status, 3u);
   EXPECT_THAT(ran.err, HasSubstr("tarnvex-export --set-default-store FILE"));
 }
@@ -84,10 +83,8 @@ TEST(ProgramTest, AMissingPstFileOrStoreIsSaidInWords) {
   EXPECT_EQ(ran.out, "PST File not found.\n");
   EXPECT_EQ(ran.err, "");
   Sandbox profile;
-  const Ran store = [&] {
-    const SandboxedProfile named(profile);
-    return RunProgram(L"--set-default-store C:\\a.pst");
-  }();
+  const SandboxedProfile named(profile);
+  const Ran store = RunProgram(L"--set-default-store C:\\a.pst");
   EXPECT_EQ(store.status, 3u);
   EXPECT_THAT(store.err, HasSubstr("C:\\a.pst"));
 }

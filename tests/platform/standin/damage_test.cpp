@@ -267,11 +267,9 @@ TEST_P(DamageTest, EveryItemIsAccountedFor) {
   const std::string pst = tmp / "damaged.pst";
   std::ofstream(pst, std::ios::binary) << GetParam().make(ReadFile(SourcePst()));
   fs::create_directory(tmp / "out");
+  const SandboxedProfile profile(tmp);
   std::ostringstream out, err;
-  const int status = [&] {
-    const SandboxedProfile profile(tmp);
-    return cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err);
-  }();
+  const int status = cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err);
 
   std::smatch m;
   const std::string text = out.str();

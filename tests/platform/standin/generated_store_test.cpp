@@ -45,14 +45,13 @@ class GeneratedStoreTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(GeneratedStoreTest, EveryContactBecomesOneValidCard) {
   Sandbox tmp;
-  std::optional<SandboxedProfile> profile(std::in_place, tmp);
+  const SandboxedProfile profile(tmp);
   const std::string out = tmp / "out";
   fs::create_directory(out);
   std::ostringstream o, e;
   const int status = cli::Run(
       {"--pst", GeneratedPst(), "--out", out, "--vcard-version", GetParam().version, "--quiet"}, o,
       e);
-  profile.reset();
   EXPECT_EQ(status, 0) << e.str();
   // Every contact of the three nested folders, colliding names numbered, nothing else.
   std::vector<std::string> paths;
