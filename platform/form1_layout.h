@@ -43,6 +43,16 @@ inline constexpr std::array<Form1Control, 10> kForm1Controls = {{
     {"PushButton2", ControlKind::kPushButton, 7, "...", 6960, 300, 600, 345},
 }};
 
+// The window's own name: the container of the controls outside the frames.
+inline constexpr const char* kForm1Name = "Form1";
+
+// The name of the control's container: its frame's, or kForm1Name.
+constexpr const char* Form1ContainerName(const Form1Control& control) {
+  return control.container == kForm1NoContainer
+             ? kForm1Name
+             : kForm1Controls[static_cast<std::size_t>(control.container)].name;
+}
+
 // The controls that are no windows of their own.
 struct Form1Component {
   const char* name;

@@ -76,7 +76,7 @@ QWidget* LastFocusable(const std::array<QWidget*, kForm1Controls.size()>& contro
 
 QtForm1::QtForm1(std::string programFolder, QWidget* parent)
     : QWidget(parent), programFolder_(std::move(programFolder)) {
-  setObjectName(QStringLiteral("Form1"));
+  setObjectName(QString::fromLatin1(kForm1Name));
   // Fixed single border, system menu and minimise button, no maximise button.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

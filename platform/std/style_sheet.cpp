@@ -28,7 +28,7 @@ std::optional<int> Channel(const std::string& text) {
   return static_cast<int>(std::clamp(value, 0L, 255L));
 }
 
-// A colour as COLORREF; nullopt for what is no plain colour (a gradient, an image).
+// A colour as 0x00BBGGRR; nullopt for what is no plain colour (a gradient, an image).
 std::optional<uint32_t> ParseColour(const std::string& value) {
   const std::string v = Lower(Trim(value));
   auto rgb = [](int r, int g, int b) {

@@ -18,8 +18,6 @@ using win32::Wide;
 constexpr wchar_t kClassName[] = L"TarnvexForm1";
 constexpr int kFirstControlId = 1000;
 
-constexpr auto& kControls = kForm1Controls;
-
 // The controls the window's code names, by their index in the table.
 constexpr int kOption1 = Form1ControlIndex("Option1");
 constexpr int kOption2 = Form1ControlIndex("Option2");
@@ -34,7 +32,6 @@ static_assert(kOption1 >= 0 && kOption2 >= 0 && kText2 >= 0 && kText3 >= 0 && kP
 
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-constexpr const char* kFormName = "Form1";
 constexpr BYTE kRussianCharset = 204;
 
 COLORREF FromOle(uint32_t ole) {
@@ -62,7 +59,7 @@ LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 struct Win32Form1::Impl {
   HWND window = nullptr;
-  std::array<HWND, kControls.size()> controls{};
+  std::array<HWND, kForm1Controls.size()> controls{};
   unsigned dpi = USER_DEFAULT_SCREEN_DPI;
   std::string programFolder;
   std::string appTitle;
@@ -73,9 +70,9 @@ struct Win32Form1::Impl {
   // Whether each option was selected when last seen, to tell a selection from a repeated click.
   std::array<bool, 2> selected{true, false};
 
-  // Looks: index kControls.size() is the window itself.
-  std::array<ControlLook, kControls.size() + 1> looks{};
-  std::array<HFONT, kControls.size() + 1> fonts{};
+  // Looks: index kForm1Controls.size() is the window itself.
+  std::array<ControlLook, kForm1Controls.size() + 1> looks{};
+  std::array<HFONT, kForm1Controls.size() + 1> fonts{};
   std::map<COLORREF, HBRUSH> brushes;
 
   Form1Events* handlers = nullptr;
@@ -99,7 +96,7 @@ struct Win32Form1::Impl {
       ::DestroyIcon(smallIcon);
   }
 
-  static constexpr std::size_t kWindowLook = kControls.size();
+  static constexpr std::size_t kWindowLook = kForm1Controls.size();
 
   int IndexOf(HWND control) const {
     for (std::size_t i = 0; i < controls.size(); ++i) {
@@ -110,10 +107,10 @@ struct Win32Form1::Impl {
   }
 
   std::size_t LookIndex(const std::string& name) const {
-    if (name == kFormName)
+    if (name == kForm1Name)
       return kWindowLook;
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-      if (name == kControls[i].name)
+    for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
+      if (name == kForm1Controls[i].name)
         return i;
     }
     throw Failure("Form1 has no control named " + name);
@@ -142,7 +139,7 @@ struct Win32Form1::Impl {
     const ControlLook& look = looks[static_cast<std::size_t>(index)];
     if (look.back && *look.back != ControlLook::kTransparent)
       return *look.back;
-    const int container = kControls[static_cast<std::size_t>(index)].container;
+    const int container = kForm1Controls[static_cast<std::size_t>(index)].container;
     return BackOf(container == kForm1NoContainer ? kWindowLook
                                                  : static_cast<std::size_t>(container));
   }
@@ -151,7 +148,8 @@ struct Win32Form1::Impl {
   // 11.25 pt bold for the push buttons; a skin's family, size or weight over either.
   void MakeFonts() {
     for (std::size_t i = 0; i < fonts.size(); ++i) {
-      const bool button = i < kControls.size() && kControls[i].kind == ControlKind::kPushButton;
+      const bool button =
+          i < kForm1Controls.size() && kForm1Controls[i].kind == ControlKind::kPushButton;
       const ControlLook& look = looks[i];
       // A control without its own font setting takes the window's skinned one.
       const ControlLook& form = looks[kWindowLook];
@@ -166,7 +164,7 @@ struct Win32Form1::Impl {
                          : form.fontWeight ? *form.fontWeight
                                            : FW_BOLD;
       const HFONT font = MakeFont(family, points, weight, dpi);
-      if (i < kControls.size() && controls[i])
+      if (i < kForm1Controls.size() && controls[i])
         ::SendMessageW(controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
       if (fonts[i])
         ::DeleteObject(fonts[i]);
@@ -182,8 +180,8 @@ struct Win32Form1::Impl {
   }
 
   void Layout() {
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-      const Form1Control& c = kControls[i];
+    for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
+      const Form1Control& c = kForm1Controls[i];
       ::SetWindowPos(controls[i], nullptr, TwipsToPixels(c.left, dpi), TwipsToPixels(c.top, dpi),
                      TwipsToPixels(c.width, dpi), TwipsToPixels(c.height, dpi),
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -250,7 +248,7 @@ struct Win32Form1::Impl {
     if (Text(index) == text)
       return;
     if (!::SetWindowTextW(controls[static_cast<std::size_t>(index)], Wide(text).c_str())) {
-      throw Failure(std::string("Cannot set the text of ") + kControls[index].name + ": " +
+      throw Failure(std::string("Cannot set the text of ") + kForm1Controls[index].name + ": " +
                     win32::SystemReason(::GetLastError()) + ".");
     }
   }
@@ -261,7 +259,7 @@ struct Win32Form1::Impl {
     if (pointer == PointerMode::kBusy)
       return ::LoadCursorW(nullptr, IDC_WAIT);
     const int index = IndexOf(target);
-    if (index >= 0 && kControls[static_cast<std::size_t>(index)].kind == ControlKind::kTextBox)
+    if (index >= 0 && kForm1Controls[static_cast<std::size_t>(index)].kind == ControlKind::kTextBox)
       return nullptr;
     if (pointer == PointerMode::kCustom && customPointer)
       return customPointer;
@@ -299,7 +297,7 @@ struct Win32Form1::Impl {
     if (pressed)
       ::OffsetRect(&text, 1, 1);
     // No access keys: an ampersand is shown as it is.
-    ::DrawTextW(item.hDC, Wide(kControls[i].caption).c_str(), -1, &text,
+    ::DrawTextW(item.hDC, Wide(kForm1Controls[i].caption).c_str(), -1, &text,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     ::SelectObject(item.hDC, oldFont);
     if (item.itemState & ODS_FOCUS) {
@@ -316,7 +314,7 @@ struct Win32Form1::Impl {
     if (index < 0)
       return ::DefWindowProcW(window, message, wParam, lParam);
     const ControlLook& look = looks[static_cast<std::size_t>(index)];
-    if (kControls[static_cast<std::size_t>(index)].kind == ControlKind::kTextBox) {
+    if (kForm1Controls[static_cast<std::size_t>(index)].kind == ControlKind::kTextBox) {
       if (!look.back && !look.fore)
         return ::DefWindowProcW(window, message, wParam, lParam);
       const COLORREF back = look.back && *look.back != ControlLook::kTransparent
@@ -339,15 +337,15 @@ struct Win32Form1::Impl {
       // Enter: the window has no default button; a focused push button takes it as a click.
       const int focused = IndexOf(::GetFocus());
       if (focused >= 0 &&
-          kControls[static_cast<std::size_t>(focused)].kind == ControlKind::kPushButton)
+          kForm1Controls[static_cast<std::size_t>(focused)].kind == ControlKind::kPushButton)
         ClickButton(focused);
       return 0;
     }
     const int index = id - kFirstControlId;
-    if (index < 0 || index >= static_cast<int>(kControls.size()) ||
+    if (index < 0 || index >= static_cast<int>(kForm1Controls.size()) ||
         reinterpret_cast<HWND>(lParam) != controls[static_cast<std::size_t>(index)])
       return 0;
-    switch (kControls[static_cast<std::size_t>(index)].kind) {
+    switch (kForm1Controls[static_cast<std::size_t>(index)].kind) {
       case ControlKind::kOptionButton:
         if (code == BN_CLICKED || code == BN_DOUBLECLICKED)
           OptionClicked(index);
@@ -553,8 +551,8 @@ Win32Form1::Win32Form1(std::string programFolder) : impl_(std::make_unique<Impl>
     d.dpi = USER_DEFAULT_SCREEN_DPI;
 
   // Created in tab order: the order of the windows is the order Tab moves in.
-  for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const Form1Control& c = kControls[i];
+  for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
+    const Form1Control& c = kForm1Controls[i];
     const HWND parent = c.container == kForm1NoContainer
                             ? window
                             : d.controls[static_cast<std::size_t>(c.container)];
@@ -750,7 +748,7 @@ void Win32Form1::SetBackColor(uint32_t oleColour) {
 
 std::vector<ControlInfo> Win32Form1::Controls() {
   std::vector<ControlInfo> controls;
-  for (const Form1Control& c : kControls)
+  for (const Form1Control& c : kForm1Controls)
     controls.push_back({c.name, c.kind});
   for (const Form1Component& c : kForm1Components)
     controls.push_back({c.name, c.kind});
@@ -777,7 +775,7 @@ uint32_t Win32Form1::BackColourOf(const std::string& controlName) const {
   if (index == Impl::kWindowLook)
     return impl_->BackOf(index);
   const ControlLook& look = impl_->looks[index];
-  switch (kControls[index].kind) {
+  switch (kForm1Controls[index].kind) {
     case ControlKind::kTextBox:
       return look.back && *look.back != ControlLook::kTransparent ? *look.back
                                                                   : ::GetSysColor(COLOR_WINDOW);
@@ -795,7 +793,7 @@ uint32_t Win32Form1::TextColourOf(const std::string& controlName) const {
   const ControlLook& look = impl_->looks[index];
   if (look.fore)
     return *look.fore;
-  if (index != Impl::kWindowLook && kControls[index].kind == ControlKind::kPushButton)
+  if (index != Impl::kWindowLook && kForm1Controls[index].kind == ControlKind::kPushButton)
     return ::GetSysColor(COLOR_BTNTEXT);
   return ::GetSysColor(COLOR_WINDOWTEXT);
 }
@@ -810,8 +808,8 @@ void* Win32Form1::Hwnd() const {
 }
 
 void* Win32Form1::ControlHwnd(const std::string& controlName) const {
-  for (std::size_t i = 0; i < kControls.size(); ++i) {
-    if (controlName == kControls[i].name)
+  for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
+    if (controlName == kForm1Controls[i].name)
       return impl_->controls[i];
   }
   return nullptr;

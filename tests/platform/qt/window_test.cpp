@@ -52,12 +52,6 @@ const char* QtClassOf(ControlKind kind) {
   }
 }
 
-QString ContainerName(const Form1Control& c) {
-  if (c.container == kForm1NoContainer)
-    return QStringLiteral("Form1");
-  return QString::fromLatin1(kForm1Controls[static_cast<std::size_t>(c.container)].name);
-}
-
 TEST(Form1Window, EveryControlStandsWhereTheTableSays) {
   QtForm1 window;
   for (const Form1Control& c : kForm1Controls) {
@@ -65,7 +59,7 @@ TEST(Form1Window, EveryControlStandsWhereTheTableSays) {
     auto* control = window.findChild<QWidget*>(QString::fromLatin1(c.name));
     ASSERT_NE(control, nullptr);
     EXPECT_STREQ(control->metaObject()->className(), QtClassOf(c.kind));
-    EXPECT_EQ(control->parentWidget()->objectName(), ContainerName(c));
+    EXPECT_EQ(control->parentWidget()->objectName(), QString::fromLatin1(Form1ContainerName(c)));
     EXPECT_EQ(control->geometry(), PixelsOf(c));
     QString caption;
     if (auto* frame = qobject_cast<QGroupBox*>(control))

@@ -80,10 +80,9 @@ TEST(Win32Form1Window, EveryControlStandsWhereTheTableSays) {
     const HWND control = H(window.ControlHwnd(c.name));
     ASSERT_NE(control, nullptr);
     EXPECT_EQ(ClassOf(control), Win32ClassOf(c.kind));
-    const HWND container =
-        c.container == kForm1NoContainer
-            ? H(window.Hwnd())
-            : H(window.ControlHwnd(kForm1Controls[static_cast<std::size_t>(c.container)].name));
+    const HWND container = c.container == kForm1NoContainer
+                               ? H(window.Hwnd())
+                               : H(window.ControlHwnd(Form1ContainerName(c)));
     EXPECT_EQ(::GetParent(control), container);
     RECT placed{};
     ::GetWindowRect(control, &placed);
