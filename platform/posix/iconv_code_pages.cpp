@@ -49,22 +49,50 @@ struct IconvCodePages::Converter {
 IconvCodePages::IconvCodePages() = default;
 IconvCodePages::~IconvCodePages() = default;
 
-IconvCodePages::Converter* IconvCodePages::ConverterFor(uint32_t codePage) const {
-  auto it = converters_.find(codePage);
-  if (it != converters_.end())
+IconvCodePages::Converter* IconvCodePages::ConverterFor(uint32_t codePage, bool encoding) const {
+  Converters& converters = encoding ? encoders_ : decoders_;
+  auto it = converters.find(codePage);
+  if (it != converters.end())
     return it->second.get();
   std::unique_ptr<Converter> c;
   if (const char* name = IconvName(codePage)) {
-    iconv_t cd = iconv_open("UTF-8", name);
+    iconv_t cd = encoding ? iconv_open(name, "UTF-8") : iconv_open("UTF-8", name);
     if (cd != reinterpret_cast<iconv_t>(-1))
       c.reset(new Converter{cd});
   }
-  return converters_.emplace(codePage, std::move(c)).first->second.get();
+  return converters.emplace(codePage, std::move(c)).first->second.get();
 }
 
 bool IconvCodePages::Knows(uint32_t codePage) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return ConverterFor(codePage) != nullptr;
+  return ConverterFor(codePage, /*encoding=*/false) != nullptr;
+}
+
+std::optional<std::string> IconvCodePages::Encode(std::string_view utf8, uint32_t codePage) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Converter* c = ConverterFor(codePage, /*encoding=*/true);
+  if (!c)
+    return std::nullopt;
+  iconv(c->cd, nullptr, nullptr, nullptr, nullptr);
+  std::string out;
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size();
+  char buffer[1024];
+  while (inLeft > 0) {
+    char* to = buffer;
+    size_t toLeft = sizeof buffer;
+    const size_t rc = iconv(c->cd, &in, &inLeft, &to, &toLeft);
+    out.append(buffer, to);
+    // A character the code page lacks (EILSEQ), or text that is not UTF-8; glibc counts
+    // characters it converted by approximation in the result.
+    if (rc == static_cast<size_t>(-1) ? errno != E2BIG : rc != 0)
+      return std::nullopt;
+  }
+  char* to = buffer;
+  size_t toLeft = sizeof buffer;
+  iconv(c->cd, nullptr, nullptr, &to, &toLeft);
+  out.append(buffer, to);
+  return out;
 }
 
 CodePages::Decoded IconvCodePages::Decode(std::string_view bytes, uint32_t codePage) const {
@@ -72,7 +100,7 @@ CodePages::Decoded IconvCodePages::Decode(std::string_view bytes, uint32_t codeP
   if (bytes.empty())
     return out;
   std::lock_guard<std::mutex> lock(mutex_);
-  Converter* c = ConverterFor(codePage);
+  Converter* c = ConverterFor(codePage, /*encoding=*/false);
   if (!c) {
     // Unknown code page: ASCII stays readable, every other byte is U+FFFD.
     for (const char ch : bytes) {

@@ -21,14 +21,18 @@ class IconvCodePages : public CodePages {
   ~IconvCodePages() override;
   Decoded Decode(std::string_view bytes, uint32_t codePage) const override;
   bool Knows(uint32_t codePage) const override;
+  std::optional<std::string> Encode(std::string_view utf8, uint32_t codePage) const override;
 
  private:
   struct Converter;
-  // The converter for the code page, opened once; null when iconv has none.
-  Converter* ConverterFor(uint32_t codePage) const;
+  using Converters = std::map<uint32_t, std::unique_ptr<Converter>>;
+  // The converter from (decoding) or to (encoding) the code page, opened once; null when iconv
+  // has none.
+  Converter* ConverterFor(uint32_t codePage, bool encoding) const;
 
   mutable std::mutex mutex_;
-  mutable std::map<uint32_t, std::unique_ptr<Converter>> converters_;
+  mutable Converters decoders_;
+  mutable Converters encoders_;
 };
 
 }  // namespace tarnvex

@@ -23,6 +23,26 @@ std::u16string Convert(std::string_view bytes, uint32_t codePage, DWORD flags) {
 
 }  // namespace
 
+std::optional<std::string> Win32CodePages::Encode(std::string_view utf8, uint32_t codePage) const {
+  if (!Knows(codePage) || utf8.size() > INT_MAX / 2)
+    return std::nullopt;
+  const std::u16string text = text::Utf8ToUtf16(utf8);
+  const std::wstring wide(text.begin(), text.end());
+  const int units = static_cast<int>(wide.size());
+  const int length =
+      ::WideCharToMultiByte(codePage, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  if (length <= 0)
+    return utf8.empty() ? std::optional<std::string>(std::string()) : std::nullopt;
+  std::string bytes(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(codePage, 0, wide.data(), units, bytes.data(), length, nullptr, nullptr);
+  // The system puts a look-alike or "?" where the code page lacks a character, and not every
+  // code page takes the flags that would say so: a text that does not come back the same is
+  // one the code page cannot hold.
+  if (Convert(bytes, codePage, 0) != text)
+    return std::nullopt;
+  return bytes;
+}
+
 bool Win32CodePages::Knows(uint32_t codePage) const {
   return ::IsValidCodePage(codePage) != 0;
 }

@@ -55,6 +55,13 @@ TEST_P(IconvCodePagesTable, DecodesTheCodePage) {
   EXPECT_FALSE(d.replaced);
 }
 
+// Cards in Outlook's charset: the text goes back into the code page byte for byte.
+TEST_P(IconvCodePagesTable, EncodesTheTextBack) {
+  const Case& c = GetParam();
+  IconvCodePages pages;
+  EXPECT_EQ(pages.Encode(c.utf8, c.codePage), c.bytes);
+}
+
 INSTANTIATE_TEST_SUITE_P(CodePages, IconvCodePagesTable, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
 
@@ -75,6 +82,23 @@ TEST(IconvCodePages, BytesThatDoNotDecodeBecomeReplacementCharacters) {
   const CodePages::Decoded j = pages.Decode("a\x83", 932);
   EXPECT_EQ(j.utf8, "a\xEF\xBF\xBD");
   EXPECT_TRUE(j.replaced);
+}
+
+// Text the code page cannot hold is refused whole, never given a look-alike or "?".
+TEST(IconvCodePages, TextACodePageLacksIsNotEncoded) {
+  IconvCodePages pages;
+  const struct {
+    uint32_t codePage;
+    std::string utf8;
+  } cases[] = {
+      {1252, "Иван"}, {1251, "Müller"},  {1252, "Party 🎉"},
+      {932, "Ščž"},   {1250, "Ünïcödé"},  // ï is not in 1250, though Ü, ö and é are
+      {4242, "é"},                        // no such code page
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(pages.Encode(c.utf8, c.codePage), std::nullopt) << c.codePage << " " << c.utf8;
+  EXPECT_EQ(pages.Encode("", 1252), "");
+  EXPECT_EQ(pages.Encode("plain", 932), "plain");
 }
 
 TEST(IconvCodePages, EmptyTextAndPlainAsciiDecodeAsThemselves) {

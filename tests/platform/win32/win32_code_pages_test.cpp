@@ -26,7 +26,28 @@ TEST(Win32CodePages, DecodesTheCodePagesOfOutlookFiles) {
     const auto decoded = pages.Decode(c.bytes, c.codePage);
     EXPECT_EQ(decoded.utf8, c.utf8) << c.codePage;
     EXPECT_FALSE(decoded.replaced) << c.codePage;
+    // Cards in Outlook's charset: the text goes back into the code page byte for byte.
+    EXPECT_EQ(pages.Encode(c.utf8, c.codePage), c.bytes) << c.codePage;
   }
+}
+
+// Text the code page cannot hold is refused whole; the system's best fit ("Muller" for
+// "Müller" in 1251, "?" elsewhere) is never taken.
+TEST(Win32CodePages, TextACodePageLacksIsNotEncoded) {
+  Win32CodePages pages;
+  const struct {
+    uint32_t codePage;
+    std::string utf8;
+  } cases[] = {
+      {1252, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"},  // Иван
+      {1251, "M\xC3\xBCller"},                     // Müller
+      {1252, "Party \xF0\x9F\x8E\x89"},            // Party 🎉
+      {4242, "\xC3\xA9"},                          // no such code page
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(pages.Encode(c.utf8, c.codePage), std::nullopt) << c.codePage;
+  EXPECT_EQ(pages.Encode("", 1252), "");
+  EXPECT_EQ(pages.Encode("plain", 932), "plain");
 }
 
 TEST(Win32CodePages, UnknownCodePagesAndBadBytesGiveReplacementCharacters) {
