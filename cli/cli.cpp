@@ -6,6 +6,7 @@
 #include "cli/console.h"
 #include "export/export_run.h"
 #include "platform/failure.h"
+#include "platform/standin/profile.h"
 #include "product/product.h"
 
 namespace tarnvex::cli {
@@ -32,6 +33,9 @@ constexpr std::string_view kUsage =
     "                           that the file does not name one for (default: the profile's\n"
     "                           Codepage key, else 1252)\n"
     "                           (these three with the own reader; Outlook writes 2.1 itself)\n"
+    "  --charset CHARSET        the text of 2.1 cards: utf-8 (default: the profile's Charset\n"
+    "                           key, else utf-8) or outlook (each contact's Windows code\n"
+    "                           page, as Outlook writes it)\n"
     "  --include-deleted        export the contacts in Deleted Items too\n"
     "  --quiet                  show no progress bar\n"
     "  --no-outlook             read the PST file (or the profile's default store) with the\n"
@@ -147,6 +151,12 @@ Options Parse(const std::vector<std::string>& args) {
       if (!codePage)
         throw UsageError("\"" + value + "\" is not a code page number (such as 1252)");
       options.outlook.codePage = *codePage;
+    } else if (name == "--charset") {
+      const std::string value = reader.Value(name);
+      const auto charset = standin::ParseCharset(value);
+      if (!charset)
+        throw UsageError("unknown charset \"" + value + "\" (utf-8 or outlook)");
+      options.outlook.charset = *charset;
     } else if (name == "--vcard-version") {
       const std::string value = reader.Value(name);
       const auto version = ParseVCardVersion(value);
@@ -184,6 +194,10 @@ void CheckExportOptions(const Options& options) {
   }
   if (!options.outFolder)
     throw UsageError("give the output folder with --out DIR");
+  if (options.outlook.charset == vcard::Charset::kOutlook &&
+      options.outlook.vcardVersion != VCardVersion::k21) {
+    throw UsageError("--charset outlook is a form of vCard 2.1; 3.0 and 4.0 are always UTF-8");
+  }
 }
 
 int SetDefaultStore(Environment& environment, const std::string& store, std::ostream& out,

@@ -28,6 +28,8 @@ struct OutlookOptions {
   std::optional<std::string> password;            // of a protected PST file
   // The code page of 8-bit text for which the data file records none (--codepage).
   std::optional<uint32_t> codePage = std::nullopt;
+  // How 2.1 cards write text beyond ASCII (--charset).
+  std::optional<vcard::Charset> charset = std::nullopt;
   // The program's own reader of Outlook's data files instead of Outlook itself (--no-outlook);
   // on Linux, which has no Outlook, the own reader is always used.
   bool noOutlook = false;

@@ -21,6 +21,10 @@ _tarnvex_export() {
         -- "$cur"))
       return
       ;;
+    --charset)
+      COMPREPLY=($(compgen -W 'utf-8 outlook' -- "$cur"))
+      return
+      ;;
     --pst-password)
       return
       ;;
@@ -32,7 +36,7 @@ _tarnvex_export() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--pst --default-contacts --out --vcard-version --pst-password
-      --codepage --include-deleted --quiet --set-default-store --help --version' -- "$cur"))
+      --codepage --charset --include-deleted --quiet --set-default-store --help --version' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
   fi
 } &&

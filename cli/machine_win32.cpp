@@ -41,6 +41,10 @@ class Machine : public Environment {
       throw Failure(
           "Outlook asks for a PST file's password itself; --pst-password needs "
           "--no-outlook.");
+    if (options.charset == vcard::Charset::kUtf8)
+      throw Failure(
+          "Outlook writes its cards in each contact's code page; --charset utf-8 needs "
+          "--no-outlook.");
     if (options.codePage)
       throw Failure(
           "Outlook decodes the text of its stores itself; --codepage needs "

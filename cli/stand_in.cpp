@@ -6,6 +6,7 @@ standin::PstOutlookOptions StandInOptions(const OutlookOptions& options, std::st
   standin::PstOutlookOptions standIn{options.vcardVersion, options.password,
                                      std::move(profilePath)};
   standIn.codePage = options.codePage;
+  standIn.charset = options.charset;
   standIn.warn = options.warn;
   return standIn;
 }

@@ -112,6 +112,8 @@ struct Contact {
 
   std::string businessHomePage;
   std::string personalHomePage;
+  // Where the contact's free/busy information is published (a URL).
+  std::string freeBusyUrl;
 
   std::optional<Date> birthday;
   std::optional<Date> anniversary;
@@ -124,9 +126,15 @@ struct Contact {
   std::string photo;
   // The picture of the contact's electronic business card (PNG or JPEG).
   std::string businessCardPicture;
+  // The contact's certificates (DER-encoded X.509), as stored.
+  std::vector<std::string> certificates;
 
   // Last modification, seconds since 1970-01-01 UTC.
   std::optional<int64_t> lastModified;
+
+  // The Windows code page of the item's 8-bit text as its reader determined it (the item's own,
+  // else its store's, else the user's); 0 when unknown. Cards in Outlook's charset use it.
+  uint32_t codePage = 0;
 };
 
 // The calendar date of a day counted from 1970-01-01 (day 0; earlier days are negative), in the

@@ -129,6 +129,8 @@ constexpr ContactProperty kRows[] = {
     {"PidLidInstantMessagingAddress", kLid, 0x8062, S, F::kImAddress},
     {"PidTagBusinessHomePage", kTag, 0x3A51, S, F::kBusinessHomePage},
     {"PidTagPersonalHomePage", kTag, 0x3A50, S, F::kPersonalHomePage},
+    {"PidLidFreeBusyLocation", kLid, 0x80D8, S, F::kFreeBusyUrl},
+    {"PidTagUserX509Certificate", kTag, 0x3A70, PropertyType::kMultiBinary, F::kCertificates},
     // Events: the UTC form and the local form Outlook keeps beside it
     {"PidTagBirthday", kTag, 0x3A42, T, F::kBirthday},
     {"PidLidBirthdayLocal", kLid, 0x80DE, T, F::kBirthdayLocal},
@@ -326,6 +328,8 @@ std::string* TextField(Contact& c, ContactField field) {
       return &c.businessHomePage;
     case F::kPersonalHomePage:
       return &c.personalHomePage;
+    case F::kFreeBusyUrl:
+      return &c.freeBusyUrl;
     case F::kNotes:
       return &c.notes;
     default:

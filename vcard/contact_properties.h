@@ -95,6 +95,7 @@ enum class ContactField : uint8_t {
   kImAddress,
   kBusinessHomePage,
   kPersonalHomePage,
+  kFreeBusyUrl,
   kNotes,
 
   // Telephone numbers, in the order of PhoneKind.
@@ -142,6 +143,7 @@ enum class ContactField : uint8_t {
   kSensitivity,
   kHasPicture,           // the item has a contact picture (an attachment)
   kBusinessCardPicture,  // the picture of the electronic business card
+  kCertificates,         // the contact's X.509 certificates
 
   kCount  // the number of fields, not a field
 };

@@ -149,109 +149,40 @@ std::string Fold(const std::string& line) {
   return out;
 }
 
-// vCard 2.1 section 2.1.3 with RFC 2045 section 6.7: quoted-printable, physical lines of at most
-// 76 characters including the "=" of a soft line break. What readers that unfold a continued
-// line the way RFC 2425 does need as well: no physical line starts or ends with a space or tab
-// (those are written =20 and =09 there, so that no reader takes them for folding or trims them),
-// and no soft line break falls inside an =XX triplet or inside the bytes of one character.
-void QuotedPrintableInto(std::string& out, std::string_view value, size_t used) {
-  constexpr size_t kMax = 76;
-  out.reserve(out.size() + value.size() * 3 + value.size() / 24);
-  size_t width = used;
-  // A token may fill the line to the last column only when nothing follows it; otherwise room
-  // is kept for the soft break's "=".
-  auto fits = [&](size_t length, bool last) { return width + length + (last ? 0 : 1) <= kMax; };
-  auto put = [&](const char* token, size_t length, bool last) {
-    if (!fits(length, last) && width > 0) {
-      out += "=\r\n";
-      width = 0;
-    }
-    out.append(token, length);
-    width += length;
-  };
-  // The length the token at `i` takes at most.
-  auto tokenLength = [&](size_t i) -> size_t {
-    const auto c = static_cast<unsigned char>(value[i]);
-    if (c == '\n')
-      return 6;
-    if (c > 32 && c < 127 && c != '=')
-      return 1;
-    if (c < 0x80)
-      return 3;
-    return 3 * std::max<size_t>(text::Utf8SequenceLength(value, i), 1);
-  };
-  char enc[12];
-  for (size_t i = 0; i < value.size();) {
+// vCard 2.1 section 2.1.3 with RFC 2045 section 6.7, in the form Outlook writes: a soft line break
+// right after each encoded line break and nowhere else. RFC 2045's 76 columns are not kept: a
+// break inside a line is what makes readers that unfold 2.1 lines the way RFC 2425 does (or not
+// at all) show "=" in the text, and Outlook's own cards never break a line of the value.
+void QuotedPrintableInto(std::string& out, std::string_view value) {
+  out.reserve(out.size() + value.size() + value.size() / 8 + 8);
+  bool lineStart = false;  // right after a soft line break
+  for (size_t i = 0; i < value.size(); ++i) {
     const auto c = static_cast<unsigned char>(value[i]);
     if (c == '\n') {
-      put("=0D=0A", 6, i + 1 == value.size());
-      ++i;
-      continue;
-    }
-    if (c > 32 && c < 127 && c != '=') {
-      // A run of plain characters, as far as it fits on the line.
-      size_t j = i + 1;
-      while (j < value.size()) {
-        const auto d = static_cast<unsigned char>(value[j]);
-        if (d <= 32 || d >= 127 || d == '=')
-          break;
-        ++j;
-      }
-      while (i < j) {
-        const bool lastRun = j == value.size();
-        if (!fits(1, lastRun && i + 1 == j) && width > 0) {
-          out += "=\r\n";
-          width = 0;
-        }
-        // As many as fit before the soft break's column (the run's last one may take it).
-        size_t room = kMax - width;
-        size_t n = std::min(j - i, room > 1 ? room - 1 : 0);
-        if (lastRun && j - i <= room)
-          n = j - i;
-        if (n == 0)
-          n = 1;
-        out.append(value, i, n);
-        width += n;
-        i += n;
+      out += "=0D=0A";
+      if (i + 1 < value.size()) {
+        out += "=\r\n";
+        lineStart = true;
       }
       continue;
     }
-    if (c == ' ' || c == '\t') {
-      const bool last = i + 1 == value.size();
-      // Literal only inside a line: not where the value or a line starts, not before a soft or
-      // hard break.
-      bool literal = i > 0 && !last && value[i + 1] != '\n' && fits(1, false) && width > 0;
-      if (literal) {
-        const bool nextLast = i + 2 == value.size();
-        literal = width + 1 + tokenLength(i + 1) + (nextLast ? 0 : 1) <= kMax;
-      }
-      if (literal) {
-        put(value.data() + i, 1, false);
-      } else {
-        const char e[3] = {'=', kHex[c >> 4], kHex[c & 0xF]};
-        put(e, 3, last);
-      }
-      ++i;
-      continue;
+    const bool blank = c == ' ' || c == '\t';
+    const bool plain =
+        (c > 32 && c < 127 && c != '=') || (blank && !lineStart && i + 1 < value.size());
+    if (plain) {
+      out += static_cast<char>(c);
+    } else {
+      const char e[3] = {'=', kHex[c >> 4], kHex[c & 0xF]};
+      out.append(e, 3);
     }
-    // "=", other control characters and the bytes of a character beyond ASCII, which stay
-    // together on one line.
-    const size_t n = c < 0x80 ? 1 : std::max<size_t>(text::Utf8SequenceLength(value, i), 1);
-    for (size_t k = 0; k < n; ++k) {
-      const auto b = static_cast<unsigned char>(value[i + k]);
-      enc[3 * k] = '=';
-      enc[3 * k + 1] = kHex[b >> 4];
-      enc[3 * k + 2] = kHex[b & 0xF];
-    }
-    put(enc, 3 * n, i + n == value.size());
-    i += n;
+    lineStart = false;
   }
   out += "\r\n";
 }
 
-std::string QuotedPrintable(const std::string& value, size_t used) {
+std::string QuotedPrintable(std::string_view value) {
   std::string out;
-  QuotedPrintableInto(out, value, used);
+  QuotedPrintableInto(out, value);
   return out;
 }
 
@@ -427,42 +358,24 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
 // Writes one card into a string. Values are cleaned and escaped into buffers the writer keeps, so
 // a card costs no allocation per property beyond the card's own text.
 class CardWriter {
  public:
-  CardWriter(VCardVersion version, std::string& out) : version_(version), out_(out) {}
+  CardWriter(const CardForm& form, uint32_t codePage, std::string& out)
+      : form_(form), codePage_(codePage), out_(out) {}
 
-  VCardVersion version() const { return version_; }
-  bool v21() const { return version_ == VCardVersion::k21; }
-  bool v30() const { return version_ == VCardVersion::k30; }
-  bool v40() const { return version_ == VCardVersion::k40; }
+  VCardVersion version() const { return form_.version; }
+  bool v21() const { return form_.version == VCardVersion::k21; }
+  bool v30() const { return form_.version == VCardVersion::k30; }
+  bool v40() const { return form_.version == VCardVersion::k40; }
 
   // A property whose value is already in its written form (escaped, URI, date, ...). `params`
-  // is empty or ";"-separated parameters beginning with ";". In 2.1 a value with line breaks,
-  // text beyond ASCII, white space at either end or too long for one line is written as
-  // quoted-printable with CHARSET=UTF-8.
+  // is empty or ";"-separated parameters beginning with ";". 3.0 and 4.0 fold the line; 2.1
+  // writes it as Line21 says.
   void Line(std::string_view name, std::string_view params, std::string_view value) {
     if (v21()) {
-      const size_t head = name.size() + params.size();
-      const bool qp = !IsAscii(value) || value.find('\n') != std::string_view::npos ||
-                      (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back()))) ||
-                      head + 1 + value.size() > 75;
-      out_ += name;
-      out_ += params;
-      if (qp) {
-        constexpr std::string_view kQp = ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
-        out_ += kQp;
-        QuotedPrintableInto(out_, value, head + kQp.size());
-        return;
-      }
-      out_ += ':';
-      out_ += value;
-      out_ += "\r\n";
+      Line21(name, params, value);
       return;
     }
     Folder f(out_);
@@ -487,7 +400,7 @@ class CardWriter {
     if (Clean(raw).empty())
       return;
     value_.clear();
-    EscapeInto(value_, clean_, version_, kind);
+    EscapeInto(value_, clean_, version(), kind);
     Line(name, params, value_);
   }
 
@@ -506,7 +419,7 @@ class CardWriter {
         value_ += ';';
       firstPart = false;
       if (!Clean(*p).empty()) {
-        EscapeInto(value_, clean_, version_, ValueKind::kComponent);
+        EscapeInto(value_, clean_, version(), ValueKind::kComponent);
         end = value_.size();
         any = true;
       }
@@ -519,9 +432,10 @@ class CardWriter {
   }
 
   // Base64 data in the form of the version (2.1 section 2.1.3 / RFC 2426 section 5.7 / RFC 6350
-  // section 6.2.4 data URI). `type` is the 2.1/3.0 type name (empty when unknown).
-  void Binary(std::string_view name, std::string_view type, std::string_view mediaType,
-              const std::string& bytes) {
+  // section 6.2.4 data URI). `typeParams` are the 2.1/3.0 parameters that say what the data is
+  // (";TYPE=JPEG", 2.1's ";X509"; empty when unknown).
+  void Binary(std::string_view name, std::string_view typeParams, std::string_view mediaType,
+              std::string_view bytes) {
     value_.clear();
     if (v40()) {
       value_ += "data:";
@@ -531,20 +445,17 @@ class CardWriter {
       Line(name, {}, value_);
       return;
     }
-    params_.assign(v30() ? ";ENCODING=b" : "");
-    if (!type.empty()) {
-      params_ += ";TYPE=";
-      params_ += type;
-    }
     Base64Into(value_, bytes);
     if (v30()) {
+      params_.assign(";ENCODING=b");
+      params_ += typeParams;
       Line(name, params_, value_);
       return;
     }
-    // 2.1: the data starts on the next line; every line of it begins with white space and a blank
-    // line ends it (section 2.1.3, "BASE64").
+    // 2.1 as Outlook writes it: the data starts on the next line, in lines of one space and 72
+    // characters, and an empty line ends it (section 2.1.3, "BASE64").
     out_ += name;
-    out_ += params_;
+    out_ += typeParams;
     out_ += ";ENCODING=BASE64:\r\n";
     constexpr size_t kChunk = 72;
     for (size_t i = 0; i < value_.size(); i += kChunk) {
@@ -568,11 +479,57 @@ class CardWriter {
   }
 
  private:
-  VCardVersion version_;
+  // vCard 2.1 as Outlook writes it: never folded; a value that holds a line break is
+  // quoted-printable, any other stands as it is, however long. Text beyond ASCII is raw bytes
+  // with a CHARSET parameter before ENCODING; ASCII names no charset, except on a multi-line
+  // NOTE, which Outlook marks "us-ascii".
+  void Line21(std::string_view name, std::string_view params, std::string_view value) {
+    const bool multiLine = value.find('\n') != std::string_view::npos;
+    std::string_view bytes = value;
+    std::string_view charset;
+    if (!IsAscii(value)) {
+      charset = Encode(value, bytes);
+    } else if (multiLine && name == "NOTE") {
+      charset = "us-ascii";
+    }
+    out_ += name;
+    out_ += params;
+    if (!charset.empty()) {
+      out_ += ";CHARSET=";
+      out_ += charset;
+    }
+    if (multiLine) {
+      out_ += ";ENCODING=QUOTED-PRINTABLE:";
+      QuotedPrintableInto(out_, bytes);
+      return;
+    }
+    out_ += ':';
+    out_ += bytes;
+    out_ += "\r\n";
+  }
+
+  // The bytes of a text beyond ASCII in the card's charset, and that charset's name.
+  std::string_view Encode(std::string_view utf8, std::string_view& bytes) {
+    if (form_.charset == Charset::kOutlook && form_.encoder) {
+      const std::string_view name = CharsetName(codePage_);
+      if (!name.empty()) {
+        if (std::optional<std::string> encoded = form_.encoder->Encode(utf8, codePage_)) {
+          encoded_ = std::move(*encoded);
+          bytes = encoded_;
+          return name;
+        }
+      }
+    }
+    return "UTF-8";
+  }
+
+  const CardForm& form_;
+  uint32_t codePage_;
   std::string& out_;
   std::string clean_;
   std::string value_;
   std::string params_;
+  std::string encoded_;
 };
 
 // Parameters of one property in each version: 2.1 bare type names (section 2.1.2), 3.0 TYPE with
@@ -591,7 +548,7 @@ struct Params {
 struct PhoneForm {
   PhoneKind kind;
   // The property in each version: TEL, or X-MS-TEL for the numbers the standard types do not
-  // cover (MS-OXVCARD section 2.1.3.9.5).
+  // cover (MS-OXVCARD section 2.1.3.9.5); empty where the version carries no such number.
   std::string_view name21;
   std::string_view name30;
   std::string_view name40;
@@ -599,11 +556,13 @@ struct PhoneForm {
 };
 
 // vCard 2.1 section 2.4.1.1, RFC 2426 section 3.3.1 and RFC 6350 section 6.4.1 type values, and
-// MS-OXVCARD's X-MS-TEL types (section 2.1.3.9.5). RFC 6350 lists no type for car and ISDN
+// MS-OXVCARD's X-MS-TEL types (section 2.1.3.9.5), in 2.1 as Outlook writes them: bare type
+// names, VOICE first ("X-MS-TEL;VOICE;CALLBACK"). RFC 6350 lists no type for car and ISDN
 // numbers; they keep RFC 2426's "car" and "isdn" (type tokens RFC 6350's grammar takes, and that
 // MS-OXVCARD's TEL table names), so that a reader still tells them from other voice numbers. The
 // TTY/TDD number is "textphone" in 4.0 (RFC 6350 section 6.4.1); 2.1 and 3.0 have no such type
-// and write it as MS-OXVCARD's X-MS-TEL;TYPE=TTYTDD.
+// and write it as MS-OXVCARD's X-MS-TEL TTYTDD. MS-OXVCARD has no telex type, and no Outlook
+// card shows one: 2.1 leaves the telex number out, 3.0 and 4.0 keep it as X-MS-TEL TELEX.
 constexpr PhoneForm kPhoneForms[] = {
     {PhoneKind::kPrimary,
      "TEL",
@@ -650,44 +609,41 @@ constexpr PhoneForm kPhoneForms[] = {
      "X-MS-TEL",
      "X-MS-TEL",
      "X-MS-TEL",
-     {";TYPE=ASSISTANT", ";TYPE=ASSISTANT", ";TYPE=ASSISTANT"}},
+     {";VOICE;ASSISTANT", ";TYPE=ASSISTANT", ";TYPE=ASSISTANT"}},
     {PhoneKind::kCallback,
      "X-MS-TEL",
      "X-MS-TEL",
      "X-MS-TEL",
-     {";TYPE=CALLBACK", ";TYPE=CALLBACK", ";TYPE=CALLBACK"}},
+     {";VOICE;CALLBACK", ";TYPE=CALLBACK", ";TYPE=CALLBACK"}},
     {PhoneKind::kCompanyMain,
      "X-MS-TEL",
      "X-MS-TEL",
      "X-MS-TEL",
-     {";TYPE=COMPANY", ";TYPE=COMPANY", ";TYPE=COMPANY"}},
+     {";VOICE;COMPANY", ";TYPE=COMPANY", ";TYPE=COMPANY"}},
     {PhoneKind::kRadio,
      "X-MS-TEL",
      "X-MS-TEL",
      "X-MS-TEL",
-     {";TYPE=RADIO", ";TYPE=RADIO", ";TYPE=RADIO"}},
-    {PhoneKind::kTelex,
-     "X-MS-TEL",
-     "X-MS-TEL",
-     "X-MS-TEL",
-     {";TYPE=TELEX", ";TYPE=TELEX", ";TYPE=TELEX"}},
+     {";VOICE;RADIO", ";TYPE=RADIO", ";TYPE=RADIO"}},
+    {PhoneKind::kTelex, "", "X-MS-TEL", "X-MS-TEL", {"", ";TYPE=TELEX", ";TYPE=TELEX"}},
     {PhoneKind::kTty,
      "X-MS-TEL",
      "X-MS-TEL",
      "TEL",
-     {";TYPE=TTYTDD", ";TYPE=TTYTDD", ";TYPE=textphone"}},
+     {";VOICE;TTYTDD", ";TYPE=TTYTDD", ";TYPE=textphone"}},
 };
 
 void WritePhones(CardWriter& w, const Contact& c) {
   const VCardVersion v = w.version();
   for (const auto& form : kPhoneForms) {
+    const std::string_view name = v == VCardVersion::k21   ? form.name21
+                                  : v == VCardVersion::k30 ? form.name30
+                                                           : form.name40;
+    if (name.empty())
+      continue;
     for (const auto& phone : c.phones) {
-      if (phone.kind != form.kind)
-        continue;
-      const std::string_view name = v == VCardVersion::k21   ? form.name21
-                                    : v == VCardVersion::k30 ? form.name30
-                                                             : form.name40;
-      w.Text(name, form.params.For(v), phone.number);
+      if (phone.kind == form.kind)
+        w.Text(name, form.params.For(v), phone.number);
     }
   }
 }
@@ -702,10 +658,13 @@ constexpr Params kHomeAddressPref{";HOME;PREF", ";TYPE=home,pref", ";TYPE=home;P
 constexpr Params kOtherAddress{";POSTAL", ";TYPE=postal", ""};
 constexpr Params kOtherAddressPref{";POSTAL;PREF", ";TYPE=postal,pref", ";PREF=1"};
 
-void WriteAddress(CardWriter& w, const PostalAddress& a, const Params& params) {
-  if (a.Empty())
+// An address and its label. `extended` is the extended-address component: the office for the
+// work address, as Outlook writes it ("ADR;WORK;PREF:;TheOffice;222 Broadway;..."), so that an
+// office alone makes a work address.
+void WriteAddress(CardWriter& w, const PostalAddress& a, const Params& params,
+                  const std::string& extended = {}) {
+  if (a.Empty() && w.Clean(extended).empty())
     return;
-  const std::string empty;
   std::string_view p = params.For(w.version());
   const bool label = !w.Clean(a.label).empty();
   if (w.v40() && label) {
@@ -719,7 +678,7 @@ void WriteAddress(CardWriter& w, const PostalAddress& a, const Params& params) {
   // RFC 2426 section 3.2.1 / RFC 6350 section 6.3.1: post office box; extended address; street;
   // locality; region; postal code; country.
   w.Structured("ADR", p,
-               {&a.poBox, &empty, &a.street, &a.city, &a.region, &a.postalCode, &a.country},
+               {&a.poBox, &extended, &a.street, &a.city, &a.region, &a.postalCode, &a.country},
                /*dropTrailing=*/false, /*required=*/true);
   if (!w.v40() && label) {
     // RFC 2426 section 3.2.2 / vCard 2.1 section 2.3.2: LABEL with the same types.
@@ -754,7 +713,19 @@ void WritePicture(CardWriter& w, std::string_view name, const std::string& bytes
   if (bytes.empty())
     return;
   const PictureType type = DetectPicture(bytes);
-  w.Binary(name, type.name, type.media, bytes);
+  std::string params;
+  if (!type.name.empty())
+    params = ";TYPE=" + std::string(type.name);
+  w.Binary(name, params, type.media, bytes);
+}
+
+// The contact's certificates: KEY (vCard 2.1 section 2.7.2 "KEY;X509", RFC 2426 section 3.7.2
+// TYPE=X509, RFC 6350 section 6.8.1 with a data URI of an X.509 certificate's media type).
+void WriteCertificates(CardWriter& w, const Contact& c) {
+  for (const auto& certificate : c.certificates) {
+    if (!certificate.empty())
+      w.Binary("KEY", w.v21() ? ";X509" : ";TYPE=X509", "application/pkix-cert", certificate);
+  }
 }
 
 std::string FormattedName(const Contact& c) {
@@ -776,14 +747,14 @@ std::string FormattedName(const Contact& c) {
 }
 
 // The people a contact names. MS-OXVCARD section 2.1.3.9.8 (X-MS-MANAGER;N), 2.1.3.9.9
-// (X-MS-ASSISTANT;N), and its X-MS-SPOUSE;N and X-MS-CHILD: in 2.1 the N parameter is a bare
-// name, in 3.0 it is written TYPE=N, the form of MS-OXVCARD's own example (section 3.2). 4.0 has
-// RELATED (RFC 6350 section 6.6.6) with the types "spouse", "child" and "agent" (a person who
-// acts for the contact: the assistant), text values with VALUE=text; it has no type for a
-// manager, who keeps the X-MS-MANAGER form.
+// (X-MS-ASSISTANT;N), and its X-MS-SPOUSE;N and X-MS-CHILD. Outlook's own 2.1 cards write them
+// without the N parameter; 3.0 writes it TYPE=N, the form of MS-OXVCARD's own example (section
+// 3.2). 4.0 has RELATED (RFC 6350 section 6.6.6) with the types "spouse", "child" and "agent" (a
+// person who acts for the contact: the assistant), text values with VALUE=text; it has no type
+// for a manager, who keeps the X-MS-MANAGER form.
 void WritePeople(CardWriter& w, const Contact& c) {
   const VCardVersion v = w.version();
-  constexpr Params kName{";N", ";TYPE=N", ";TYPE=N"};
+  constexpr Params kName{"", ";TYPE=N", ";TYPE=N"};
   w.Text("X-MS-MANAGER", kName.For(v), c.managerName);
   if (w.v40()) {
     w.Text("RELATED", ";TYPE=agent;VALUE=text", c.assistantName);
@@ -798,23 +769,23 @@ void WritePeople(CardWriter& w, const Contact& c) {
     w.Text("X-MS-CHILD", {}, child);
 }
 
-}  // namespace
+// A URI property (URL, FBURL: RFC 2426 sections 3.6.8 and RFC 2739, RFC 6350 sections 6.7.8 and
+// 6.9.1), not escaped; left out when empty or when it holds a line break, which no URI does.
+void WriteUri(CardWriter& w, std::string_view name, std::string_view params,
+              const std::string& raw) {
+  const std::string& uri = w.Clean(raw);
+  if (uri.empty() || uri.find('\n') != std::string::npos)
+    return;
+  w.Line(name, params, uri);
+}
 
-std::string WriteVCard(const Contact& c, VCardVersion v) {
-  std::string out;
-  out.reserve(1024 + c.notes.size() * 3 / 2 +
-              (c.photo.size() + c.businessCardPicture.size()) * 7 / 5);
-  CardWriter w(v, out);
-  w.Raw("BEGIN:VCARD\r\n");
-  // RFC 6350 section 6.7.9: VERSION directly after BEGIN.
-  w.Raw(v == VCardVersion::k21   ? "VERSION:2.1\r\n"
-        : v == VCardVersion::k30 ? "VERSION:3.0\r\n"
-                                 : "VERSION:4.0\r\n");
-
+// Names, organisation and the note, in the order of Outlook's cards.
+void WriteIdentity(CardWriter& w, const Contact& c) {
+  const VCardVersion v = w.version();
   // N: family; given; additional; prefixes; suffixes (RFC 2426 section 3.1.2, RFC 6350 section
   // 6.2.2). Required in 2.1 and 3.0; Outlook's 2.1 drops empty trailing parts.
   w.Structured("N", {}, {&c.surname, &c.givenName, &c.middleName, &c.prefix, &c.suffix},
-               /*dropTrailing=*/v == VCardVersion::k21, /*required=*/v != VCardVersion::k40);
+               /*dropTrailing=*/w.v21(), /*required=*/!w.v40());
 
   // FN: required in 3.0 (RFC 2426 section 3.1.1) and 4.0 (RFC 6350 section 6.2.1).
   const std::string fn = FormattedName(c);
@@ -827,75 +798,68 @@ std::string WriteVCard(const Contact& c, VCardVersion v) {
   // NICKNAME: RFC 2426 section 3.1.3 / RFC 6350 section 6.2.3 (2.1 readers take it as well), a
   // list of which the contact's nickname is one item.
   w.Text("NICKNAME", {}, c.nickname, ValueKind::kListItem);
-  // Initials: no vCard version has a property for them.
-  w.Text("X-INITIALS", {}, c.initials);
+  // Initials and the office: no vCard version has a property for them. Outlook's 2.1 writes
+  // neither (the office goes into the work address); 3.0 and 4.0 keep both.
+  if (!w.v21())
+    w.Text("X-INITIALS", {}, c.initials);
 
   // ORG: organisation name; unit (RFC 2426 section 3.5.5).
   w.Structured("ORG", {}, {&c.company, &c.department}, /*dropTrailing=*/true);
-  w.Text("TITLE", {}, c.jobTitle);   // RFC 2426 section 3.5.1
-  w.Text("ROLE", {}, c.profession);  // RFC 2426 section 3.5.2
-  // The office: no vCard version has a property for it.
-  w.Text("X-OFFICE-LOCATION", {}, c.officeLocation);
-  WritePeople(w, c);
+  w.Text("TITLE", {}, c.jobTitle);  // RFC 2426 section 3.5.1
+  if (!w.v21())
+    w.Text("X-OFFICE-LOCATION", {}, c.officeLocation);
   w.Text("NOTE", {}, c.notes);  // RFC 2426 section 3.6.2
+}
 
-  WritePhones(w, c);
-
-  WriteAddress(w, c.work, c.mailing == MailingAddress::kWork ? kWorkAddressPref : kWorkAddress);
+void WriteAddresses(CardWriter& w, const Contact& c) {
+  WriteAddress(w, c.work, c.mailing == MailingAddress::kWork ? kWorkAddressPref : kWorkAddress,
+               c.officeLocation);
   WriteAddress(w, c.home, c.mailing == MailingAddress::kHome ? kHomeAddressPref : kHomeAddress);
   WriteAddress(w, c.other, c.mailing == MailingAddress::kOther ? kOtherAddressPref : kOtherAddress);
   if (c.mailing != MailingAddress::kNone) {
     const char id[2] = {static_cast<char>('0' + static_cast<int>(c.mailing)), '\0'};
     w.Line("X-MS-OL-DEFAULT-POSTAL-ADDRESS", {}, id);
   }
+}
 
-  // URL: RFC 2426 section 3.6.8 / RFC 6350 section 6.7.8; a URI, not escaped.
-  for (const auto& [url, params] :
-       {std::pair{&c.businessHomePage, Params{";WORK", ";TYPE=work", ";TYPE=work"}},
-        std::pair{&c.personalHomePage, Params{";HOME", ";TYPE=home", ";TYPE=home"}}}) {
-    const std::string& u = w.Clean(*url);
-    if (u.empty() || u.find('\n') != std::string::npos)
-      continue;
-    w.Line("URL", params.For(v), u);
+// Gender: GENDER in 4.0 (RFC 6350 section 6.2.7, sex "F" or "M"); before it the form Outlook and
+// the Windows address book write, X-WAB-GENDER with PidTagGender's number (1 female, 2 male).
+void WriteGender(CardWriter& w, const Contact& c) {
+  if (c.gender != Gender::kFemale && c.gender != Gender::kMale)
+    return;
+  const bool female = c.gender == Gender::kFemale;
+  if (w.v40()) {
+    w.Line("GENDER", {}, female ? "F" : "M");
+  } else {
+    w.Line("X-WAB-GENDER", {}, female ? "1" : "2");
   }
+}
 
-  // BDAY: RFC 2426 section 3.1.5 / RFC 6350 section 6.2.5; ANNIVERSARY: RFC 6350 section 6.2.6,
-  // X-MS-ANNIVERSARY before 4.0.
+// BDAY: RFC 2426 section 3.1.5 / RFC 6350 section 6.2.5; ANNIVERSARY: RFC 6350 section 6.2.6,
+// X-MS-ANNIVERSARY before 4.0.
+void WriteDates(CardWriter& w, const Contact& c) {
   if (c.birthday)
-    w.Line("BDAY", {}, DateText(*c.birthday, v));
+    w.Line("BDAY", {}, DateText(*c.birthday, w.version()));
   if (c.anniversary) {
-    w.Line(v == VCardVersion::k40 ? "ANNIVERSARY" : "X-MS-ANNIVERSARY", {},
-           DateText(*c.anniversary, v));
+    w.Line(w.v40() ? "ANNIVERSARY" : "X-MS-ANNIVERSARY", {}, DateText(*c.anniversary, w.version()));
   }
+}
 
-  // Gender: GENDER in 4.0 (RFC 6350 section 6.2.7, sex "F" or "M"); before it the form Outlook and
-  // the Windows address book write, X-WAB-GENDER with PidTagGender's number (1 female, 2 male).
-  if (c.gender == Gender::kFemale || c.gender == Gender::kMale) {
-    const bool female = c.gender == Gender::kFemale;
-    if (v == VCardVersion::k40) {
-      w.Line("GENDER", {}, female ? "F" : "M");
-    } else {
-      w.Line("X-WAB-GENDER", {}, female ? "1" : "2");
-    }
-  }
-  // Hobbies: X-MS-INTERESTS (the form MS-OXVCARD imports to PidTagHobbies) in every version;
-  // the HOBBY of RFC 6715 is a list of single hobbies, not one text.
-  w.Text("X-MS-INTERESTS", {}, c.hobbies);
-
-  // EMAIL: RFC 2426 section 3.3.2 / RFC 6350 section 6.4.2; the first address is preferred.
+// EMAIL: RFC 2426 section 3.3.2 / RFC 6350 section 6.4.2; the first address is preferred,
+// "EMAIL;PREF;INTERNET" in Outlook's 2.1. Then the IM address: X-MS-IMADDRESS before 4.0
+// (MS-OXVCARD), IMPP with a URI in 4.0 (RFC 6350 section 6.4.3).
+void WriteAddressesOnline(CardWriter& w, const Contact& c) {
   bool first = true;
   for (const auto& e : c.emails) {
     if (w.Clean(e).empty())
       continue;
     constexpr Params kEmail{";INTERNET", ";TYPE=internet", ""};
-    constexpr Params kEmailPref{";INTERNET;PREF", ";TYPE=internet,pref", ";PREF=1"};
-    w.Text("EMAIL", (first ? kEmailPref : kEmail).For(v), e);
+    constexpr Params kEmailPref{";PREF;INTERNET", ";TYPE=internet,pref", ";PREF=1"};
+    w.Text("EMAIL", (first ? kEmailPref : kEmail).For(w.version()), e);
     first = false;
   }
-
-  // IM: X-MS-IMADDRESS before 4.0 (MS-OXVCARD), IMPP with a URI in 4.0 (RFC 6350 section 6.4.3).
   if (const std::string& im = w.Clean(c.imAddress); !im.empty()) {
-    if (v == VCardVersion::k40) {
+    if (w.v40()) {
       std::string& uri = w.ValueBuffer();
       if (im.find(':') == std::string::npos)
         uri += "sip:";
@@ -905,37 +869,100 @@ std::string WriteVCard(const Contact& c, VCardVersion v) {
       w.Text("X-MS-IMADDRESS", {}, c.imAddress);
     }
   }
+}
 
-  // PHOTO: RFC 2426 section 3.1.4 / RFC 6350 section 6.2.4. The business card's picture as
-  // MS-OXVCARD's X-MS-CARDPICTURE, in the form of PHOTO.
-  WritePicture(w, "PHOTO", c.photo);
-  WritePicture(w, "X-MS-CARDPICTURE", c.businessCardPicture);
-
-  // CATEGORIES: a comma-separated list (RFC 2426 section 3.6.1 / RFC 6350 section 6.7.1).
-  std::string& categories = w.ValueBuffer();
+// CATEGORIES: a comma-separated list (RFC 2426 section 3.6.1 / RFC 6350 section 6.7.1).
+void WriteCategories(CardWriter& w, const Contact& c) {
+  std::string categories;
   for (const auto& cat : c.categories) {
     const std::string& clean = w.Clean(cat);
     if (clean.empty())
       continue;
     if (!categories.empty())
       categories += ',';
-    EscapeInto(categories, clean, v, ValueKind::kListItem);
+    EscapeInto(categories, clean, w.version(), ValueKind::kListItem);
   }
   if (!categories.empty())
     w.Line("CATEGORIES", {}, categories);
+}
 
-  // Sensitivity: CLASS (RFC 2426 section 3.7.1; MS-OXVCARD imports CLASS to PidTagSensitivity),
-  // PRIVATE for a personal or private contact, CONFIDENTIAL for a confidential one. 2.1 and 4.0
-  // have no CLASS and write X-CLASS.
-  if (c.sensitivity != Sensitivity::kNormal) {
-    const std::string_view value =
-        c.sensitivity == Sensitivity::kConfidential ? "CONFIDENTIAL" : "PRIVATE";
-    w.Line(v == VCardVersion::k30 ? "CLASS" : "X-CLASS", {}, value);
+// Sensitivity: CLASS (RFC 2426 section 3.7.1; MS-OXVCARD imports CLASS to PidTagSensitivity),
+// PRIVATE for a personal or private contact, CONFIDENTIAL for a confidential one. 4.0 has no
+// CLASS and writes X-CLASS; Outlook's 2.1 writes neither.
+void WriteSensitivity(CardWriter& w, const Contact& c) {
+  if (c.sensitivity == Sensitivity::kNormal || w.v21())
+    return;
+  const std::string_view value =
+      c.sensitivity == Sensitivity::kConfidential ? "CONFIDENTIAL" : "PRIVATE";
+  w.Line(w.v30() ? "CLASS" : "X-CLASS", {}, value);
+}
+
+struct CharsetOfCodePage {
+  uint32_t codePage;
+  std::string_view name;
+};
+
+// Windows-125x as Outlook's own cards name them; the others by their IANA names (Outlook's names
+// for them are not known here).
+constexpr CharsetOfCodePage kCharsets[] = {
+    {874, "Windows-874"},   {932, "Shift_JIS"},     {936, "GB2312"},        {949, "ks_c_5601-1987"},
+    {950, "Big5"},          {1250, "Windows-1250"}, {1251, "Windows-1251"}, {1252, "Windows-1252"},
+    {1253, "Windows-1253"}, {1254, "Windows-1254"}, {1255, "Windows-1255"}, {1256, "Windows-1256"},
+    {1257, "Windows-1257"}, {1258, "Windows-1258"}, {20866, "KOI8-R"},      {21866, "KOI8-U"},
+    {28591, "ISO-8859-1"},  {28592, "ISO-8859-2"},  {28593, "ISO-8859-3"},  {28594, "ISO-8859-4"},
+    {28595, "ISO-8859-5"},  {28596, "ISO-8859-6"},  {28597, "ISO-8859-7"},  {28598, "ISO-8859-8"},
+    {28599, "ISO-8859-9"},  {28603, "ISO-8859-13"}, {28605, "ISO-8859-15"},
+};
+
+}  // namespace
+
+std::string_view CharsetName(uint32_t codePage) {
+  for (const auto& c : kCharsets) {
+    if (c.codePage == codePage)
+      return c.name;
   }
+  return {};
+}
 
+std::string WriteVCard(const Contact& c, VCardVersion v) {
+  return WriteVCard(c, CardForm{v});
+}
+
+// The properties in the order of Outlook's 2.1 cards, in every version; those Outlook's cards do
+// not show (children, interests, categories, sensitivity) before FBURL and REV.
+std::string WriteVCard(const Contact& c, const CardForm& form) {
+  std::string out;
+  out.reserve(1024 + c.notes.size() * 3 / 2 +
+              (c.photo.size() + c.businessCardPicture.size()) * 7 / 5);
+  CardWriter w(form, c.codePage, out);
+  w.Raw("BEGIN:VCARD\r\n");
+  // RFC 6350 section 6.7.9: VERSION directly after BEGIN.
+  w.Raw(w.v21() ? "VERSION:2.1\r\n" : w.v30() ? "VERSION:3.0\r\n" : "VERSION:4.0\r\n");
+  WriteIdentity(w, c);
+  WritePhones(w, c);
+  WriteAddresses(w, c);
+  WriteGender(w, c);
+  WriteUri(w, "URL", Params{";HOME", ";TYPE=home", ";TYPE=home"}.For(w.version()),
+           c.personalHomePage);
+  WriteUri(w, "URL", Params{";WORK", ";TYPE=work", ";TYPE=work"}.For(w.version()),
+           c.businessHomePage);
+  w.Text("ROLE", {}, c.profession);  // RFC 2426 section 3.5.2
+  WriteDates(w, c);
+  WriteCertificates(w, c);
+  WriteAddressesOnline(w, c);
+  // PHOTO: RFC 2426 section 3.1.4 / RFC 6350 section 6.2.4. The business card's picture as
+  // MS-OXVCARD's X-MS-CARDPICTURE, in the form of PHOTO.
+  WritePicture(w, "PHOTO", c.photo);
+  WritePicture(w, "X-MS-CARDPICTURE", c.businessCardPicture);
+  WritePeople(w, c);
+  // Hobbies: X-MS-INTERESTS (the form MS-OXVCARD imports to PidTagHobbies) in every version;
+  // the HOBBY of RFC 6715 is a list of single hobbies, not one text.
+  w.Text("X-MS-INTERESTS", {}, c.hobbies);
+  WriteCategories(w, c);
+  WriteSensitivity(w, c);
+  WriteUri(w, "FBURL", {}, c.freeBusyUrl);
   if (c.lastModified)
-    w.Line("REV", {}, TimestampText(*c.lastModified, v));
-
+    w.Line("REV", {}, TimestampText(*c.lastModified, w.version()));
   w.Raw("END:VCARD\r\n");
   return out;
 }

@@ -4,6 +4,7 @@
 // input: no I/O, no clock, no locale.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,39 @@ enum class VCardVersion {
   k40,  // RFC 6350
 };
 
+// How a vCard 2.1 card writes text beyond ASCII: as raw bytes on its line, with a CHARSET
+// parameter naming their encoding. 3.0 and 4.0 are UTF-8 throughout and name no charset.
+enum class Charset {
+  kUtf8,     // CHARSET=UTF-8: what the address books people move to read
+  kOutlook,  // the contact's Windows code page (CHARSET=Windows-1252 ...), as Outlook writes;
+             // a value the code page cannot hold stays UTF-8
+};
+
+// Text in Windows code pages, for cards in Outlook's charset; the platform supplies it.
+class CodePageEncoder {
+ public:
+  virtual ~CodePageEncoder() = default;
+  // The UTF-8 text in code page `codePage`; empty when the code page cannot hold every character
+  // of it or is not known.
+  virtual std::optional<std::string> Encode(std::string_view utf8, uint32_t codePage) const = 0;
+};
+
+struct CardForm {
+  VCardVersion version = VCardVersion::k21;
+  Charset charset = Charset::kUtf8;
+  // Needed for Charset::kOutlook; without one the text stays UTF-8.
+  const CodePageEncoder* encoder = nullptr;
+};
+
 // The whole card, CRLF line ends, ending with "END:VCARD" CRLF.
+std::string WriteVCard(const Contact& contact, const CardForm& form);
+// The same in UTF-8.
 std::string WriteVCard(const Contact& contact, VCardVersion version);
+
+// The CHARSET name cards give a Windows code page ("Windows-1252", "Shift_JIS"); empty for a
+// code page Outlook's charset form does not write (a multi-byte or stateful one without a
+// common name: its text stays UTF-8).
+std::string_view CharsetName(uint32_t codePage);
 
 // Building blocks, exposed for their own tests.
 namespace detail {
@@ -28,13 +60,14 @@ namespace detail {
 // text with CRLF after every physical line.
 std::string Fold(const std::string& line);
 
-// QUOTED-PRINTABLE of a vCard 2.1 value with soft line breaks, ending with CRLF; `used` is the
-// length of the physical line before the value (name, parameters and colon). Line breaks are
-// encoded =0D=0A. Every physical line holds at most 76 characters; none starts or ends with a
-// space or tab (written =20, =09 there), and no soft break falls inside an =XX triplet or inside
-// the bytes of one UTF-8 character. The Into form appends to `out`.
-std::string QuotedPrintable(const std::string& value, size_t used);
-void QuotedPrintableInto(std::string& out, std::string_view value, size_t used);
+// QUOTED-PRINTABLE of a vCard 2.1 value that holds line breaks, in Outlook's form, ending with
+// CRLF: each line break is =0D=0A followed by a soft line break, so that every line of the value
+// stands on a physical line of its own, however long; there is no other break. "=", control
+// characters and bytes beyond ASCII are encoded; a space or tab is literal except at the start of
+// a physical line after a soft break and at the value's end (=20, =09 there), where readers that
+// unfold or trim lines would lose it. The Into form appends to `out`.
+std::string QuotedPrintable(std::string_view value);
+void QuotedPrintableInto(std::string& out, std::string_view value);
 
 std::string Base64(const std::string& bytes);
 void Base64Into(std::string& out, std::string_view bytes);

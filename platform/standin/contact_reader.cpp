@@ -201,6 +201,9 @@ Contact ReadContact(const store::Item& message) {
       case ContactField::kBusinessCardPicture:
         c.businessCardPicture = e.Bytes();
         break;
+      case ContactField::kCertificates:
+        c.certificates = e.Binaries();
+        break;
       case ContactField::kHasPicture:
         hasPicture = e.Boolean();
         break;
@@ -211,6 +214,7 @@ Contact ReadContact(const store::Item& message) {
 
   for (size_t i = 0; i < emails.size(); ++i)
     c.emails[i] = SmtpForm(emails[i]);
+  c.codePage = message.CodePage();
   // The local forms hold the date as the contact's owner entered it.
   c.birthday = birthdayLocal ? birthdayLocal : birthdayUtc;
   c.anniversary = anniversaryLocal ? anniversaryLocal : anniversaryUtc;

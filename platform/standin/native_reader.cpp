@@ -290,7 +290,7 @@ class NativeItem : public store::Item {
     return {};
   }
 
-  uint32_t CodePage() const {
+  uint32_t CodePage() const override {
     if (!codePage_)
       codePage_ = store::CodePageOf(*this, inherited_);
     return *codePage_;

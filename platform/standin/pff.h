@@ -134,12 +134,12 @@ class Item : public store::Item {
   std::unique_ptr<store::Item> Attachment(int index) const override;
   bool IsDataAttachment() const override;
   std::string AttachmentData() const override;
+  uint32_t CodePage() const override;
 
  private:
   libpff_record_set_t* FirstRecordSet() const;
   int EntryCount(libpff_record_set_t* set) const;
   std::unique_ptr<Entry> EntryAt(libpff_record_set_t* set, int index) const;
-  uint32_t CodePage() const;
 
   std::shared_ptr<File> file_;
   libpff_item_t* item_;

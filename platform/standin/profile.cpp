@@ -14,6 +14,8 @@ std::string Trim(std::string_view s) {
 }
 
 constexpr std::string_view kWhat = "the Outlook profile";
+// A profile is a few lines; anything near this size is not one.
+constexpr std::size_t kMaxProfileBytes = 64 * 1024;
 
 }  // namespace
 
@@ -48,8 +50,6 @@ std::optional<std::string> ReadKey(const std::string& profilePath, FileAccess& f
                                    std::string_view key) {
   if (profilePath.empty())
     return std::nullopt;
-  // A profile is a few lines; anything near this size is not one.
-  constexpr std::size_t kMaxProfileBytes = 64 * 1024;
   const std::optional<std::string> text = files.ReadIfPresent(profilePath, kWhat, kMaxProfileBytes);
   if (!text)
     return std::nullopt;
@@ -92,6 +92,58 @@ std::optional<uint32_t> ReadProfileCodePage(const std::string& profilePath, File
   return codePage;
 }
 
+std::optional<vcard::Charset> ParseCharset(std::string_view name) {
+  if (text::EqualsIgnoringAsciiCase(name, "outlook"))
+    return vcard::Charset::kOutlook;
+  if (text::EqualsIgnoringAsciiCase(name, "utf-8"))
+    return vcard::Charset::kUtf8;
+  return std::nullopt;
+}
+
+std::optional<vcard::Charset> ReadProfileCharset(const std::string& profilePath,
+                                                 FileAccess& files) {
+  const std::optional<std::string> value = ReadKey(profilePath, files, "Charset");
+  return value ? ParseCharset(*value) : std::nullopt;
+}
+
+namespace {
+
+// The profile's text with its DefaultStore key set to the store: the key of the [Profile]
+// section replaced where it stands (every one of them, so that the last, which counts, is the
+// new one), else added at the section's start, else a [Profile] section added.
+std::string WithDefaultStore(const std::string& text, const std::string& storePath) {
+  const std::string entry = "DefaultStore=" + storePath;
+  std::istringstream in(text);
+  std::string line, section, out;
+  bool hadSection = false, placed = false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    const std::string trimmed = Trim(line);
+    if (!trimmed.empty() && trimmed.front() == '[' && trimmed.back() == ']') {
+      section = Trim(trimmed.substr(1, trimmed.size() - 2));
+      out += line + "\n";
+      if (section == "Profile" && !hadSection) {
+        hadSection = true;
+        out += entry + "\n";
+        placed = true;
+      }
+      continue;
+    }
+    const size_t eq = trimmed.find('=');
+    const bool isKey = !trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#' &&
+                       eq != std::string::npos && Trim(trimmed.substr(0, eq)) == "DefaultStore";
+    if (section == "Profile" && isKey)
+      continue;  // the new entry stands at the section's start
+    out += line + "\n";
+  }
+  if (!placed)
+    out = "[Profile]\n" + entry + "\n" + out;
+  return out;
+}
+
+}  // namespace
+
 void WriteDefaultStore(const std::string& profilePath, const std::string& storePath,
                        FileAccess& files, AtomicFileWriter& writer) {
   if (profilePath.empty()) {
@@ -107,7 +159,8 @@ void WriteDefaultStore(const std::string& profilePath, const std::string& storeP
   }
   if (const size_t slash = profilePath.rfind('/'); slash != std::string::npos && slash > 0)
     files.CreateFolders(profilePath.substr(0, slash), "the profile");
-  writer.WriteReplacing(profilePath, "[Profile]\nDefaultStore=" + storePath + "\n");
+  const std::optional<std::string> old = files.ReadIfPresent(profilePath, kWhat, kMaxProfileBytes);
+  writer.WriteReplacing(profilePath, WithDefaultStore(old.value_or(std::string()), storePath));
 }
 
 }  // namespace tarnvex::standin

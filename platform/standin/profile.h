@@ -5,9 +5,12 @@
 //   [Profile]
 //   DefaultStore=/home/me/Documents/Outlook.pst
 //   Codepage=1251
+//   Charset=outlook
 //
 // Codepage is optional: the code page of 8-bit strings for which a data file records none
-// (Windows-1252 when absent), as "tarnvex-export --codepage" sets it for one run.
+// (Windows-1252 when absent), as "tarnvex-export --codepage" sets it for one run. Charset is
+// optional too: "outlook" writes 2.1 cards in the contacts' code pages as Outlook does, "utf-8"
+// (the default) in UTF-8, as "tarnvex-export --charset" sets it for one run.
 
 #include <cstdint>
 #include <optional>
@@ -15,6 +18,7 @@
 
 #include "platform/atomic_file_writer.h"
 #include "platform/file_access.h"
+#include "vcard/writer.h"
 
 namespace tarnvex::standin {
 
@@ -43,8 +47,17 @@ std::optional<std::string> ReadDefaultStore(const std::string& profilePath, File
 // cannot be read.
 std::optional<uint32_t> ReadProfileCodePage(const std::string& profilePath, FileAccess& files);
 
-// Writes a profile naming the store, replacing the file (and creating its folders). Throws
-// Failure, saying why, when no profile path is known.
+// The profile's charset; empty when the profile file does not exist, has no Charset key, or its
+// value is neither "outlook" nor "utf-8" (in any case). Throws Failure when the file exists but
+// cannot be read.
+std::optional<vcard::Charset> ReadProfileCharset(const std::string& profilePath, FileAccess& files);
+
+// The charset a Charset key or "--charset" names: "outlook" or "utf-8", in any case.
+std::optional<vcard::Charset> ParseCharset(std::string_view name);
+
+// Makes the profile name the store (creating the file and its folders when there is none); the
+// profile's other keys and sections stay as they are. Throws Failure, saying why, when no profile
+// path is known or the profile exists but cannot be read.
 void WriteDefaultStore(const std::string& profilePath, const std::string& storePath,
                        FileAccess& files, AtomicFileWriter& writer);
 

@@ -59,11 +59,36 @@ std::string ContainerClassOf(const store::Item& folder) {
   return {};
 }
 
-// How SaveAs writes a card: in which vCard version, through which writer.
-struct CardSaving {
-  VCardVersion version = VCardVersion::k21;
-  AtomicFileWriter* writer = nullptr;
+// The platform's code pages as the vCard writer asks for them.
+class CodePagesEncoder : public vcard::CodePageEncoder {
+ public:
+  explicit CodePagesEncoder(const CodePages& pages) : pages_(pages) {}
+  std::optional<std::string> Encode(std::string_view utf8, uint32_t codePage) const override {
+    return pages_.Encode(utf8, codePage);
+  }
+
+ private:
+  const CodePages& pages_;
 };
+
+// How SaveAs writes a card: in which form, through which writer.
+struct CardSaving {
+  vcard::CardForm form;
+  AtomicFileWriter* writer = nullptr;
+  std::shared_ptr<const vcard::CodePageEncoder> encoder;  // what form.encoder points to
+};
+
+CardSaving SavingOf(const PstOutlookOptions& options, PstPlatform platform) {
+  CardSaving saving;
+  saving.form.version = options.vcardVersion;
+  saving.form.charset = options.charset.value_or(vcard::Charset::kUtf8);
+  saving.writer = &platform.writer;
+  if (platform.codePages) {
+    saving.encoder = std::make_shared<CodePagesEncoder>(*platform.codePages);
+    saving.form.encoder = saving.encoder.get();
+  }
+  return saving;
+}
 
 // An open data file and its place among the namespace's stores.
 struct StoreState {
@@ -101,7 +126,7 @@ class PstItem : public OutlookItem {
                     ").");
     }
     const Contact contact = ReadContact(*message_);
-    saving_.writer->WriteReplacing(path, WriteVCard(contact, saving_.version));
+    saving_.writer->WriteReplacing(path, WriteVCard(contact, saving_.form));
   }
 
  private:
@@ -343,9 +368,8 @@ std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookO
   const auto store = state->file->MessageStore();
   CheckStorePassword(path, store ? Int32Of(*store, kTagPstPassword) : std::nullopt,
                      options.password);
-  state->root =
-      std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
-                                  CardSaving{options.vcardVersion, &platform.writer}, state);
+  state->root = std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
+                                            SavingOf(options, platform), state);
   return state;
 }
 
@@ -507,7 +531,7 @@ class PstNamespace : public OutlookNamespace {
     }
   }
 
-  CardSaving Saving() const { return {options_.vcardVersion, &platform_.writer}; }
+  CardSaving Saving() const { return SavingOf(options_, platform_); }
 
   PstOutlookOptions options_;
   PstPlatform platform_;
@@ -577,12 +601,17 @@ class PstAutomation : public OutlookAutomation {
   std::shared_ptr<OutlookApplication> CreateApplication() override {
     DefaultStore store;
     std::optional<uint32_t> profileCodePage;
+    std::optional<vcard::Charset> profileCharset;
     try {
       store.path = ReadDefaultStore(options_.profilePath, platform_.files);
       profileCodePage = ReadProfileCodePage(options_.profilePath, platform_.files);
+      profileCharset = ReadProfileCharset(options_.profilePath, platform_.files);
     } catch (const Failure& failure) {
       store.problem = failure.what();
     }
+    PstOutlookOptions options = options_;
+    if (!options.charset)
+      options.charset = profileCharset;
     // One decoding for the run, so that its warning comes once.
     if (!decoding_) {
       decoding_ = std::make_shared<const store::TextDecoding>(
@@ -591,7 +620,8 @@ class PstAutomation : public OutlookAutomation {
               profileCodePage.value_or(store::TextDecoding::kDefaultCodePage)),
           options_.warn);
     }
-    return std::make_shared<PstApplication>(options_, platform_, std::move(store), decoding_);
+    return std::make_shared<PstApplication>(std::move(options), platform_, std::move(store),
+                                            decoding_);
   }
 
  private:

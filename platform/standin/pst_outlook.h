@@ -28,6 +28,8 @@ struct PstOutlookOptions {
   // The code page of 8-bit strings for which the file records none (store::CodePageOf); when
   // unset, the profile's "Codepage" key, else Windows-1252.
   std::optional<uint32_t> codePage = std::nullopt;
+  // How 2.1 cards write text beyond ASCII; when unset, the profile's "Charset" key, else UTF-8.
+  std::optional<vcard::Charset> charset = std::nullopt;
   // Told once per automation object (one run) when some 8-bit text does not decode: an unknown
   // code page, or bytes the code page lacks, shown as U+FFFD. May be empty.
   std::function<void(const std::string&)> warn = nullptr;
@@ -38,7 +40,8 @@ struct PstOutlookOptions {
 struct PstPlatform {
   AtomicFileWriter& writer;  // the cards SaveAs writes, and the profile
   FileAccess& files;         // the profile, and telling stores apart
-  // 8-bit strings of the data files; without them (null) they are read as Latin-1.
+  // 8-bit strings of the data files, and cards in Outlook's charset; without them (null) 8-bit
+  // strings are read as Latin-1 and every card is UTF-8.
   const CodePages* codePages = nullptr;
 };
 

@@ -14,8 +14,7 @@ namespace tarnvex::standin::store {
 // MS-PST section 2.3.3.4.2, multi-valued variable-size properties: a 32-bit count, that many
 // 32-bit offsets into the data, then the values one after the other. libpff's own multi-value
 // access of this release gives no values for them, so the data is read here.
-std::vector<std::string> Entry::Texts() const {
-  const std::string raw = Bytes();
+std::vector<std::string_view> Entry::SplitValues(std::string_view raw) const {
   const auto* d = reinterpret_cast<const uint8_t*>(raw.data());
   auto u32 = [&](size_t at) {
     return static_cast<uint32_t>(d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) |
@@ -25,7 +24,7 @@ std::vector<std::string> Entry::Texts() const {
     throw Failure("A list property in the Outlook data file \"" + FilePath() +
                   "\" is damaged: its value table does not fit its data.");
   };
-  std::vector<std::string> out;
+  std::vector<std::string_view> out;
   if (raw.size() < 4)
     return out;
   const uint32_t count = u32(0);
@@ -37,12 +36,30 @@ std::vector<std::string> Entry::Texts() const {
     const size_t end = k + 1 < count ? u32(4 + (k + 1) * 4) : raw.size();
     if (begin < dataStart || begin > end || end > raw.size())
       damaged();
+    out.push_back(raw.substr(begin, end - begin));
+  }
+  return out;
+}
+
+std::vector<std::string> Entry::Texts() const {
+  const std::string raw = Bytes();
+  std::vector<std::string> out;
+  for (std::string_view value : SplitValues(raw)) {
     if (ValueType() == kTypeMultiUnicode) {
-      out.push_back(text::Utf16LeToUtf8(d + begin, end - begin));
+      out.push_back(
+          text::Utf16LeToUtf8(reinterpret_cast<const uint8_t*>(value.data()), value.size()));
     } else {
-      out.push_back(Decode8(std::string_view(raw).substr(begin, end - begin)));
+      out.push_back(Decode8(value));
     }
   }
+  return out;
+}
+
+std::vector<std::string> Entry::Binaries() const {
+  const std::string raw = Bytes();
+  std::vector<std::string> out;
+  for (std::string_view value : SplitValues(raw))
+    out.emplace_back(value);
   return out;
 }
 

@@ -90,6 +90,8 @@ class Entry {
   virtual std::string Text() const = 0;
   // The values of a multi-valued string property, as UTF-8.
   std::vector<std::string> Texts() const;
+  // The values of a multi-valued binary property, as stored.
+  std::vector<std::string> Binaries() const;
   // The value's bytes as stored.
   virtual std::string Bytes() const = 0;
   virtual uint64_t Filetime() const = 0;
@@ -101,6 +103,11 @@ class Entry {
   virtual const std::string& FilePath() const = 0;
   // An 8-bit string of the item as UTF-8, in the item's code page.
   virtual std::string Decode8(std::string_view bytes) const = 0;
+
+ private:
+  // The values of a multi-valued property of variable size (MS-PST section 2.3.3.4.2: a count,
+  // then each value's offset, then the values); throws Failure when the table does not fit.
+  std::vector<std::string_view> SplitValues(std::string_view raw) const;
 };
 
 // A folder, message, attachment or the message store.
@@ -142,6 +149,9 @@ class Item {
   };
   // By default, over NormalMessages().
   virtual std::unique_ptr<Children> NormalMessagesOneByOne() const;
+
+  // The code page of the item's 8-bit strings (CodePageOf).
+  virtual uint32_t CodePage() const = 0;
 
   // Message operations.
   virtual std::string MessageClass() const = 0;

@@ -107,6 +107,9 @@ TEST_F(CliTest, BadUsageGivesReasonUsageAndStatusTwo) {
       {{"--default-contacts", "--out", "/out", "--codepage", "cyrillic"}, "not a code page"},
       {{"--default-contacts", "--out", "/out", "--codepage", "0"}, "not a code page"},
       {{"--default-contacts", "--out", "/out", "--codepage", "70000"}, "not a code page"},
+      {{"--default-contacts", "--out", "/out", "--charset", "latin1"}, "unknown charset"},
+      {{"--default-contacts", "--out", "/out", "--charset", "outlook", "--vcard-version", "3.0"},
+       "--charset outlook is a form of vCard 2.1"},
   };
   for (const auto& [args, reason] : cases) {
     err.str("");
@@ -176,6 +179,11 @@ TEST_F(CliTest, OptionsReachTheStandIn) {
   EXPECT_EQ(environment.outlookOptions->codePage, 1251u);
   Run({"--default-contacts", "--out", "/out", "--codepage=CP932"});
   EXPECT_EQ(environment.outlookOptions->codePage, 932u);
+  EXPECT_EQ(environment.outlookOptions->charset, std::nullopt);
+  Run({"--default-contacts", "--out", "/out", "--charset", "Outlook"});
+  EXPECT_EQ(environment.outlookOptions->charset, vcard::Charset::kOutlook);
+  Run({"--default-contacts", "--out", "/out", "--charset=utf-8", "--vcard-version", "4.0"});
+  EXPECT_EQ(environment.outlookOptions->charset, vcard::Charset::kUtf8);
   // The run hands the stand-in a way to warn, on standard error.
   ASSERT_TRUE(environment.outlookOptions->warn);
   environment.outlookOptions->warn("code page 4242 is not known");

@@ -10,4 +10,12 @@ inline constexpr const char* kFixtureNames[] = {
     "codepage_932", "codepage_1251", "codepage_1250", "codepage_1252",
 };
 
+// The fixtures whose 2.1 cards are also kept in Outlook's charset (cards/NAME/2.1-outlook).
+inline constexpr const char* kCodePageFixtureNames[] = {
+    "codepage_932",
+    "codepage_1251",
+    "codepage_1250",
+    "codepage_1252",
+};
+
 }  // namespace tarnvex::golden

@@ -177,8 +177,8 @@ TEST(WindowProgram, ExportsAPstChosenInTheWindowAndRestoresTheChoices) {
   }
 
   // The cards are there, as the golden cards have them.
-  EXPECT_EQ(testing::Names(out.path()).size(), 3u);
-  for (const char* name : {"Mustermann, Erika.vcf", "Subject Only.vcf"}) {
+  EXPECT_EQ(testing::Names(out.path()).size(), 5u);
+  for (const char* name : {"Mustermann, Erika.vcf", "Subject Only.vcf", "Broadway, Bob.vcf"}) {
     std::string golden = std::string(TARNVEX_GOLDEN_DIR "\\cards\\full\\2.1\\") + name;
     std::replace(golden.begin(), golden.end(), '/', '\\');
     EXPECT_EQ(ReadBytes(out / name), ReadBytes(golden)) << name;

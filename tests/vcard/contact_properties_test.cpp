@@ -94,6 +94,8 @@ TEST(ContactPropertiesTest, EachFieldHasTheTypeItIsReadAs) {
       expected = PropertyType::kMultiString;
     if (f == ContactField::kBusinessCardPicture)
       expected = PropertyType::kBinary;
+    if (f == ContactField::kCertificates)
+      expected = PropertyType::kMultiBinary;
     if (f == ContactField::kBirthday || f == ContactField::kBirthdayLocal ||
         f == ContactField::kAnniversary || f == ContactField::kAnniversaryLocal ||
         f == ContactField::kLastModified) {
@@ -171,7 +173,7 @@ TEST(ContactPropertiesTest, TextFieldsReachEveryTextOfTheContactOnce) {
         &c.surname,       &c.prefix,      &c.suffix,     &c.nickname,         &c.company,
         &c.department,    &c.jobTitle,    &c.profession, &c.businessHomePage, &c.personalHomePage,
         &c.imAddress,     &c.notes,       &c.initials,   &c.officeLocation,   &c.managerName,
-        &c.assistantName, &c.spouseName,  &c.hobbies}) {
+        &c.assistantName, &c.spouseName,  &c.hobbies,    &c.freeBusyUrl}) {
     EXPECT_FALSE(s->empty());
   }
   for (const PostalAddress* a : {&c.work, &c.home, &c.other}) {
@@ -180,7 +182,7 @@ TEST(ContactPropertiesTest, TextFieldsReachEveryTextOfTheContactOnce) {
       EXPECT_FALSE(s->empty());
     }
   }
-  EXPECT_EQ(members.size(), 23u + 3u * 7u);
+  EXPECT_EQ(members.size(), 24u + 3u * 7u);
   EXPECT_EQ(TextField(c, ContactField::kNone), nullptr);
   EXPECT_EQ(TextField(c, ContactField::kPhoneHome), nullptr);
   EXPECT_EQ(TextField(c, ContactField::kEmail1Address), nullptr);

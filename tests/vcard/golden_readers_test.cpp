@@ -121,6 +121,7 @@ struct Expected {
   std::vector<std::pair<std::string, std::string>> urls;  // type, address
   std::string photo;                                      // base64
   std::string cardPicture;                                // base64
+  std::vector<std::string> certificates;                  // base64
 };
 
 // A contact property of the fixture item, as text; empty when absent.
@@ -169,7 +170,8 @@ struct PhoneRow {
 };
 
 // vCard 2.1 section 2.4.1.1, RFC 2426 section 3.3.1, RFC 6350 section 6.4.1 and MS-OXVCARD
-// section 2.1.3.9.5 (X-MS-TEL).
+// section 2.1.3.9.5 (X-MS-TEL; in 2.1 as Outlook writes it, "X-MS-TEL;VOICE;CALLBACK"). Outlook's
+// 2.1 has no telex number (no name).
 const std::vector<PhoneRow>& PhoneRows() {
   static const std::vector<PhoneRow> rows = {
       {"PidTagPrimaryTelephoneNumber", "TEL", {"voice"}, "TEL", {"voice"}, "TEL", {"voice"}, true},
@@ -250,7 +252,7 @@ const std::vector<PhoneRow>& PhoneRows() {
       {"PidTagOtherTelephoneNumber", "TEL", {"voice"}, "TEL", {"voice"}, "TEL", {"voice"}, false},
       {"PidTagAssistantTelephoneNumber",
        "X-MS-TEL",
-       {"assistant"},
+       {"voice", "assistant"},
        "X-MS-TEL",
        {"assistant"},
        "X-MS-TEL",
@@ -258,7 +260,7 @@ const std::vector<PhoneRow>& PhoneRows() {
        false},
       {"PidTagCallbackTelephoneNumber",
        "X-MS-TEL",
-       {"callback"},
+       {"voice", "callback"},
        "X-MS-TEL",
        {"callback"},
        "X-MS-TEL",
@@ -266,7 +268,7 @@ const std::vector<PhoneRow>& PhoneRows() {
        false},
       {"PidTagCompanyMainTelephoneNumber",
        "X-MS-TEL",
-       {"company"},
+       {"voice", "company"},
        "X-MS-TEL",
        {"company"},
        "X-MS-TEL",
@@ -274,23 +276,16 @@ const std::vector<PhoneRow>& PhoneRows() {
        false},
       {"PidTagRadioTelephoneNumber",
        "X-MS-TEL",
-       {"radio"},
+       {"voice", "radio"},
        "X-MS-TEL",
        {"radio"},
        "X-MS-TEL",
        {"radio"},
        false},
-      {"PidTagTelexNumber",
-       "X-MS-TEL",
-       {"telex"},
-       "X-MS-TEL",
-       {"telex"},
-       "X-MS-TEL",
-       {"telex"},
-       false},
+      {"PidTagTelexNumber", "", {}, "X-MS-TEL", {"telex"}, "X-MS-TEL", {"telex"}, false},
       {"PidTagTelecommunicationsDeviceForDeafTelephoneNumber",
        "X-MS-TEL",
-       {"ttytdd"},
+       {"voice", "ttytdd"},
        "X-MS-TEL",
        {"ttytdd"},
        "TEL",
@@ -348,10 +343,15 @@ Expected ExpectedOf(const json& item, size_t index, Version v) {
     e.org = {company, department};
 
   e.texts["NICKNAME"] = Clean(Prop(p, "PidTagNickname"));
-  e.texts["X-INITIALS"] = Clean(Prop(p, "PidTagInitials"));
   e.texts["TITLE"] = Clean(Prop(p, "PidTagTitle"));
   e.texts["ROLE"] = Clean(Prop(p, "PidTagProfession"));
-  e.texts["X-OFFICE-LOCATION"] = Clean(Prop(p, "PidTagOfficeLocation"));
+  // The initials and the office have no property of their own in any version; 2.1 writes them as
+  // Outlook does: the office in the work address, no initials. 3.0 and 4.0 keep both as X- lines
+  // as well.
+  const std::string office = Clean(Prop(p, "PidTagOfficeLocation"));
+  e.texts["X-INITIALS"] = v21 ? "" : Clean(Prop(p, "PidTagInitials"));
+  e.texts["X-OFFICE-LOCATION"] = v21 ? "" : office;
+  e.texts["FBURL"] = Clean(Prop(p, "PidLidFreeBusyLocation"));
   e.texts["X-MS-MANAGER"] = Clean(Prop(p, "PidTagManagerName"));
   e.texts["X-MS-INTERESTS"] = Clean(Prop(p, "PidTagHobbies"));
   e.texts["NOTE"] = Clean(Prop(p, "PidTagBody"));
@@ -377,11 +377,12 @@ Expected ExpectedOf(const json& item, size_t index, Version v) {
   if (gender == "2")
     genderText = v40 ? "M" : "2";
   e.texts[v40 ? "GENDER" : "X-WAB-GENDER"] = genderText;
-  // Sensitivity: CLASS in 3.0 (RFC 2426 section 3.7.1), X-CLASS in 2.1 and 4.0.
+  // Sensitivity: CLASS in 3.0 (RFC 2426 section 3.7.1), X-CLASS in 4.0; Outlook's 2.1 has none.
   const std::string sensitivity = Prop(p, "PidTagSensitivity");
   e.texts[v == Version::k30 ? "CLASS" : "X-CLASS"] =
-      sensitivity == "3" ? "CONFIDENTIAL"
-                         : (sensitivity == "1" || sensitivity == "2" ? "PRIVATE" : "");
+      v21 || sensitivity.empty() || sensitivity == "0"
+          ? ""
+          : (sensitivity == "3" ? "CONFIDENTIAL" : "PRIVATE");
 
   for (const auto& row : PhoneRows()) {
     const std::string number = Clean(Prop(p, row.canonicalName));
@@ -389,6 +390,8 @@ Expected ExpectedOf(const json& item, size_t index, Version v) {
       continue;
     Phone phone;
     phone.name = v21 ? row.name21 : v40 ? row.name40 : row.name30;
+    if (phone.name.empty())
+      continue;  // a number the version does not carry
     phone.types = v21 ? row.types21 : v40 ? row.types40 : row.types30;
     phone.pref = row.pref;
     e.phones[number] = phone;
@@ -422,7 +425,9 @@ Expected ExpectedOf(const json& item, size_t index, Version v) {
   };
   for (const auto& names : addresses) {
     Address a;
-    a.parts = {Clean(Prop(p, names.poBox)),  "",
+    // The extended address: the office, for the work address.
+    const bool work = std::string(names.type) == "work";
+    a.parts = {Clean(Prop(p, names.poBox)),  work ? office : "",
                Clean(Prop(p, names.street)), Clean(Prop(p, names.city)),
                Clean(Prop(p, names.region)), Clean(Prop(p, names.postalCode)),
                Clean(Prop(p, names.country))};
@@ -445,7 +450,7 @@ Expected ExpectedOf(const json& item, size_t index, Version v) {
       e.emails.push_back(address);
   }
   for (const auto& [name, type] :
-       {std::pair{"PidTagBusinessHomePage", "work"}, std::pair{"PidTagPersonalHomePage", "home"}}) {
+       {std::pair{"PidTagPersonalHomePage", "home"}, std::pair{"PidTagBusinessHomePage", "work"}}) {
     const std::string url = Clean(Prop(p, name));
     if (!url.empty())
       e.urls.push_back({type, url});
@@ -480,6 +485,10 @@ Expected ExpectedOf(const json& item, size_t index, Version v) {
   }
   if (p.contains("PidLidBusinessCardCardPicture"))
     e.cardPicture = Base64(FromHex(p["PidLidBusinessCardCardPicture"]["hex"].get<std::string>()));
+  if (p.contains("PidTagUserX509Certificate")) {
+    for (const auto& certificate : p["PidTagUserX509Certificate"])
+      e.certificates.push_back(Base64(FromHex(certificate["hex"].get<std::string>())));
+  }
   return e;
 }
 
@@ -536,7 +545,7 @@ std::string Normal(const std::string& name, std::string s, const Reader& r) {
     out.erase(std::remove_if(out.begin(), out.end(), [](char c) { return c == '-' || c == ':'; }),
               out.end());
   }
-  if (name == "PHOTO" || name == "X-MS-CARDPICTURE") {
+  if (name == "PHOTO" || name == "X-MS-CARDPICTURE" || name == "KEY") {
     const size_t comma = out.find("base64,");
     if (out.rfind("data:", 0) == 0 && comma != std::string::npos)
       out = out.substr(comma + 7);
@@ -762,6 +771,12 @@ void Compare(const ParsedCard& card, const Expected& e, const Reader& r, Version
     ASSERT_TRUE(p) << at << ": no " << name;
     EXPECT_EQ(Normal(name, p->value.at(0), r), *data) << at << ": " << name;
   }
+
+  // Certificates: one KEY each, in order.
+  const auto keys = All(card, "KEY");
+  ASSERT_EQ(keys.size(), e.certificates.size()) << at << ": KEY";
+  for (size_t i = 0; i < keys.size(); ++i)
+    EXPECT_EQ(Normal("KEY", keys[i].value.at(0), r), e.certificates[i]) << at << ": KEY " << i;
 }
 
 struct Case {

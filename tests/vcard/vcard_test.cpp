@@ -121,60 +121,6 @@ INSTANTIATE_TEST_SUITE_P(Lines, FoldTest,
                                            FoldCase{"Mixed", "N:" + Repeat("aé漢😀", 40)}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-struct QpCase {
-  const char* name;
-  std::string value;
-  size_t used;
-};
-
-class QuotedPrintableTest : public ::testing::TestWithParam<QpCase> {};
-
-// RFC 2045 section 6.7: decoding the soft-broken lines gives the value back, line breaks as CRLF.
-TEST_P(QuotedPrintableTest, DecodesBackAndKeepsLinesUnder77) {
-  const auto& c = GetParam();
-  const std::string qp = QuotedPrintable(c.value, c.used);
-  std::string decoded;
-  bool first = true;
-  for (const auto& line : PhysicalLines(qp)) {
-    EXPECT_LE(line.size() + (first ? c.used : 0), 76u) << line;
-    first = false;
-    std::string body = line;
-    if (!body.empty() && body.back() == '=') {
-      body.pop_back();  // a soft break; white space before it is kept
-    } else {
-      EXPECT_TRUE(body.empty() || (body.back() != ' ' && body.back() != '\t'))
-          << "white space at a line end";
-    }
-    for (size_t i = 0; i < body.size(); ++i) {
-      if (body[i] == '=') {
-        ASSERT_LT(i + 2, body.size()) << "an =XX split over lines";
-        decoded += static_cast<char>(std::stoi(body.substr(i + 1, 2), nullptr, 16));
-        i += 2;
-      } else {
-        decoded += body[i];
-      }
-    }
-  }
-  std::string expected;
-  for (char ch : c.value) {
-    if (ch == '\n') {
-      expected += "\r\n";
-    } else {
-      expected += ch;
-    }
-  }
-  EXPECT_EQ(decoded, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, QuotedPrintableTest,
-                         ::testing::Values(QpCase{"Ascii", "plain", 10}, QpCase{"Equals", "a=b", 5},
-                                           QpCase{"LineBreaks", "one\ntwo\n\nthree", 20},
-                                           QpCase{"TrailingSpace", "ends with space ", 5},
-                                           QpCase{"SpaceBeforeBreak", "a \nb", 5},
-                                           QpCase{"Utf8", Repeat("Grüße ", 40), 30},
-                                           QpCase{"FullFirstLine", std::string(200, 'q'), 70}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST(Base64Test, Rfc4648Vectors) {
   const std::pair<const char*, const char*> cases[] = {{"", ""},
                                                        {"f", "Zg=="},
@@ -249,7 +195,10 @@ TEST_P(CardTest, WellFormedLines) {
   EXPECT_EQ(lines.back(), "END:VCARD");
   EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1) << "a bare LF";
   for (const auto& l : lines) {
-    EXPECT_LE(l.size(), 76u) << l;
+    // 2.1 lines are never folded, as Outlook writes them.
+    if (v != VCardVersion::k21) {
+      EXPECT_LE(l.size(), 76u) << l;
+    }
     EXPECT_TRUE(text::IsValidUtf8(l)) << l;
   }
   if (v != VCardVersion::k21) {
@@ -285,7 +234,8 @@ TEST_P(CardTest, EveryMappedPropertyReadsBack) {
     tel[p.value.at(0)] = p;
   for (const auto& p : All(card, "X-MS-TEL"))
     tel[p.value.at(0)] = p;
-  EXPECT_EQ(tel.size(), c.phones.size());
+  // Outlook's 2.1 has no telex number.
+  EXPECT_EQ(tel.size(), c.phones.size() - (v == VCardVersion::k21 ? 1 : 0));
   // belcard keeps only the last entry of a TYPE list, so for 4.0 the types come from the card's
   // own (unfolded) line, which belcard has accepted as a whole.
   auto types = [&](const std::string& number) {
@@ -300,8 +250,14 @@ TEST_P(CardTest, EveryMappedPropertyReadsBack) {
   EXPECT_EQ(types("444"), (S{"work", "fax"}));
   EXPECT_EQ(types("555"), (S{"home", "fax"}));
   EXPECT_EQ(types("666"), (S{"fax"}));
-  EXPECT_EQ(types("999"), (S{"assistant"}));
-  EXPECT_EQ(types("1111"), (S{"company"}));
+  // X-MS-TEL;VOICE;ASSISTANT in 2.1, as Outlook writes it.
+  const S voice = v == VCardVersion::k21 ? S{"voice"} : S{};
+  auto with = [&](S types) {
+    types.insert(voice.begin(), voice.end());
+    return types;
+  };
+  EXPECT_EQ(types("999"), with({"assistant"}));
+  EXPECT_EQ(types("1111"), with({"company"}));
   EXPECT_TRUE(tel["777"].pref) << "the primary number is preferred";
   EXPECT_FALSE(tel["888"].pref);
   if (v != VCardVersion::k40) {
@@ -343,12 +299,14 @@ TEST_P(CardTest, EveryMappedPropertyReadsBack) {
   EXPECT_EQ(emails[1].value.at(0), "asa.private@example.org");
   EXPECT_FALSE(emails[1].pref);
 
+  // The personal page first, as Outlook writes them.
   const auto urls = All(card, "URL");
   ASSERT_EQ(urls.size(), 2u);
-  EXPECT_EQ(urls[0].value.at(0), c.businessHomePage);
-  EXPECT_TRUE(urls[0].types.count("work"));
-  EXPECT_EQ(urls[1].value.at(0), c.personalHomePage);
-  EXPECT_TRUE(urls[1].types.count("home"));
+  EXPECT_EQ(urls[0].value.at(0), c.personalHomePage);
+  EXPECT_TRUE(urls[0].types.count("home"));
+  EXPECT_EQ(urls[1].value.at(0), c.businessHomePage);
+  EXPECT_TRUE(urls[1].types.count("work"));
+  EXPECT_EQ(One(card, "FBURL").value.at(0), c.freeBusyUrl);
 
   EXPECT_EQ(One(card, "BDAY").value.at(0), v == VCardVersion::k30 ? "1975-02-28" : "19750228");
   EXPECT_EQ(One(card, v == VCardVersion::k40 ? "ANNIVERSARY" : "X-MS-ANNIVERSARY").value.at(0),
@@ -364,11 +322,15 @@ TEST_P(CardTest, EveryMappedPropertyReadsBack) {
             v == VCardVersion::k30 ? "2023-11-14T22:13:20Z" : "20231114T221320Z");
 
   const auto photo = One(card, "PHOTO");
+  const auto key = One(card, "KEY");
   if (v == VCardVersion::k40) {
     EXPECT_EQ(photo.value.at(0), "data:image/jpeg;base64," + Base64(kJpeg));
+    EXPECT_EQ(key.value.at(0), "data:application/pkix-cert;base64," + Base64(c.certificates[0]));
   } else {
     EXPECT_EQ(photo.value.at(0), Base64(kJpeg));  // vobject decodes; the script re-encodes
     EXPECT_TRUE(photo.types.count("jpeg"));
+    EXPECT_EQ(key.value.at(0), Base64(c.certificates[0]));
+    EXPECT_TRUE(key.types.count("x509"));
   }
 }
 
@@ -449,7 +411,8 @@ INSTANTIATE_TEST_SUITE_P(Versions, CardTest,
                          ::testing::Values(VCardVersion::k21, VCardVersion::k30, VCardVersion::k40),
                          [](const auto& info) { return Name(info.param); });
 
-// The 2.1 card in the form Outlook writes: bare type names, quoted-printable where needed.
+// The 2.1 card in the form Outlook writes: bare type names, quoted-printable for a value with
+// line breaks alone.
 TEST(Card21Test, OutlookForm) {
   Contact c;
   c.surname = "Smith";
@@ -468,13 +431,14 @@ TEST(Card21Test, OutlookForm) {
             "N:Smith;John\r\n"
             "FN:John Smith\r\n"
             "ORG:Acme\r\n"
-            "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Met at the fair.=0D=0ACall.\r\n"
+            "NOTE;CHARSET=us-ascii;ENCODING=QUOTED-PRINTABLE:Met at the fair.=0D=0A=\r\n"
+            "Call.\r\n"
             "TEL;WORK;VOICE:555-1234\r\n"
             "TEL;CELL;VOICE:555-9876\r\n"
             "ADR;WORK;PREF:;;1 Main St;Springfield;IL;62701;USA\r\n"
             "X-MS-OL-DEFAULT-POSTAL-ADDRESS:2\r\n"
             "BDAY:19801231\r\n"
-            "EMAIL;INTERNET;PREF:john@acme.example\r\n"
+            "EMAIL;PREF;INTERNET:john@acme.example\r\n"
             "END:VCARD\r\n");
 }
 

@@ -105,6 +105,22 @@ std::string Ascii(const std::string& s, std::uint64_t n) {
   return out + std::to_string(n);
 }
 
+// Bytes in the shape of a DER certificate (a SEQUENCE of the length that follows), different for
+// each contact; they stand for a certificate the way the photos stand for a picture.
+Bytes CertificateLike(std::uint64_t n) {
+  const std::size_t length = 300 + n % 200;
+  Bytes bytes = {0x30, 0x82, static_cast<std::uint8_t>(length >> 8),
+                 static_cast<std::uint8_t>(length & 0xFF)};
+  std::uint32_t x = static_cast<std::uint32_t>(n) * 2654435761u + 1;
+  for (std::size_t i = 0; i < length; ++i) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    bytes.push_back(static_cast<std::uint8_t>(x));
+  }
+  return bytes;
+}
+
 void AddContact(Message& m, std::uint64_t n, Random& rnd, const GeneratorOptions& options,
                 std::vector<std::string>& fileAsHistory) {
   const Script& script = kScripts[n % kScripts.size()];
@@ -169,6 +185,10 @@ void AddContact(Message& m, std::uint64_t n, Random& rnd, const GeneratorOptions
   }
   if (n % 8 == 5)
     p.SetString("PidTagBusinessHomePage", "https://example.com/~" + Ascii(given, n));
+  if (n % 9 == 4)
+    p.SetString("PidLidFreeBusyLocation", "https://calendar.example.com/fb/" + Ascii(given, n));
+  if (n % 13 == 6)
+    p.Set("PidTagUserX509Certificate", Value::MultiBinary({CertificateLike(n)}));
   p.Set("PidTagLastModificationTime",
         Value::Time(FileTime::FromUnix(1700000000 + static_cast<std::int64_t>(n) * 60)));
   if (options.longNotes && n % 25 == 11) {

@@ -76,6 +76,46 @@ TEST_F(Profile, ReadsTheCodePageOfTheProfileSection) {
   EXPECT_THROW(ReadProfileCodePage("/c/locked.ini", files), Failure);
 }
 
+TEST_F(Profile, ReadsTheCharsetOfTheProfileSection) {
+  files.files["/c/profile.ini"] = "[Other]\nCharset=utf-8\n[Profile]\nCharset = Outlook \n";
+  EXPECT_EQ(ReadProfileCharset("/c/profile.ini", files), vcard::Charset::kOutlook);
+  files.files["/c/utf8.ini"] = "[Profile]\nCharset=UTF-8\n";
+  EXPECT_EQ(ReadProfileCharset("/c/utf8.ini", files), vcard::Charset::kUtf8);
+  for (const char* value : {"", "utf8", "windows-1252", "outlook2007"}) {
+    files.files["/c/bad.ini"] = std::string("[Profile]\nCharset=") + value + "\n";
+    EXPECT_EQ(ReadProfileCharset("/c/bad.ini", files), std::nullopt) << value;
+  }
+  EXPECT_EQ(ReadProfileCharset("/c/missing.ini", files), std::nullopt);
+  files.unreadable.insert("/c/locked.ini");
+  EXPECT_THROW(ReadProfileCharset("/c/locked.ini", files), Failure);
+}
+
+// Making a store the default keeps what else the user set in the profile.
+TEST_F(Profile, WritingTheDefaultStoreKeepsTheOtherKeys) {
+  struct Case {
+    std::string before;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"[Profile]\nCodepage=1251\nCharset=outlook\n",
+       "[Profile]\nDefaultStore=/data/b.pst\nCodepage=1251\nCharset=outlook\n"},
+      {"; "
+       "mine\r\n[Profile]\r\nDefaultStore=/"
+       "old.pst\r\nCodepage=932\r\n[Other]\r\nDefaultStore=x\r\n",
+       "; mine\n[Profile]\nDefaultStore=/data/b.pst\nCodepage=932\n[Other]\nDefaultStore=x\n"},
+      {"[Other]\nKey=1\n", "[Profile]\nDefaultStore=/data/b.pst\n[Other]\nKey=1\n"},
+      {"", "[Profile]\nDefaultStore=/data/b.pst\n"},
+  };
+  for (const auto& c : cases) {
+    files.files["/c/p.ini"] = c.before;
+    WriteDefaultStore("/c/p.ini", "/data/b.pst", files, writer);
+    EXPECT_EQ(files.files["/c/p.ini"], c.after) << c.before;
+    EXPECT_EQ(ReadDefaultStore("/c/p.ini", files), "/data/b.pst") << c.before;
+  }
+  files.unreadable.insert("/c/locked.ini");
+  EXPECT_THROW(WriteDefaultStore("/c/locked.ini", "/data/b.pst", files, writer), Failure);
+}
+
 TEST_F(Profile, WritingMakesTheFoldersAndWritesTheFileWhole) {
   WriteDefaultStore("/home/ann/.config/tarnvex/profile.ini", "/data/a.pst", files, writer);
   EXPECT_THAT(files.folders, ElementsAre("/home/ann/.config/tarnvex"));

@@ -135,6 +135,13 @@ void SetContactProperties(pstwriter::Message& m, const Contact& c) {
   text("PidLidInstantMessagingAddress", c.imAddress);
   text("PidTagBusinessHomePage", c.businessHomePage);
   text("PidTagPersonalHomePage", c.personalHomePage);
+  text("PidLidFreeBusyLocation", c.freeBusyUrl);
+  if (!c.certificates.empty()) {
+    std::vector<pstwriter::Bytes> certificates;
+    for (const auto& certificate : c.certificates)
+      certificates.emplace_back(certificate.begin(), certificate.end());
+    p.Set("PidTagUserX509Certificate", Value::MultiBinary(std::move(certificates)));
+  }
   // Outlook keeps local midnight in the "Local" property and that midnight in UTC in the other;
   // here the owner's zone is two hours east of UTC, so the UTC value falls on the day before.
   if (c.birthday) {

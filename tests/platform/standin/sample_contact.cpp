@@ -59,6 +59,11 @@ Contact FullContact() {
   c.imAddress = "asa@im.example.se";
   c.businessHomePage = "https://widgets.example/asa";
   c.personalHomePage = "http://asa.example.org/";
+  c.freeBusyUrl = "https://calendar.example/fb/asa.vfb";
+  c.certificates = {
+      std::string("\x30\x82\x01\x0A"
+                  "certificate of Åsa",
+                  22)};
   c.birthday = Date{1975, 2, 28};
   c.anniversary = Date{2001, 6, 16};
   c.notes = "First line, with comma; and semicolon\\backslash.\nSecond line: ünïcödé 漢字.\n" +
