@@ -330,6 +330,91 @@ Contact PeopleContact() {
   return c;
 }
 
+// Latin-1 as a stand-in for the platform's code pages: holds U+0000 to U+00FF, whatever the page.
+class Latin1Encoder : public CodePageEncoder {
+ public:
+  std::optional<std::string> Encode(std::string_view utf8, uint32_t) const override {
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+      const char32_t c = text::NextCodePoint(utf8, i);
+      if (c > 0xFF)
+        return std::nullopt;
+      out += static_cast<char>(c);
+    }
+    return out;
+  }
+};
+
+// In Outlook's charset a value beyond ASCII is written in the contact's code page, named as
+// Windows names it; a value the page cannot hold, or a page no name is known for, stays UTF-8.
+TEST(CardTest, OutlookCharsetWritesTheContactsCodePage) {
+  const Latin1Encoder latin1;
+  Contact c;
+  c.surname = "M\xC3\xBCller";             // Müller: in the page
+  c.company = "\xD0\x9E\xD0\x9E\xD0\x9E";  // ООО: not
+  c.notes =
+      "Stra\xC3\x9F"
+      "e 1\nK\xC3\xB6ln";
+  c.jobTitle = "Plain";
+  c.codePage = 1252;
+  const CardForm outlook{VCardVersion::k21, Charset::kOutlook, &latin1};
+  EXPECT_EQ(WriteVCard(c, outlook),
+            "BEGIN:VCARD\r\n"
+            "VERSION:2.1\r\n"
+            "N;CHARSET=Windows-1252:M\xFCller\r\n"
+            "FN;CHARSET=Windows-1252:M\xFCller\r\n"
+            "ORG;CHARSET=UTF-8:\xD0\x9E\xD0\x9E\xD0\x9E\r\n"
+            "TITLE:Plain\r\n"
+            "NOTE;CHARSET=Windows-1252;ENCODING=QUOTED-PRINTABLE:Stra=DFe 1=0D=0A=\r\n"
+            "K=F6ln\r\n"
+            "END:VCARD\r\n");
+  // Without an encoder, or for a code page with no name, the text stays UTF-8.
+  const std::string utf8 = WriteVCard(c, VCardVersion::k21);
+  EXPECT_EQ(WriteVCard(c, CardForm{VCardVersion::k21, Charset::kOutlook, nullptr}), utf8);
+  c.codePage = 4242;
+  EXPECT_EQ(WriteVCard(c, outlook), utf8);
+  // 3.0 and 4.0 are UTF-8 whatever the form asks.
+  c.codePage = 1252;
+  EXPECT_EQ(WriteVCard(c, CardForm{VCardVersion::k30, Charset::kOutlook, &latin1}),
+            WriteVCard(c, VCardVersion::k30));
+}
+
+TEST(CharsetNameTest, WindowsNamesForTheAnsiCodePages) {
+  const std::pair<uint32_t, std::string_view> cases[] = {
+      {1250, "Windows-1250"},
+      {1252, "Windows-1252"},
+      {1258, "Windows-1258"},
+      {874, "Windows-874"},
+      {932, "Shift_JIS"},
+      {936, "GB2312"},
+      {949, "ks_c_5601-1987"},
+      {950, "Big5"},
+      {20866, "KOI8-R"},
+      {28605, "ISO-8859-15"},
+      {65001, ""},
+      {50220, ""},
+      {0, ""},
+  };
+  for (const auto& [codePage, name] : cases)
+    EXPECT_EQ(CharsetName(codePage), name) << codePage;
+}
+
+// A one-line value is never quoted-printable, however long, whatever it holds.
+TEST(CardTest, OneLineValuesStandAsTheyAre) {
+  Contact c;
+  c.surname = std::string(300, 's');
+  c.jobTitle = " leading and trailing blanks ";
+  c.company = "a=b;c, d\te";
+  c.notes = std::string(500, 'n') + " \xC3\xA9";
+  const std::string card = WriteVCard(c, VCardVersion::k21);
+  EXPECT_EQ(card.find("QUOTED-PRINTABLE"), std::string::npos) << card;
+  EXPECT_NE(card.find("\r\nN:" + std::string(300, 's') + "\r\n"), std::string::npos);
+  EXPECT_NE(card.find("\r\nTITLE: leading and trailing blanks \r\n"), std::string::npos);
+  EXPECT_NE(card.find("\r\nORG:a=b\\;c, d\te\r\n"), std::string::npos);
+  EXPECT_NE(card.find("\r\nNOTE;CHARSET=UTF-8:" + std::string(500, 'n') + " \xC3\xA9\r\n"),
+            std::string::npos);
+}
+
 // The office goes into the work address in every version; 2.1 has no line for the initials and
 // the sensitivity, as Outlook's own cards have none.
 TEST(CardTest, People21) {

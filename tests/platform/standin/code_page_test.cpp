@@ -310,6 +310,51 @@ TEST_F(CodePageCliTest, TheCodePageOptionElseTheProfileServesStoresThatNameNone)
   EXPECT_EQ(Cards(), std::vector<std::string>{"Øåâ÷åíêî, Òàðàñ.vcf"});
 }
 
+// Cards in Outlook's charset take the code page the text was read in: --codepage's (or the
+// profile's Codepage) for a store that names none. --charset, else the profile's Charset key,
+// asks for them.
+TEST_F(CodePageCliTest, OutlooksCharsetWritesTheCodePageTheTextWasReadIn) {
+  Source s = kSources[3];  // Cyrillic text, naming no code page
+  s.locale = 0;
+  pst_ = WriteSource(s, tmp_);
+  const std::string card = out_ + "/Шевченко, Тарас.vcf";
+  struct Case {
+    std::vector<std::string> args;
+    std::string profile;
+    std::string n;  // the card's N line
+  };
+  const Case cases[] = {
+      {{"--codepage", "1251", "--charset", "outlook"},
+       "",
+       "N;CHARSET=Windows-1251:\xD8\xE5\xE2\xF7\xE5\xED\xEA\xEE;\xD2\xE0\xF0\xE0\xF1"},
+      {{"--codepage", "1251"},
+       "[Profile]\nCharset=outlook\n",
+       "N;CHARSET=Windows-1251:\xD8\xE5\xE2\xF7\xE5\xED\xEA\xEE;\xD2\xE0\xF0\xE0\xF1"},
+      {{},
+       "[Profile]\nCodepage=1251\nCharset=outlook\n",
+       "N;CHARSET=Windows-1251:\xD8\xE5\xE2\xF7\xE5\xED\xEA\xEE;\xD2\xE0\xF0\xE0\xF1"},
+      // The option wins over the profile; UTF-8 is the default.
+      {{"--codepage", "1251", "--charset", "utf-8"},
+       "[Profile]\nCharset=outlook\n",
+       "N;CHARSET=UTF-8:Шевченко;Тарас"},
+      {{"--codepage", "1251"}, "", "N;CHARSET=UTF-8:Шевченко;Тарас"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(out_);
+    std::filesystem::create_directory(out_);
+    std::filesystem::remove(tmp_ / "profile.ini");
+    if (!c.profile.empty())
+      std::ofstream(tmp_ / "profile.ini") << c.profile;
+    ASSERT_EQ(Run(c.args), 0) << err_;
+    std::ifstream in(card, std::ios::binary);
+    std::string line;
+    std::getline(in, line);  // BEGIN
+    std::getline(in, line);  // VERSION
+    std::getline(in, line);
+    EXPECT_EQ(line, c.n + "\r") << c.profile;
+  }
+}
+
 TEST_F(CodePageCliTest, TextThatDoesNotDecodeWarnsOncePerRun) {
   pstwriter::Store store = pstwriter::Store::WithStandardFolders();
   for (const char* name : {"Doe È", "Roe È"}) {
