@@ -68,6 +68,38 @@ bool IconvCodePages::Knows(uint32_t codePage) const {
   return ConverterFor(codePage, /*encoding=*/false) != nullptr;
 }
 
+namespace {
+
+// Runs the converter over the input until it is used up, appending what it gives to `out`. Gives 0,
+// or the errno of a byte it cannot convert (`in` then stands at that byte). `approximated` grows
+// by the characters converted to a look-alike.
+int ConvertInto(iconv_t cd, char*& in, size_t& inLeft, std::string& out, size_t& approximated) {
+  char buffer[1024];
+  while (inLeft > 0) {
+    char* to = buffer;
+    size_t toLeft = sizeof buffer;
+    const size_t rc = iconv(cd, &in, &inLeft, &to, &toLeft);
+    const int error = rc == static_cast<size_t>(-1) ? errno : 0;
+    out.append(buffer, to);
+    if (error != 0 && error != E2BIG)
+      return error;
+    if (error == 0)
+      approximated += rc;
+  }
+  return 0;
+}
+
+// A stateful encoding's return to the initial state, appended to `out`.
+void FlushInto(iconv_t cd, std::string& out) {
+  char buffer[64];
+  char* to = buffer;
+  size_t toLeft = sizeof buffer;
+  iconv(cd, nullptr, nullptr, &to, &toLeft);
+  out.append(buffer, to);
+}
+
+}  // namespace
+
 std::optional<std::string> IconvCodePages::Encode(std::string_view utf8, uint32_t codePage) const {
   std::lock_guard<std::mutex> lock(mutex_);
   Converter* c = ConverterFor(codePage, /*encoding=*/true);
@@ -77,21 +109,11 @@ std::optional<std::string> IconvCodePages::Encode(std::string_view utf8, uint32_
   std::string out;
   char* in = const_cast<char*>(utf8.data());
   size_t inLeft = utf8.size();
-  char buffer[1024];
-  while (inLeft > 0) {
-    char* to = buffer;
-    size_t toLeft = sizeof buffer;
-    const size_t rc = iconv(c->cd, &in, &inLeft, &to, &toLeft);
-    out.append(buffer, to);
-    // A character the code page lacks (EILSEQ), or text that is not UTF-8; glibc counts
-    // characters it converted by approximation in the result.
-    if (rc == static_cast<size_t>(-1) ? errno != E2BIG : rc != 0)
-      return std::nullopt;
-  }
-  char* to = buffer;
-  size_t toLeft = sizeof buffer;
-  iconv(c->cd, nullptr, nullptr, &to, &toLeft);
-  out.append(buffer, to);
+  size_t approximated = 0;
+  // A character the code page lacks (EILSEQ), text that is not UTF-8, or a look-alike.
+  if (ConvertInto(c->cd, in, inLeft, out, approximated) != 0 || approximated != 0)
+    return std::nullopt;
+  FlushInto(c->cd, out);
   return out;
 }
 
@@ -115,30 +137,18 @@ CodePages::Decoded IconvCodePages::Decode(std::string_view bytes, uint32_t codeP
   iconv(c->cd, nullptr, nullptr, nullptr, nullptr);  // initial shift state
   char* in = const_cast<char*>(bytes.data());
   size_t inLeft = bytes.size();
-  char buffer[1024];
-  while (inLeft > 0) {
-    char* to = buffer;
-    size_t toLeft = sizeof buffer;
-    const size_t rc = iconv(c->cd, &in, &inLeft, &to, &toLeft);
-    out.utf8.append(buffer, to);
-    if (rc != static_cast<size_t>(-1))
-      continue;
-    if (errno == E2BIG)
-      continue;
+  size_t approximated = 0;
+  while (const int error = ConvertInto(c->cd, in, inLeft, out.utf8, approximated)) {
     // EILSEQ: a byte that does not decode; EINVAL: a sequence cut short at the end.
     out.utf8 += kReplacement;
     out.replaced = true;
-    if (errno == EINVAL)
+    if (error == EINVAL)
       break;
     ++in;
     --inLeft;
     iconv(c->cd, nullptr, nullptr, nullptr, nullptr);
   }
-  // Flush a stateful encoding's return to the initial state.
-  char* to = buffer;
-  size_t toLeft = sizeof buffer;
-  iconv(c->cd, nullptr, nullptr, &to, &toLeft);
-  out.utf8.append(buffer, to);
+  FlushInto(c->cd, out.utf8);
   return out;
 }
 
