@@ -194,7 +194,8 @@ constexpr std::size_t kHeaderCrcStart = offsetof(Header, wMagicClient);
 constexpr std::size_t kHeaderCrcPartialLength = 471;
 constexpr std::size_t kHeaderCrcFullLength = 516;
 constexpr char kMagic[4] = {'!', 'B', 'D', 'N'};
-constexpr std::uint16_t kMagicClient = 0x4D53;  // "SM"
+constexpr std::uint16_t kMagicClient = 0x4D53;         // "SM": a personal folders file (PST)
+constexpr std::uint16_t kMagicClientOffline = 0x4F53;  // "SO": an offline folders file (OST)
 
 // PAGETRAILER (MS-PST 2.2.2.7.1, Unicode): the last 16 bytes of every page.
 struct PageTrailer {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The Outlook object model served over Outlook's own data files (PST/OST), read natively for
-// Unicode and ANSI PST files and with libpff for the others. SaveAs(path, 6) writes the vCard
-// itself.
+// Unicode and ANSI PST files and Outlook 2003-2010 OST files, and with libpff for the others.
+// SaveAs(path, 6) writes the vCard itself.
 
 #include <cstdint>
 #include <functional>

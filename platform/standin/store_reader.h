@@ -3,7 +3,8 @@
 // What the stand-in reads from an Outlook data file, whichever reader serves it: items (the
 // message store, folders, messages, attachments) with their properties. Two readers serve it:
 // the native one (platform/standin/native_reader.h, over the PST library in pst/) for Unicode and
-// ANSI PST files, and libpff (platform/standin/pff.h) for every other file. Every read failure is a
+// ANSI PST files and the OST files of Outlook 2003 to 2010, and libpff (platform/standin/pff.h)
+// for every other file. Every read failure is a
 // tarnvex::Failure naming the data file; "not present" is an empty pointer, never a failure.
 
 #include <atomic>
@@ -187,7 +188,7 @@ class File {
 // naming the file.
 void CheckSignature(const std::string& path);
 
-// Opens the file with the native reader when it is a Unicode or ANSI PST the reader takes, else
+// Opens the file with the native reader when it is of a format the reader takes, else
 // with libpff; 8-bit strings are decoded as `decoding` says (it is kept for the file's life). A
 // file of a format the native reader reads is never handed to libpff: when its header or indexes
 // are damaged, that is the failure. Throws Failure naming the file when it is missing, unreadable,

@@ -16,8 +16,10 @@ FileHeader ReadHeader(const ByteSource& source) {
   if (got < sizeof(HeaderAnsi))
     throw UnsupportedFormat(source.Name(), "its header cannot be read");
   const auto common = Load<HeaderAnsi>(raw);  // the fields both formats keep at the same places
+  // An offline folders file is laid out as a personal folders file of its format; only the
+  // client signature tells them apart.
   if (std::memcmp(&common.dwMagic, kMagic, sizeof kMagic) != 0 ||
-      common.wMagicClient != kMagicClient) {
+      (common.wMagicClient != kMagicClient && common.wMagicClient != kMagicClientOffline)) {
     throw UnsupportedFormat(source.Name(), "it does not start with the PST signature");
   }
   const Layout* layout = LayoutOfVersion(common.wVer);
@@ -30,6 +32,7 @@ FileHeader ReadHeader(const ByteSource& source) {
   FileHeader h;
   h.layout = layout;
   h.wVer = common.wVer;
+  h.offline = common.wMagicClient == kMagicClientOffline;
   std::uint32_t storedPartial = 0, storedFull = 0;
   if (layout->ansi()) {
     h.bCryptMethod = common.bCryptMethod;

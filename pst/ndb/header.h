@@ -12,6 +12,8 @@ namespace tarnvex::pst::ndb {
 struct FileHeader {
   const format::Layout* layout = &format::kUnicodeLayout;
   std::uint16_t wVer = 0;
+  // An offline folders file (OST, client signature "SO"), else a personal folders file (PST).
+  bool offline = false;
   std::uint8_t bCryptMethod = format::kCryptNone;
   std::uint64_t ibFileEof = 0;
   format::Bref brefNbt{};
@@ -20,11 +22,11 @@ struct FileHeader {
   std::uint64_t bidNextP = 0;
 };
 
-// The header, checked in this order: it can be read whole, it starts with the PST signature, it
-// is a Unicode or an ANSI file, its blocks are stored plain, permute- or cyclic-encoded (the
-// encodings this reader decodes), its check sums match (both of a Unicode file, the one of an ANSI
-// file). Throws UnsupportedFormat for the first four, CorruptionError (Defect::kChecksum) for the
-// last.
+// The header, checked in this order: it can be read whole, it starts with the signature of a PST
+// or OST file, it is a Unicode or an ANSI file, its blocks are stored plain, permute- or
+// cyclic-encoded (the encodings this reader decodes), its check sums match (both of a Unicode file,
+// the one of an ANSI file). Throws UnsupportedFormat for the first four, CorruptionError
+// (Defect::kChecksum) for the last.
 FileHeader ReadHeader(const ByteSource& source);
 
 }  // namespace tarnvex::pst::ndb

@@ -130,6 +130,14 @@ TEST(WindowsPstReader, AHighEncryptionStoreGivesTheCardsOfThePlainOne) {
   ExpectGoldenCards(out.path(), "full", "3.0");
 }
 
+TEST(WindowsPstReader, AnOfflineFileGivesTheCardsOfThePst) {
+  Sandbox out;
+  const Ran ran = RunProgram(L"--no-outlook --pst \"" + Wide(kStores + "\\full.ost") +
+                             L"\" --out \"" + Wide(out.path()) + L"\" --quiet");
+  ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
+  ExpectGoldenCards(out.path(), "full", "2.1");
+}
+
 TEST(WindowsPstReader, ADamagedStoreOrNoStoreIsRefusedInWords) {
   Sandbox folder;
   const std::string whole = ReadBytes(kStores + "\\full.pst").value_or("");

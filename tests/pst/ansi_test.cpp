@@ -176,6 +176,15 @@ TEST(AnsiStoreTest, PermuteAndCyclicEncodedStoresReadAsThePlainOne) {
   EXPECT_EQ(Dump(cyclic), Dump(plain));
 }
 
+// The ANSI offline folders file of Outlook 97 to 2002 is laid out as the ANSI PST.
+TEST(AnsiStoreTest, AnAnsiOstReadsAsThePst) {
+  const std::string plain = Written(AnsiStore());
+  std::string ost = plain;
+  ost[offsetof(HeaderAnsi, wMagicClient) + 1] = 'O';
+  pstwriter::ResealHeader(ost);
+  EXPECT_EQ(Dump(ost), Dump(plain));
+}
+
 struct AnsiDamage {
   const char* name;
   std::function<void(std::string&, const HeaderAnsi&)> damage;

@@ -245,6 +245,24 @@ TEST(EncodedStoreTest, EncodedStoresReadAsThePlainOne) {
   }
 }
 
+// An offline folders file of Outlook 2003 to 2010 is a Unicode file with another client
+// signature; it reads as the PST written from the same store, plain or encoded.
+TEST(OfflineStoreTest, AnOstReadsAsThePstOfTheSameStore) {
+  pstwriter::GeneratorOptions options;
+  options.contacts = 120;
+  options.seed = 9;
+  options.folders = 2;
+  pstwriter::Store store = pstwriter::GenerateStore(options);
+  const auto expected = Dump(*Store::Open(Source(Written(store))));
+  store.format = pstwriter::StoreFormat::kOst;
+  std::string ost = Written(store);
+  EXPECT_EQ(ost.substr(8, 2), "SO");
+  EXPECT_TRUE(ndb::ReadHeader(*Source(ost)).offline);
+  EXPECT_EQ(Dump(*Store::Open(Source(ost))), expected);
+  pstwriter::EncodeBlocks(ost, kCryptPermute);
+  EXPECT_EQ(Dump(*Store::Open(Source(ost))), expected);
+}
+
 TEST(EncodedStoreTest, AnEncryptionOfNoKnownKindIsNotOneThisReaderReads) {
   std::string encoded = Written(SmallStore());
   pstwriter::EncodeBlocks(encoded, kCryptCyclic);

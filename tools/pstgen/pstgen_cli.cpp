@@ -23,8 +23,9 @@ const char kUsage[] =
     "  tarnvex-pstgen --generate N [--seed S] [--folders F] [--store NAME] [--no-photos]\n"
     "                 [--no-long-notes] [--format F] --out PST [damage]\n"
     "  tarnvex-pstgen --from PST --out PST damage\n"
-    "  --format unicode|ansi      the file format (default: the JSON's \"format\", else\n"
-    "                             unicode); an ANSI store keeps 8-bit strings\n"
+    "  --format unicode|ansi|ost  the file format (default: the JSON's \"format\", else\n"
+    "                             unicode); an ANSI store keeps 8-bit strings, an OST is\n"
+    "                             an offline folders file of Outlook 2003 to 2010\n"
     "Damage (applied to the written file, or to the --from file):\n"
     "  --truncate OFFSET          keep only the first OFFSET bytes\n"
     "  --flip-bytes COUNT         change COUNT bytes at positions drawn from --seed\n"
@@ -90,11 +91,10 @@ std::uint8_t Encoding(const std::string& text) {
 }
 
 StoreFormat FormatOf(const std::string& text) {
-  if (text == "unicode")
-    return StoreFormat::kUnicode;
-  if (text == "ansi")
-    return StoreFormat::kAnsi;
-  throw std::invalid_argument("--format takes \"unicode\" or \"ansi\", not \"" + text + "\".");
+  if (const auto format = StoreFormatNamed(text))
+    return *format;
+  throw std::invalid_argument(std::string("--format takes ") + kStoreFormatNames + ", not \"" +
+                              text + "\".");
 }
 
 std::string HexId(std::uint32_t id) {

@@ -45,13 +45,12 @@ class Reader {
     if (doc.contains("recordKey")) {
       store.recordKey = ParseGuid(String(doc["recordKey"], "\"recordKey\""), "\"recordKey\"");
     }
-    // "format": "unicode" (the default) or "ansi".
+    // "format": "unicode" (the default), "ansi" or "ost".
     if (doc.contains("format")) {
-      const std::string format = String(doc["format"], "\"format\"");
-      if (format == "ansi")
-        store.format = StoreFormat::kAnsi;
-      else if (format != "unicode")
-        Fail("\"format\"", "expected \"unicode\" or \"ansi\".");
+      const auto format = StoreFormatNamed(String(doc["format"], "\"format\""));
+      if (!format)
+        Fail("\"format\"", std::string("expected ") + kStoreFormatNames + ".");
+      store.format = *format;
     }
     // 8-bit strings: every item's strings in this code page, unless the item names its own. An
     // ANSI store writes its own names in it too.

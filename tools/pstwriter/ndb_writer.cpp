@@ -21,8 +21,8 @@ constexpr std::size_t kFlushSize = 4 << 20;
 
 }  // namespace
 
-NdbWriter::NdbWriter(std::string path, const Layout& layout)
-    : path_(std::move(path)), layout_(layout) {
+NdbWriter::NdbWriter(std::string path, const Layout& layout, std::uint16_t magicClient)
+    : path_(std::move(path)), layout_(layout), magicClient_(magicClient) {
   file_ = std::fopen(path_.c_str(), "wb");
   if (!file_) {
     throw Failure("Cannot create \"" + path_ + "\": " + std::strerror(errno) + ".");
@@ -365,7 +365,7 @@ void NdbWriter::WriteHeader(const std::array<std::uint32_t, 32>& nextNidIndex, s
   // The fields both formats keep, set on either struct.
   auto common = [&](auto& h, std::uint16_t version) {
     std::memcpy(&h.dwMagic, "!BDN", 4);
-    h.wMagicClient = kMagicClient;
+    h.wMagicClient = magicClient_;
     h.wVer = version;
     h.wVerClient = 19;
     h.bPlatformCreate = 0x01;

@@ -24,9 +24,11 @@ struct SubnodeEntry {
 
 class NdbWriter {
  public:
-  // Opens path for writing (truncating it), for a file of the layout's format. Throws Failure.
+  // Opens path for writing (truncating it), for a file of the layout's format with the client
+  // signature given (a PST's "SM" or an OST's "SO"). Throws Failure.
   explicit NdbWriter(std::string path,
-                     const pst::format::Layout& layout = pst::format::kUnicodeLayout);
+                     const pst::format::Layout& layout = pst::format::kUnicodeLayout,
+                     std::uint16_t magicClient = pst::format::kMagicClient);
   ~NdbWriter();
   NdbWriter(const NdbWriter&) = delete;
   NdbWriter& operator=(const NdbWriter&) = delete;
@@ -90,6 +92,7 @@ class NdbWriter {
 
   std::string path_;
   const pst::format::Layout& layout_;
+  std::uint16_t magicClient_;
   std::FILE* file_ = nullptr;
   std::vector<std::uint8_t> buffer_;
   std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]

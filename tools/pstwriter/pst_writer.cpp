@@ -199,7 +199,8 @@ class StoreWriter {
  public:
   StoreWriter(const Store& store, const std::string& path)
       : store_(store),
-        ndb_(path, store.format == StoreFormat::kAnsi ? kAnsiLayout : kUnicodeLayout),
+        ndb_(path, store.format == StoreFormat::kAnsi ? kAnsiLayout : kUnicodeLayout,
+             store.format == StoreFormat::kOst ? kMagicClientOffline : kMagicClient),
         codePage_(store.format == StoreFormat::kAnsi ? store.codePage : 0) {
     next_.fill(0x400);
     next_[kNidTypeNormalMessage] = 0x10000;

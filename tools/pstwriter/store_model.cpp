@@ -9,6 +9,16 @@
 
 namespace tarnvex::pstwriter {
 
+std::optional<StoreFormat> StoreFormatNamed(std::string_view name) {
+  if (name == "unicode")
+    return StoreFormat::kUnicode;
+  if (name == "ansi")
+    return StoreFormat::kAnsi;
+  if (name == "ost")
+    return StoreFormat::kOst;
+  return std::nullopt;
+}
+
 namespace {
 
 int HexDigit(char c) {

@@ -224,9 +224,16 @@ struct Folder {
   const Folder* FindRole(FolderRole role) const;
 };
 
-// The file format the store is written in: Unicode (file format version 23) or ANSI (version
-// 15: 32-bit block identifiers and offsets, strings as 8-bit strings in a code page).
-enum class StoreFormat { kUnicode, kAnsi };
+// The file format the store is written in: Unicode (file format version 23), ANSI (version 15:
+// 32-bit block identifiers and offsets, strings as 8-bit strings in a code page), or an offline
+// folders file as Outlook 2003 to 2010 keep for an Exchange or IMAP account (OST: Unicode, with
+// the client signature "SO").
+enum class StoreFormat { kUnicode, kAnsi, kOst };
+
+// The format a name gives ("unicode", "ansi", "ost"); empty for any other name.
+std::optional<StoreFormat> StoreFormatNamed(std::string_view name);
+// The names StoreFormatNamed takes, for messages.
+inline constexpr const char* kStoreFormatNames = "\"unicode\", \"ansi\" or \"ost\"";
 
 struct Store {
   StoreFormat format = StoreFormat::kUnicode;

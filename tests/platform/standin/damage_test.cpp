@@ -14,6 +14,7 @@
 #include "cli/cli.h"
 
 #include "platform/failure.h"
+#include "platform/standin/pff.h"
 #include "platform/standin/pst_outlook.h"
 #include "pst/format.h"
 #include "tests/platform/standin/pst_fixtures.h"
@@ -143,8 +144,8 @@ std::function<std::string(const std::string&)> Structural(
   };
 }
 
-// The file as an offline folder file ("SO" for "SM"), its header sealed again: the own reader
-// leaves those to libpff, whose failures are checked the same way.
+// The file as an offline folders file ("SO" for "SM"), its header sealed again: the own reader
+// reads it as it reads the PST.
 void MarkOffline(std::string& b) {
   b[offsetof(pst::format::Header, wMagicClient)] = 'S';
   b[offsetof(pst::format::Header, wMagicClient) + 1] = 'O';
@@ -215,7 +216,7 @@ const Damage kDamages[] = {
        pstwriter::OrphanMessage(b, 7);
        MarkOffline(b);
      }),
-     false, "belongs to no folder"},
+     false, "belongs to 0x7FFFFFE2 in the node index"},
     {"BlockPastTheEnd", Structural([](std::string& b) { pstwriter::MisplaceBlock(b, 500); }),
      false},
     {"BlockPastTheEnd2", Structural([](std::string& b) { pstwriter::MisplaceBlock(b, 77); }),
@@ -305,6 +306,20 @@ TEST(DamageTest, TheUndamagedSourceExportsEveryContact) {
   EXPECT_TRUE(r.opened);
   EXPECT_TRUE(r.failures.empty()) << r.failures.front();
   EXPECT_EQ(r.cards, 60);
+}
+
+// libpff, for files the own reader does not read, lists a message whose folder is missing apart
+// from the folders; the stand-in counts it among the top folder's items.
+TEST(DamageTest, LibpffNamesAMessageWhoseFolderIsMissing) {
+  Sandbox tmp;
+  std::string bytes = ReadFile(SourcePst());
+  pstwriter::OrphanMessage(bytes, 7);
+  const std::string path = tmp / "orphan.pst";
+  std::ofstream(path, std::ios::binary) << bytes;
+  const std::vector<std::string> outside = pff::File::Open(path)->MessagesOutsideFolders();
+  ASSERT_EQ(outside.size(), 1u);
+  EXPECT_NE(outside[0].find("belongs to no folder"), std::string::npos) << outside[0];
+  EXPECT_NE(outside[0].find(path), std::string::npos) << outside[0];
 }
 
 TEST(DamageTest, FolderAndMissingFileAreRefused) {

@@ -332,6 +332,22 @@ TEST(NativeReaderTest, CyclicEncodedStoreIsReadAsThePlainOneByBothReaders) {
   EXPECT_EQ(byLibpff.size(), expected.size());
 }
 
+// An offline folders file (Outlook 2003 to 2010) goes to the own reader, which reads it as libpff
+// does and as it reads the PST of the same store.
+TEST(NativeReaderTest, OfflineFileIsReadNativelyAsLibpffReadsIt) {
+  Sandbox tmp;
+  pstwriter::Store store = Generated(300, 9, 2);
+  const auto expected = Dump(*native::OpenNativeOrFail(testing::WriteStore(store, tmp / "a.pst")));
+  store.format = pstwriter::StoreFormat::kOst;
+  const std::string path = testing::WriteStore(store, tmp / "a.ost");
+  EXPECT_STREQ(store::OpenFile(path)->ReaderName(), "native");
+  EXPECT_EQ(Dump(*native::OpenNativeOrFail(path)), expected);
+  const auto byLibpff = Dump(*pff::File::Open(path));
+  for (size_t i = 0; i < std::min(byLibpff.size(), expected.size()); ++i)
+    ASSERT_EQ(byLibpff[i], expected[i]) << "line " << i;
+  EXPECT_EQ(byLibpff.size(), expected.size());
+}
+
 struct Utf16Case {
   std::vector<uint16_t> units;
   bool oddByte;  // a stray last byte, as a damaged value may have
