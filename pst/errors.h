@@ -81,7 +81,7 @@ class UnsupportedFormat : public Error {
  public:
   UnsupportedFormat(std::string source, std::string reason);
   const std::string& source() const { return source_; }
-  // Why, as a clause: "it is not a Unicode PST file nor an ANSI one (format 36)".
+  // Why, as a clause: "it is in a file format this reader does not know (format 37)".
   const std::string& reason() const { return reason_; }
 
  private:

@@ -19,12 +19,14 @@ void Store(std::uint8_t* at, const T& value) {
 
 PageTrailer Layout::LoadPageTrailer(const std::uint8_t* at) const {
   if (!ansi())
-    return Load<PageTrailer>(at);
+    return Load<PageTrailer>(at);  // the 4 KiB form's trailer starts with the same fields
   const auto t = Load<PageTrailerAnsi>(at);
   return {t.ptype, t.ptypeRepeat, t.wSig, t.dwCRC, t.bid};
 }
 
 void Layout::StorePageTrailer(std::uint8_t* at, const PageTrailer& t) const {
+  if (pages4k())
+    return Store(at, PageTrailer4k{t, 0});
   if (!ansi())
     return Store(at, t);
   Store(at, PageTrailerAnsi{t.ptype, t.ptypeRepeat, t.wSig, static_cast<std::uint32_t>(t.bid),
@@ -38,18 +40,42 @@ BlockTrailer Layout::LoadBlockTrailer(const std::uint8_t* at) const {
   return {t.cb, t.wSig, t.dwCRC, t.bid};
 }
 
-void Layout::StoreBlockTrailer(std::uint8_t* at, const BlockTrailer& t) const {
+void Layout::StoreBlockTrailer(std::uint8_t* at, const BlockTrailer& t,
+                               std::uint16_t cbInflated) const {
+  if (pages4k()) {
+    return Store(at,
+                 BlockTrailer4k{t, kBlockTrailer4kUnknown, cbInflated != 0 ? cbInflated : t.cb, 0});
+  }
   if (!ansi())
     return Store(at, t);
   Store(at, BlockTrailerAnsi{t.cb, t.wSig, static_cast<std::uint32_t>(t.bid), t.dwCRC});
 }
 
-BtPageTailAnsi Layout::LoadBtPageTail(const std::uint8_t* page) const {
-  return Load<BtPageTailAnsi>(page + btEntryBytes);
+std::uint16_t Layout::LoadInflatedSize(const std::uint8_t* at) const {
+  const BlockTrailer t = LoadBlockTrailer(at);
+  if (!pages4k())
+    return t.cb;
+  const std::uint16_t inflated = Load<BlockTrailer4k>(at).cbInflated;
+  return inflated != 0 ? inflated : t.cb;
 }
 
-void Layout::StoreBtPageTail(std::uint8_t* page, const BtPageTailAnsi& tail) const {
-  Store(page + btEntryBytes, tail);
+BtPageCounts Layout::LoadBtPageTail(const std::uint8_t* page) const {
+  if (pages4k()) {
+    const auto t = Load<BtPageTail4k>(page + btEntryBytes);
+    return {t.cEnt, t.cEntMax, t.cbEnt, t.cLevel};
+  }
+  const auto t = Load<BtPageTailAnsi>(page + btEntryBytes);
+  return {t.cEnt, t.cEntMax, t.cbEnt, t.cLevel};
+}
+
+void Layout::StoreBtPageTail(std::uint8_t* page, const BtPageCounts& tail) const {
+  if (pages4k()) {
+    BtPageTail4k t{tail.cEnt, tail.cEntMax, tail.cbEnt, tail.cLevel, {}};
+    return Store(page + btEntryBytes, t);
+  }
+  Store(page + btEntryBytes,
+        BtPageTailAnsi{static_cast<std::uint8_t>(tail.cEnt),
+                       static_cast<std::uint8_t>(tail.cEntMax), tail.cbEnt, tail.cLevel});
 }
 
 BtEntry Layout::LoadBtEntry(const std::uint8_t* at) const {

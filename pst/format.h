@@ -100,8 +100,11 @@ constexpr int kAMapsPerPMap = 8;
 constexpr int kFirstFMapAMap = 128;  // the header's rgbFM covers the first 128 AMaps
 constexpr int kAMapsPerFMap = 496;
 
-// HEADER.wVer (MS-PST 2.2.2.6): 23 for a Unicode file, 14 or 15 for an ANSI file.
+// HEADER.wVer (MS-PST 2.2.2.6): 23 for a Unicode file, 14 or 15 for an ANSI file; 36 for the
+// Unicode form with 4 KiB pages of Outlook 2013 and later (not in MS-PST; libpff's format notes,
+// "Personal Folder File (PFF) format", name it).
 constexpr std::uint16_t kVersionUnicode = 23;
+constexpr std::uint16_t kVersionUnicode4k = 36;
 constexpr std::uint16_t kVersionAnsi = 14;
 constexpr std::uint16_t kVersionAnsiCurrent = 15;
 
@@ -280,6 +283,47 @@ static_assert(offsetof(BlockTrailer, dwCRC) == 4 && offsetof(BlockTrailer, bid) 
 constexpr std::uint64_t BlockSpan(std::uint64_t cb) {
   return (cb + sizeof(BlockTrailer) + kBlockAlign - 1) / kBlockAlign * kBlockAlign;
 }
+
+// --- The Unicode form with 4 KiB pages (wVer 36), after libpff's format notes ---
+// Its header is the Unicode HEADER. Pages are 4096 bytes, blocks 512-byte aligned; data blocks
+// may be compressed (zlib, RFC 1950), the trailer keeping their inflated size. Entries of the
+// B-tree pages, XBLOCKs and subnode blocks are as in a Unicode file.
+constexpr std::uint64_t kPageSize4k = 4096;
+constexpr std::uint64_t kBlockAlign4k = 512;
+// The largest block the notes allow for (trailer included), a size they call likely only; its
+// trailer's 16-bit sizes hold no more than 65535.
+constexpr std::uint64_t kMaxBlockSize4k = 65536;
+
+// The page trailer: the Unicode PAGETRAILER, then 8 bytes the notes know nothing of.
+struct PageTrailer4k {
+  PageTrailer trailer;  // dwCRC covers the page's first 4072 bytes
+  std::uint64_t qwUnknown;
+};
+static_assert(sizeof(PageTrailer4k) == 24);
+
+// A B-tree page: 4056 bytes of entries, this tail, the trailer; the counts are 16 bits wide.
+struct BtPageTail4k {
+  std::uint16_t cEnt;
+  std::uint16_t cEntMax;
+  std::uint8_t cbEnt;
+  std::uint8_t cLevel;
+  std::uint8_t rgbPadding[10];
+};
+static_assert(sizeof(BtPageTail4k) == 16);
+constexpr std::size_t kBtPageEntryBytes4k = 4056;
+static_assert(kBtPageEntryBytes4k + sizeof(BtPageTail4k) + sizeof(PageTrailer4k) == kPageSize4k);
+
+// The block trailer: the Unicode BLOCKTRAILER (cb is the size as stored, compressed or not), a
+// word the notes saw as 2 and know nothing more of, the inflated size, and 4 empty bytes.
+struct BlockTrailer4k {
+  BlockTrailer trailer;
+  std::uint16_t wUnknown;
+  std::uint16_t cbInflated;
+  std::uint32_t dwPadding;
+};
+static_assert(sizeof(BlockTrailer4k) == 24);
+static_assert(offsetof(BlockTrailer4k, cbInflated) == 18);
+constexpr std::uint16_t kBlockTrailer4kUnknown = 2;
 
 // XBLOCK / XXBLOCK head (MS-PST 2.2.2.8.3.2.1 and .2), followed by cEnt BIDs.
 struct XBlockHead {
@@ -601,8 +645,16 @@ constexpr std::size_t kMapPaddingAnsi = 4;
 using mapi::kPsMapi;
 using mapi::kPsPublicStrings;
 
-// The two formats of a PST file.
-enum class FileFormat : std::uint8_t { kUnicode, kAnsi };
+// The formats of a PST or OST file.
+enum class FileFormat : std::uint8_t { kUnicode, kAnsi, kUnicode4k };
+
+// A B-tree page's counts, widened: the 4 KiB form keeps cEnt and cEntMax in 16 bits.
+struct BtPageCounts {
+  std::uint16_t cEnt;
+  std::uint16_t cEntMax;
+  std::uint8_t cbEnt;
+  std::uint8_t cLevel;
+};
 
 // The widths of a file's format, and the structures that differ between the formats read into
 // (and written from) the Unicode structs, whose fields are wide enough for both. The reader and
@@ -622,15 +674,36 @@ struct Layout {
   std::size_t rowIndexDataSize;  // TCROWID.dwRowIndex: 4 or 2
   std::size_t mapPadding;        // ahead of an AMap's, PMap's or FMap's bytes: 0 or 4
   std::uint64_t maxOffset;       // the largest file offset the format can keep
+  // The 4 KiB form's differences; the defaults are the 512-byte forms'.
+  std::uint64_t pageSize = kPageSize;
+  std::uint64_t blockAlign = kBlockAlign;
+  std::uint64_t maxReadBlockSize = kMaxBlockSize;  // the largest block a reader takes
+  unsigned hidIndexBits = 11;  // HID: the allocation's index above the 5 type bits, the block above
+  bool compressedBlocks = false;
 
   bool ansi() const { return format == FileFormat::kAnsi; }
-  // The bytes of a page its check sum covers: 496 or 500.
-  std::size_t pageDataSize() const { return kPageSize - pageTrailerSize; }
-  // The data a block can hold: 8176 or 8180.
-  std::size_t maxBlockData() const { return kMaxBlockSize - blockTrailerSize; }
+  bool pages4k() const { return format == FileFormat::kUnicode4k; }
+  // The bytes of a page its check sum covers: 496, 500 or 4072.
+  std::size_t pageDataSize() const { return pageSize - pageTrailerSize; }
+  // The data a block the writer writes holds: 8176, or 8180 in an ANSI file. In the 4 KiB form it
+  // keeps the Unicode file's 8176 (then 8200 bytes with the trailer, in 512-byte steps): what
+  // Outlook writes there is not known.
+  std::size_t maxBlockData() const {
+    return pages4k() ? kMaxBlockData : kMaxBlockSize - blockTrailerSize;
+  }
+  // The data a block a reader takes may hold.
+  std::size_t maxReadBlockData() const { return maxReadBlockSize - blockTrailerSize; }
   // The bytes a block of cb data bytes takes in the file, trailer included.
   std::uint64_t BlockSpan(std::uint64_t cb) const {
-    return (cb + blockTrailerSize + kBlockAlign - 1) / kBlockAlign * kBlockAlign;
+    return (cb + blockTrailerSize + blockAlign - 1) / blockAlign * blockAlign;
+  }
+  // A heap reference (HID, MS-PST 2.3.1.1) of the allocation `index` in the heap's block `block`.
+  std::uint32_t MakeHid(std::size_t block, std::size_t index) const {
+    return static_cast<std::uint32_t>((index << 5) | (block << (5 + hidIndexBits)));
+  }
+  std::size_t HidBlock(std::uint32_t hid) const { return hid >> (5 + hidIndexBits); }
+  std::size_t HidIndex(std::uint32_t hid) const {
+    return (hid >> 5) & ((std::uint32_t{1} << hidIndexBits) - 1);
   }
   std::size_t xBlockMaxEntries() const { return (maxBlockData() - sizeof(XBlockHead)) / idSize; }
   std::size_t slBlockMaxEntries() const { return (maxBlockData() - sBlockHeadSize) / slEntrySize; }
@@ -640,10 +713,15 @@ struct Layout {
   PageTrailer LoadPageTrailer(const std::uint8_t* at) const;
   void StorePageTrailer(std::uint8_t* at, const PageTrailer& t) const;
   BlockTrailer LoadBlockTrailer(const std::uint8_t* at) const;
-  void StoreBlockTrailer(std::uint8_t* at, const BlockTrailer& t) const;
-  // BTPAGE's cEnt, cEntMax, cbEnt and cLevel (at btEntryBytes), the same four bytes in both.
-  BtPageTailAnsi LoadBtPageTail(const std::uint8_t* page) const;
-  void StoreBtPageTail(std::uint8_t* page, const BtPageTailAnsi& tail) const;
+  // `cbInflated`: the 4 KiB form's inflated size of a compressed block (else the block's size).
+  void StoreBlockTrailer(std::uint8_t* at, const BlockTrailer& t,
+                         std::uint16_t cbInflated = 0) const;
+  // The size of the block's data once inflated: the trailer's cbInflated in the 4 KiB form when
+  // set, else cb.
+  std::uint16_t LoadInflatedSize(const std::uint8_t* at) const;
+  // BTPAGE's cEnt, cEntMax, cbEnt and cLevel (at btEntryBytes).
+  BtPageCounts LoadBtPageTail(const std::uint8_t* page) const;
+  void StoreBtPageTail(std::uint8_t* page, const BtPageCounts& tail) const;
   BtEntry LoadBtEntry(const std::uint8_t* at) const;
   void StoreBtEntry(std::uint8_t* at, const BtEntry& e) const;
   BbtEntry LoadBbtEntry(const std::uint8_t* at) const;
@@ -685,6 +763,27 @@ inline constexpr Layout kAnsiLayout{FileFormat::kAnsi,       4,
                                     sizeof(SBlockHeadAnsi),  sizeof(SlEntryAnsi),
                                     sizeof(SiEntryAnsi),     2,
                                     kMapPaddingAnsi,         0xFFFFFFFFu};
+// The 4 KiB form: Unicode entries, its own pages and block trailers, and HIDs with 14 bits of
+// allocation index and 13 of block (libpff's notes).
+inline constexpr Layout kUnicode4kLayout{FileFormat::kUnicode4k,
+                                         8,
+                                         sizeof(PageTrailer4k),
+                                         kBtPageEntryBytes4k,
+                                         sizeof(BtEntry),
+                                         sizeof(BbtEntry),
+                                         sizeof(NbtEntry),
+                                         sizeof(BlockTrailer4k),
+                                         sizeof(SBlockHead),
+                                         sizeof(SlEntry),
+                                         sizeof(SiEntry),
+                                         4,
+                                         0,
+                                         ~std::uint64_t{0},
+                                         kPageSize4k,
+                                         kBlockAlign4k,
+                                         kMaxBlockSize4k,
+                                         14,
+                                         true};
 static_assert(kUnicodeLayout.btEntryBytes + sizeof(BtPageTail) + sizeof(PageTrailer) == kPageSize);
 static_assert(kAnsiLayout.btEntryBytes + sizeof(BtPageTailAnsi) + sizeof(PageTrailerAnsi) ==
               kPageSize);
@@ -693,6 +792,8 @@ static_assert(kAnsiLayout.btEntryBytes + sizeof(BtPageTailAnsi) + sizeof(PageTra
 constexpr const Layout* LayoutOfVersion(std::uint16_t wVer) {
   if (wVer == kVersionUnicode)
     return &kUnicodeLayout;
+  if (wVer == kVersionUnicode4k)
+    return &kUnicode4kLayout;
   if (wVer == kVersionAnsi || wVer == kVersionAnsiCurrent)
     return &kAnsiLayout;
   return nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 
-// The Outlook object model served over Outlook's own data files (PST/OST), read natively for
-// Unicode and ANSI PST files and Outlook 2003-2010 OST files, and with libpff for the others.
+// The Outlook object model served over Outlook's own data files (PST/OST), read natively in every
+// format known, and with libpff for any other.
 // SaveAs(path, 6) writes the vCard itself.
 
 #include <cstdint>

@@ -2,9 +2,9 @@
 
 // What the stand-in reads from an Outlook data file, whichever reader serves it: items (the
 // message store, folders, messages, attachments) with their properties. Two readers serve it:
-// the native one (platform/standin/native_reader.h, over the PST library in pst/) for Unicode and
-// ANSI PST files and the OST files of Outlook 2003 to 2010, and libpff (platform/standin/pff.h)
-// for every other file. Every read failure is a
+// the native one (platform/standin/native_reader.h, over the PST library in pst/) for every PST
+// and OST format known (Unicode, ANSI, and Outlook 2013's 4 KiB pages), and libpff
+// (platform/standin/pff.h) for any other file, where the build has it. Every read failure is a
 // tarnvex::Failure naming the data file; "not present" is an empty pointer, never a failure.
 
 #include <atomic>

@@ -29,7 +29,7 @@ void Heap::Fail(Defect defect, const std::string& description, std::string expec
 std::span<const std::uint8_t> Heap::Allocation(Hid hid) const {
   if (hid == 0)
     return {};
-  const std::size_t block = hid >> 16, index = (hid >> 5) & 0x7FF;
+  const std::size_t block = db_->layout().HidBlock(hid), index = db_->layout().HidIndex(hid);
   auto reference = [&] { return "heap reference " + Hex(hid) + " of node " + Hex(node_); };
   if ((hid & kNidTypeMask) != kNidTypeHid || index == 0)
     Fail(Defect::kBadHeapReference, "the " + reference() + " is no heap reference");

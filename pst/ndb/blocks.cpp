@@ -1,5 +1,7 @@
 // Blocks (MS-PST 2.2.2.8): one block checked and decoded, data trees and subnode trees.
 
+#include <zlib.h>
+
 #include <algorithm>
 
 #include "pst/crypt.h"
@@ -26,9 +28,10 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
   const Location where = Location::OfBlock(bid, it->ib);
   const Layout& f = layout();
   const std::size_t cb = it->cb;
-  if (cb > f.maxBlockData()) {
+  if (cb > f.maxReadBlockData()) {
     Fail(Defect::kBadStructure, block() + " is larger than any block", where,
-         "at most " + std::to_string(f.maxBlockData()) + " bytes", std::to_string(cb) + " bytes");
+         "at most " + std::to_string(f.maxReadBlockData()) + " bytes",
+         std::to_string(cb) + " bytes");
   }
   const std::uint64_t span = f.BlockSpan(cb);
   if (it->ib > source_->Size() || span > source_->Size() - it->ib) {
@@ -40,6 +43,7 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
   ReadExactly(*source_, it->ib, data.data(), span, block, where);
   auto* bytes = reinterpret_cast<std::uint8_t*>(data.data());
   const auto trailer = f.LoadBlockTrailer(bytes + span - f.blockTrailerSize);
+  const std::size_t inflated = f.LoadInflatedSize(bytes + span - f.blockTrailerSize);
   if (trailer.cb != cb) {
     Fail(Defect::kMismatch, "the trailer of " + block() + " does not match the block index", where,
          std::to_string(cb) + " bytes", std::to_string(trailer.cb) + " bytes");
@@ -51,11 +55,20 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
   const std::uint32_t stored = text::Crc32(bytes, cb);
   bool sound = stored == trailer.dwCRC;
   data.resize(cb);
+  if (inflated != cb) {
+    // A compressed block of the 4 KiB form: its sum is over the bytes as stored, which are
+    // inflated, then decoded (libpff's order).
+    if (!sound)
+      Fail(Defect::kChecksum, block() + " fails its check sum", where, Hex(trailer.dwCRC),
+           Hex(stored));
+    data = Inflate(data, inflated, block(), where);
+    bytes = reinterpret_cast<std::uint8_t*>(data.data());
+  }
   if (header_.bCryptMethod != kCryptNone && !IsInternal(key)) {
     if (header_.bCryptMethod == kCryptPermute)
-      DecodePermute(bytes, cb);
+      DecodePermute(bytes, data.size());
     else
-      CryptCyclic(bytes, cb, static_cast<std::uint32_t>(key));
+      CryptCyclic(bytes, data.size(), static_cast<std::uint32_t>(key));
     // The check sum is taken over the bytes as stored; a sum over the decoded bytes is accepted
     // as well, so that a writer that sums before encoding is not read as damage.
     if (!sound)
@@ -65,6 +78,22 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
     Fail(Defect::kChecksum, block() + " fails its check sum", where, Hex(trailer.dwCRC),
          Hex(stored));
   return data;
+}
+
+std::string NodeDatabase::Inflate(const std::string& deflated, std::size_t size,
+                                  const std::string& what, const Location& where) const {
+  std::string out(size, '\0');
+  uLongf length = size;
+  const int rc = uncompress(reinterpret_cast<Bytef*>(out.data()), &length,
+                            reinterpret_cast<const Bytef*>(deflated.data()), deflated.size());
+  // Z_BUF_ERROR: more data than the trailer gives, or compressed data cut short.
+  if (rc != Z_OK && rc != Z_BUF_ERROR)
+    Fail(Defect::kBadStructure, what + " does not inflate: its compressed data is damaged", where);
+  if (rc != Z_OK || length != size) {
+    Fail(Defect::kMismatch, what + " does not inflate to the size its trailer gives", where,
+         std::to_string(size) + " bytes", rc == Z_OK ? std::to_string(length) + " bytes" : "other");
+  }
+  return out;
 }
 
 std::vector<std::string> NodeDatabase::ReadDataTree(Bid bid) const {

@@ -24,8 +24,9 @@ FileHeader ReadHeader(const ByteSource& source) {
   }
   const Layout* layout = LayoutOfVersion(common.wVer);
   if (!layout) {
-    throw UnsupportedFormat(source.Name(), "it is not a Unicode PST file nor an ANSI one (format " +
-                                               std::to_string(common.wVer) + ")");
+    throw UnsupportedFormat(source.Name(),
+                            "it is in a file format this reader does not know (format " +
+                                std::to_string(common.wVer) + ")");
   }
   if (!layout->ansi() && got < sizeof(Header))
     throw UnsupportedFormat(source.Name(), "its header cannot be read");

@@ -60,7 +60,7 @@ void NodeDatabase::LoadIndex(std::uint8_t ptype, const Bref& root) {
   // No page is read twice in a sound file.
   PageWalk walk{ptype,
                 ptype == kPtypeNBT ? "the node index" : "the block index",
-                source_->Size() / kPageSize + 1,
+                source_->Size() / layout().pageSize + 1,
                 {},
                 {}};
   LoadPage(walk, root.ib, root.bid, -1);
@@ -111,14 +111,14 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   auto page = [&] { return walk.what + " page at offset " + std::to_string(ib); };
   if (walk.budget-- == 0)
     Fail(Defect::kLoop, walk.what + " has a loop", where);
-  if (ib > source_->Size() || kPageSize > source_->Size() - ib || ib % kBlockAlign != 0) {
+  const Layout& f = layout();
+  if (ib > source_->Size() || f.pageSize > source_->Size() - ib || ib % f.blockAlign != 0) {
     Fail(Defect::kOutOfBounds, walk.what + " points outside the file", where,
          "a page within " + std::to_string(source_->Size()) + " bytes",
          "offset " + std::to_string(ib));
   }
-  const Layout& f = layout();
-  std::uint8_t raw[kPageSize];
-  ReadExactly(*pages_, ib, raw, kPageSize, page, where);
+  std::uint8_t raw[kPageSize4k];
+  ReadExactly(*pages_, ib, raw, f.pageSize, page, where);
   const auto trailer = f.LoadPageTrailer(raw + f.pageDataSize());
   if (trailer.ptype != walk.ptype || trailer.ptypeRepeat != walk.ptype) {
     Fail(Defect::kMismatch, page() + " is not one of its pages", where,

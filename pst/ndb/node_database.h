@@ -95,6 +95,9 @@ class NodeDatabase {
   void LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level);
   void ReadTree(Bid bid, int levelsLeft, std::vector<std::string>& out, std::uint64_t& total) const;
   void ReadSub(Bid bid, int levelsLeft, std::vector<Subnode>& out) const;
+  // A compressed block's data inflated to `size` bytes; a CorruptionError when it does not.
+  std::string Inflate(const std::string& deflated, std::size_t size, const std::string& what,
+                      const Location& where) const;
 
   std::shared_ptr<const ByteSource> source_;
   // The index pages while the indexes load: through a small window of their own, as they lie

@@ -130,12 +130,15 @@ TEST(WindowsPstReader, AHighEncryptionStoreGivesTheCardsOfThePlainOne) {
   ExpectGoldenCards(out.path(), "full", "3.0");
 }
 
-TEST(WindowsPstReader, AnOfflineFileGivesTheCardsOfThePst) {
-  Sandbox out;
-  const Ran ran = RunProgram(L"--no-outlook --pst \"" + Wide(kStores + "\\full.ost") +
-                             L"\" --out \"" + Wide(out.path()) + L"\" --quiet");
-  ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
-  ExpectGoldenCards(out.path(), "full", "2.1");
+TEST(WindowsPstReader, OfflineFilesGiveTheCardsOfThePst) {
+  for (const char* name : {"full_ost.ost", "full_ost2013.ost"}) {
+    SCOPED_TRACE(name);
+    Sandbox out;
+    const Ran ran = RunProgram(L"--no-outlook --pst \"" + Wide(kStores + "\\" + name) +
+                               L"\" --out \"" + Wide(out.path()) + L"\" --quiet");
+    ASSERT_EQ(ran.status, 0u) << ran.out << ran.err;
+    ExpectGoldenCards(out.path(), "full", "2.1");
+  }
 }
 
 TEST(WindowsPstReader, ADamagedStoreOrNoStoreIsRefusedInWords) {

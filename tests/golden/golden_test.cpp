@@ -132,6 +132,30 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, GoldenCards, ::testing::ValuesIn(AllCases()), CaseName);
 
+// The offline folders files of both Outlook generations hold what the PST holds: the same cards.
+TEST(GoldenOfflineFiles, GiveTheCardsOfThePst) {
+  for (const char* format : {"ost", "ost2013"}) {
+    SCOPED_TRACE(format);
+    testing::Sandbox tmp;
+    testing::SandboxedProfile profile(tmp);
+    const fs::path ost = tmp.folder() / "full.ost";
+    const fs::path out = tmp.folder() / "cards";
+    fs::create_directory(out);
+    std::ostringstream genOut, genErr;
+    ASSERT_EQ(pstwriter::RunPstgen({"--json", (kGoldenDir / "fixtures" / "full.json").string(),
+                                    "--format", format, "--out", ost.string()},
+                                   genOut, genErr),
+              0)
+        << genErr.str();
+    std::ostringstream runOut, runErr;
+    ASSERT_EQ(cli::Run({"--pst", ost.string(), "--out", out.string(), "--quiet"}, runOut, runErr),
+              0)
+        << runOut.str() << runErr.str();
+    const fs::path expectedDir = kGoldenDir / "cards" / "full" / "2.1";
+    ExpectSameCards(ReadFolder(expectedDir), ReadFolder(out), expectedDir.string());
+  }
+}
+
 // --- Cards in Outlook's charset say what the UTF-8 ones say ------------------------------------
 
 // One property of a 2.1 card: its name and parameters without CHARSET, the charset, and the

@@ -53,7 +53,8 @@ TEST(AnsiFormatTest, StructuresHaveTheirOnDiskSizes) {
   EXPECT_EQ(LayoutOfVersion(14), &kAnsiLayout);
   EXPECT_EQ(LayoutOfVersion(15), &kAnsiLayout);
   EXPECT_EQ(LayoutOfVersion(23), &kUnicodeLayout);
-  EXPECT_EQ(LayoutOfVersion(36), nullptr);
+  EXPECT_EQ(LayoutOfVersion(36), &kUnicode4kLayout);
+  EXPECT_EQ(LayoutOfVersion(37), nullptr);
 }
 
 // The structures that differ keep their fields where the format puts them.

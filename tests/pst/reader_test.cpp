@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -14,6 +15,7 @@
 #include "pst/messaging/store.h"
 #include "pst/ndb/node_database.h"
 #include "tests/pst/test_stores.h"
+#include "text/crc.h"
 #include "text/utf.h"
 #include "tools/pstwriter/damage.h"
 #include "tools/pstwriter/generator.h"
@@ -263,6 +265,93 @@ TEST(OfflineStoreTest, AnOstReadsAsThePstOfTheSameStore) {
   EXPECT_EQ(Dump(*Store::Open(Source(ost))), expected);
 }
 
+// Outlook 2013's form: 4 KiB pages, 512-byte aligned blocks, compressed data blocks; it reads as
+// the PST written from the same store.
+TEST(OfflineStoreTest, AnOst2013ReadsAsThePstOfTheSameStore) {
+  pstwriter::GeneratorOptions options;
+  options.contacts = 300;
+  options.seed = 4;
+  options.folders = 3;
+  pstwriter::Store store = pstwriter::GenerateStore(options);
+  const std::string pst = Written(store);
+  const auto expected = Dump(*Store::Open(Source(pst)));
+  store.format = pstwriter::StoreFormat::kOst2013;
+  const std::string ost = Written(store);
+  const ndb::FileHeader header = ndb::ReadHeader(*Source(ost));
+  EXPECT_EQ(header.wVer, kVersionUnicode4k);
+  EXPECT_TRUE(header.offline);
+  EXPECT_EQ(header.layout, &kUnicode4kLayout);
+  EXPECT_EQ(header.brefNbt.ib % kPageSize4k, 0u);
+  EXPECT_EQ(Dump(*Store::Open(Source(ost))), expected);
+  // Most data blocks are compressed: the text compresses well.
+  const auto db = ndb::NodeDatabase::Open(Source(ost));
+  std::size_t compressed = 0, data = 0;
+  for (std::uint64_t bid = 4; bid < header.bidNextB; bid += 4) {
+    const ndb::Block* block = db->FindBlock(bid);
+    if (!block || IsInternal(bid))
+      continue;
+    ++data;
+    compressed += db->ReadBlock(bid).size() > block->cb ? 1 : 0;
+  }
+  EXPECT_GT(data, 100u);
+  EXPECT_GT(compressed * 2, data) << compressed << " of " << data;
+}
+
+// A compressed block whose data does not inflate, or inflates to another size than its trailer
+// gives, is damage, named as such; its check sum is made to match, so that only the compression
+// is wrong.
+TEST(OfflineStoreTest, ACompressedBlockThatDoesNotInflateIsDamage) {
+  pstwriter::GeneratorOptions options;
+  options.contacts = 40;
+  pstwriter::Store store = pstwriter::GenerateStore(options);
+  store.format = pstwriter::StoreFormat::kOst2013;
+  const std::string ost = Written(store);
+  const auto db = ndb::NodeDatabase::Open(Source(ost));
+  const Layout& f = kUnicode4kLayout;
+  Bid bid = 0;
+  for (Bid b = 4; b < db->header().bidNextB && bid == 0; b += 4) {
+    if (db->FindBlock(b) && !IsInternal(b) && db->ReadBlock(b).size() > db->FindBlock(b)->cb)
+      bid = b;
+  }
+  ASSERT_NE(bid, 0u) << "no compressed block";
+  const ndb::Block block = *db->FindBlock(bid);
+  const std::size_t trailerAt = block.ib + f.BlockSpan(block.cb) - f.blockTrailerSize;
+  struct Case {
+    const char* name;
+    std::function<void(std::string&)> damage;
+    Defect defect;
+    const char* description;
+  };
+  const Case cases[] = {
+      {"InflatedSizeOneMore",
+       [&](std::string& b) { ++b[trailerAt + offsetof(BlockTrailer4k, cbInflated)]; },
+       Defect::kMismatch, "does not inflate to the size its trailer gives"},
+      {"InflatedSizeOneLess",
+       [&](std::string& b) { --b[trailerAt + offsetof(BlockTrailer4k, cbInflated)]; },
+       Defect::kMismatch, "does not inflate to the size its trailer gives"},
+      {"CompressedDataChanged",
+       [&](std::string& b) {
+         b[block.ib + block.cb / 2] ^= 0x5A;
+         const std::uint32_t crc =
+             text::Crc32(reinterpret_cast<const std::uint8_t*>(b.data() + block.ib), block.cb);
+         std::memcpy(b.data() + trailerAt + offsetof(BlockTrailer, dwCRC), &crc, sizeof crc);
+       },
+       Defect::kBadStructure, "does not inflate"},
+  };
+  for (const auto& c : cases) {
+    std::string bytes = ost;
+    c.damage(bytes);
+    try {
+      ndb::NodeDatabase::Open(Source(bytes))->ReadBlock(bid);
+      ADD_FAILURE() << c.name;
+    } catch (const CorruptionError& e) {
+      EXPECT_EQ(e.defect(), c.defect) << c.name;
+      EXPECT_NE(e.description().find(c.description), std::string::npos) << e.description();
+      EXPECT_EQ(e.where().block, bid) << c.name;
+    }
+  }
+}
+
 TEST(EncodedStoreTest, AnEncryptionOfNoKnownKindIsNotOneThisReaderReads) {
   std::string encoded = Written(SmallStore());
   pstwriter::EncodeBlocks(encoded, kCryptCyclic);
@@ -288,9 +377,9 @@ TEST(EncodedStoreTest, FilesOfOtherKindsAreUnsupported) {
       {"Short", [](std::string& b) { b.resize(500); }, "its header cannot be read"},
       {"NoSignature", [](std::string& b) { b[0] = 'X'; },
        "it does not start with the PST signature"},
-      // Format 36: a Unicode file of 4 KB pages (Outlook 2013's OST files).
-      {"OtherFormat", [](std::string& b) { b[10] = 36; },
-       "it is not a Unicode PST file nor an ANSI one (format 36)"},
+      // Format 37: no format any notes describe.
+      {"OtherFormat", [](std::string& b) { b[10] = 37; },
+       "it is in a file format this reader does not know (format 37)"},
   };
   const std::string source = Written(SmallStore());
   for (const auto& c : cases) {

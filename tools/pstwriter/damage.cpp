@@ -105,8 +105,8 @@ std::vector<EntryAt<Entry>> LeafEntries(const std::string& pst, const Layout& f,
   std::size_t pages = 0;
   constexpr bool kNodes = std::is_same_v<Entry, NbtEntry>;
   auto walk = [&](auto&& self, std::uint64_t ib, int depth) -> void {
-    if (depth > kMaxBtreeLevels || ++pages > pst.size() / kPageSize || ib > pst.size() ||
-        kPageSize > pst.size() - ib) {
+    if (depth > kMaxBtreeLevels || ++pages > pst.size() / f.pageSize || ib > pst.size() ||
+        f.pageSize > pst.size() - ib) {
       throw Failure("The PST file's index cannot be walked.");
     }
     const auto* page = reinterpret_cast<const std::uint8_t*>(pst.data() + ib);
@@ -309,6 +309,10 @@ void EncodeBlocks(std::string& pst, std::uint8_t method) {
     throw Failure("The PST file's blocks are encoded already.");
   if (method != kCryptPermute && method != kCryptCyclic)
     throw Failure("Unknown block encoding " + std::to_string(method) + ".");
+  // Whether Outlook encodes the blocks of that form before or after compressing them is not
+  // known (libpff's notes leave it open), so its files are not encoded here.
+  if (f.pages4k())
+    throw Failure("The blocks of an OST file with 4 KiB pages are not encoded here.");
   for (const auto& e : LeafEntries<BbtEntry>(pst, f, header.bbt)) {
     const Bid bid = e.entry.bref.bid;
     const std::uint64_t span = f.BlockSpan(e.entry.cb);

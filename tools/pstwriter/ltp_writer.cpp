@@ -86,7 +86,7 @@ std::uint32_t HeapBuilder::Allocate(const std::uint8_t* data, std::size_t size) 
            p.offsets.size() < 2047;
   };
   if (!fits(pages_.back(), pages_.size() - 1)) {
-    if (pages_.size() >= 0xFFFF)
+    if (layout_.HidBlock(layout_.MakeHid(pages_.size(), 1)) != pages_.size())
       throw Failure("A table is too large for a PST file.");
     pages_.emplace_back();
   }
@@ -95,7 +95,7 @@ std::uint32_t HeapBuilder::Allocate(const std::uint8_t* data, std::size_t size) 
   p.offsets.push_back(static_cast<std::uint16_t>(HeaderSize(index) + p.data.size()));
   if (size)
     p.data.insert(p.data.end(), data, data + size);
-  return static_cast<std::uint32_t>((p.offsets.size() << 5) | (index << 16));
+  return layout_.MakeHid(index, p.offsets.size());
 }
 
 std::vector<Bytes> HeapBuilder::Finish() const {
@@ -296,7 +296,7 @@ std::vector<Bytes> PcBuilder::Finish() {
 
 TcBuilder::TcBuilder(SubnodeSink& sink, std::vector<std::uint32_t> tags,
                      std::uint32_t string8CodePage)
-    : sink_(sink), heap_(kClientSigTC), codePage_(string8CodePage) {
+    : sink_(sink), heap_(kClientSigTC, sink.ndb().layout()), codePage_(string8CodePage) {
   tags.insert(tags.begin(), {0x67F20003u, 0x67F30003u});  // PidTagLtpRowId, PidTagLtpRowVer
   if (codePage_) {
     for (std::uint32_t& tag : tags) {

@@ -33,7 +33,10 @@ class SubnodeSink {
 
 class HeapBuilder {
  public:
-  explicit HeapBuilder(std::uint8_t clientSig) : clientSig_(clientSig) { pages_.emplace_back(); }
+  HeapBuilder(std::uint8_t clientSig, const pst::format::Layout& layout)
+      : clientSig_(clientSig), layout_(layout) {
+    pages_.emplace_back();
+  }
   // Allocates size bytes (at most 3580) and returns the HID.
   std::uint32_t Allocate(const std::uint8_t* data, std::size_t size);
   std::uint32_t Allocate(const Bytes& data) { return Allocate(data.data(), data.size()); }
@@ -48,6 +51,7 @@ class HeapBuilder {
   };
   static std::size_t HeaderSize(std::size_t page);
   std::uint8_t clientSig_;
+  const pst::format::Layout& layout_;  // how a HID is made
   std::uint32_t userRoot_ = 0;
   std::vector<Page> pages_;
 };
@@ -72,7 +76,7 @@ Value AsString8(const Value& value, std::uint32_t codePage);
 class PcBuilder {
  public:
   explicit PcBuilder(SubnodeSink& sink, std::uint32_t string8CodePage = 0)
-      : sink_(sink), heap_(0xBC), codePage_(string8CodePage) {}
+      : sink_(sink), heap_(0xBC, sink.ndb().layout()), codePage_(string8CodePage) {}
   void Add(std::uint16_t propId, const Value& value);
   std::vector<Bytes> Finish();
   std::size_t size() const { return records_.size(); }

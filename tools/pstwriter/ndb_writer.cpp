@@ -1,5 +1,7 @@
 #include "tools/pstwriter/ndb_writer.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -38,6 +40,8 @@ NdbWriter::~NdbWriter() {
 }
 
 std::uint64_t NdbWriter::ReservedAt(std::uint64_t region) const {
+  if (layout_.pages4k())
+    return 0;  // no maps in the 4 KiB form: their pages there are not described well enough
   std::uint64_t reserved = kPageSize;  // the AMap
   if (region % kAMapsPerPMap == 0)
     reserved += kPageSize;                                     // a PMap follows every 8th
@@ -108,21 +112,45 @@ void NdbWriter::CheckFits(std::uint64_t value, const char* what) const {
   }
 }
 
+namespace {
+
+// The data compressed with zlib (RFC 1950), when that makes it smaller; else empty.
+Bytes Deflated(const std::uint8_t* data, std::size_t size) {
+  uLongf length = compressBound(size);
+  Bytes out(length);
+  if (compress2(out.data(), &length, data, size, Z_BEST_COMPRESSION) != Z_OK || length >= size)
+    return {};
+  out.resize(length);
+  return out;
+}
+
+}  // namespace
+
 std::uint64_t NdbWriter::AddBlock(const std::uint8_t* data, std::size_t size, bool internal) {
   if (size > layout_.maxBlockData())
     throw Failure("Internal error: a block of " + std::to_string(size) + " bytes is too large.");
   const std::uint64_t bid = (nextBid_++ << 2) | (internal ? 2 : 0);
   CheckFits(bid, "block identifiers");
+  // The 4 KiB form keeps a data block compressed where that saves room; the trailer keeps the
+  // inflated size. The trees of blocks (internal ones) stay as they are.
+  const auto inflated = static_cast<std::uint16_t>(size);
+  Bytes deflated;
+  if (layout_.compressedBlocks && !internal && size > 0)
+    deflated = Deflated(data, size);
+  if (!deflated.empty()) {
+    data = deflated.data();
+    size = deflated.size();
+  }
   const std::uint64_t total = layout_.BlockSpan(size);
-  const std::uint64_t ib = Allocate(total, kBlockAlign);
+  const std::uint64_t ib = Allocate(total, layout_.blockAlign);
   CheckFits(ib + total, "size");
   const BlockTrailer trailer{static_cast<std::uint16_t>(size), ComputeSig(ib, bid),
                              text::Crc32(data, size), bid};
   // Data, zero padding, then the trailer at the end of the block.
   Emit(ib, data, size);
   buffer_.insert(buffer_.end(), total - size - layout_.blockTrailerSize, 0);
-  std::uint8_t raw[sizeof(BlockTrailer)];
-  layout_.StoreBlockTrailer(raw, trailer);
+  std::uint8_t raw[sizeof(BlockTrailer4k)];
+  layout_.StoreBlockTrailer(raw, trailer, inflated);
   buffer_.insert(buffer_.end(), raw, raw + layout_.blockTrailerSize);
   blocks_.push_back(BlockRef{bid, ib, static_cast<std::uint16_t>(size)});
   return bid;
@@ -213,13 +241,14 @@ void NdbWriter::AddNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t 
 }
 
 std::uint64_t NdbWriter::WritePage(std::uint8_t ptype, std::uint8_t* page) {
-  const std::uint64_t ib = Allocate(kPageSize, kPageSize);
+  const std::uint64_t size = layout_.pageSize;
+  const std::uint64_t ib = Allocate(size, size);
   const std::uint64_t bid = nextPageBid_++ << 2;
-  CheckFits(ib + kPageSize, "size");
+  CheckFits(ib + size, "size");
   const std::size_t data = layout_.pageDataSize();
   layout_.StorePageTrailer(
       page + data, PageTrailer{ptype, ptype, ComputeSig(ib, bid), text::Crc32(page, data), bid});
-  Emit(ib, page, kPageSize);
+  Emit(ib, page, size);
   return ib;
 }
 
@@ -229,12 +258,12 @@ NdbWriter::Level NdbWriter::WriteBTree(std::uint8_t ptype, const std::vector<std
   const Layout& f = layout_;
   auto writeLevel = [&](const std::uint8_t* entries, std::size_t count, std::size_t cbEnt,
                         std::uint8_t level, std::uint64_t firstKey) {
-    std::uint8_t page[kPageSize] = {};
+    std::uint8_t page[kPageSize4k] = {};
     if (count)
       std::memcpy(page, entries, count * cbEnt);
-    f.StoreBtPageTail(page, BtPageTailAnsi{static_cast<std::uint8_t>(count),
-                                           static_cast<std::uint8_t>(f.btEntryBytes / cbEnt),
-                                           static_cast<std::uint8_t>(cbEnt), level});
+    f.StoreBtPageTail(page, BtPageCounts{static_cast<std::uint16_t>(count),
+                                         static_cast<std::uint16_t>(f.btEntryBytes / cbEnt),
+                                         static_cast<std::uint8_t>(cbEnt), level});
     const std::uint64_t bid = nextPageBid_ << 2;
     const std::uint64_t ib = WritePage(ptype, page);
     return Level{firstKey, bid, ib};
@@ -316,7 +345,7 @@ std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidInde
     WriteAt(ib, page, kPageSize);
   };
   std::uint64_t freeBytes = 0;
-  for (std::uint64_t r = 0; r < regions; ++r) {
+  for (std::uint64_t r = 0; r < regions && !f.pages4k(); ++r) {
     const std::uint64_t ib = kFirstAMapOffset + r * kAMapCoverage;
     for (const std::uint8_t bits : amaps_[r])
       freeBytes += (8 - std::popcount(bits)) * 64;
@@ -332,8 +361,8 @@ std::uint64_t NdbWriter::Finish(const std::array<std::uint32_t, 32>& nextNidInde
     }
   }
 
-  // An empty density list (Unicode files; ANSI files keep none).
-  if (!f.ansi()) {
+  // An empty density list (Unicode files; ANSI files and the 4 KiB form keep none).
+  if (!f.ansi() && !f.pages4k()) {
     std::uint8_t page[kPageSize] = {};
     const std::uint64_t bid = nextPageBid_++ << 2;
     f.StorePageTrailer(page + pageData,
@@ -397,11 +426,13 @@ void NdbWriter::WriteHeader(const std::array<std::uint32_t, 32>& nextNidIndex, s
     return;
   }
   Header h{};
-  common(h, kVersionUnicode);
+  common(h, layout_.pages4k() ? kVersionUnicode4k : kVersionUnicode);
   h.bidNextP = nextPageBid_ << 2;
   h.root.ibFileEof = eof;
-  h.root.ibAMapLast = amapLast;
+  h.root.ibAMapLast = layout_.pages4k() ? 0 : amapLast;
   h.root.cbAMapFree = freeBytes;
+  if (layout_.pages4k())
+    h.root.fAMapValid = 0x00;  // INVALID_AMAP: no maps written
   h.root.cbPMapFree = 0;
   h.root.brefNbt = Bref{nbtRoot.bid, nbtRoot.ib};
   h.root.brefBbt = Bref{bbtRoot.bid, bbtRoot.ib};

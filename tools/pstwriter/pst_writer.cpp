@@ -195,12 +195,25 @@ class NameMap {
   std::vector<PropName> order_;
 };
 
+const Layout& LayoutOf(StoreFormat format) {
+  switch (format) {
+    case StoreFormat::kAnsi:
+      return kAnsiLayout;
+    case StoreFormat::kOst2013:
+      return kUnicode4kLayout;
+    default:
+      return kUnicodeLayout;
+  }
+}
+
 class StoreWriter {
  public:
   StoreWriter(const Store& store, const std::string& path)
       : store_(store),
-        ndb_(path, store.format == StoreFormat::kAnsi ? kAnsiLayout : kUnicodeLayout,
-             store.format == StoreFormat::kOst ? kMagicClientOffline : kMagicClient),
+        ndb_(path, LayoutOf(store.format),
+             store.format == StoreFormat::kOst || store.format == StoreFormat::kOst2013
+                 ? kMagicClientOffline
+                 : kMagicClient),
         codePage_(store.format == StoreFormat::kAnsi ? store.codePage : 0) {
     next_.fill(0x400);
     next_[kNidTypeNormalMessage] = 0x10000;

@@ -16,6 +16,8 @@ std::optional<StoreFormat> StoreFormatNamed(std::string_view name) {
     return StoreFormat::kAnsi;
   if (name == "ost")
     return StoreFormat::kOst;
+  if (name == "ost2013")
+    return StoreFormat::kOst2013;
   return std::nullopt;
 }
 

@@ -225,15 +225,16 @@ struct Folder {
 };
 
 // The file format the store is written in: Unicode (file format version 23), ANSI (version 15:
-// 32-bit block identifiers and offsets, strings as 8-bit strings in a code page), or an offline
+// 32-bit block identifiers and offsets, strings as 8-bit strings in a code page), an offline
 // folders file as Outlook 2003 to 2010 keep for an Exchange or IMAP account (OST: Unicode, with
-// the client signature "SO").
-enum class StoreFormat { kUnicode, kAnsi, kOst };
+// the client signature "SO"), or one as Outlook 2013 and later keep (version 36: 4 KiB pages,
+// compressed data blocks).
+enum class StoreFormat { kUnicode, kAnsi, kOst, kOst2013 };
 
-// The format a name gives ("unicode", "ansi", "ost"); empty for any other name.
+// The format a name gives ("unicode", "ansi", "ost", "ost2013"); empty for any other name.
 std::optional<StoreFormat> StoreFormatNamed(std::string_view name);
 // The names StoreFormatNamed takes, for messages.
-inline constexpr const char* kStoreFormatNames = "\"unicode\", \"ansi\" or \"ost\"";
+inline constexpr const char* kStoreFormatNames = "\"unicode\", \"ansi\", \"ost\" or \"ost2013\"";
 
 struct Store {
   StoreFormat format = StoreFormat::kUnicode;

@@ -229,9 +229,9 @@ TEST(NativeReaderTest, RefusesWhatItDoesNotRead) {
     const char* why;
   };
   const Edit edits[] = {
-      {10, 36, "not a Unicode PST"},  // wVer of a file of 4 KB pages (an ANSI file is read)
-      {513, 3, "encryption"},         // an encryption of no known kind
-      {200, 1, "check sum"},          // a header byte changed under its CRC
+      {10, 37, "does not know (format 37)"},  // a wVer no format has
+      {513, 3, "encryption"},                 // an encryption of no known kind
+      {200, 1, "check sum"},                  // a header byte changed under its CRC
   };
   for (const auto& edit : edits) {
     std::string bytes = source;
@@ -339,6 +339,22 @@ TEST(NativeReaderTest, OfflineFileIsReadNativelyAsLibpffReadsIt) {
   pstwriter::Store store = Generated(300, 9, 2);
   const auto expected = Dump(*native::OpenNativeOrFail(testing::WriteStore(store, tmp / "a.pst")));
   store.format = pstwriter::StoreFormat::kOst;
+  const std::string path = testing::WriteStore(store, tmp / "a.ost");
+  EXPECT_STREQ(store::OpenFile(path)->ReaderName(), "native");
+  EXPECT_EQ(Dump(*native::OpenNativeOrFail(path)), expected);
+  const auto byLibpff = Dump(*pff::File::Open(path));
+  for (size_t i = 0; i < std::min(byLibpff.size(), expected.size()); ++i)
+    ASSERT_EQ(byLibpff[i], expected[i]) << "line " << i;
+  EXPECT_EQ(byLibpff.size(), expected.size());
+}
+
+// Outlook 2013's OST form (4 KiB pages, compressed blocks) as the writer writes it: libpff, which
+// reads that form, reads it as the own reader does, and both as the PST of the same store.
+TEST(NativeReaderTest, Ost2013IsReadNativelyAsLibpffReadsIt) {
+  Sandbox tmp;
+  pstwriter::Store store = Generated(300, 9, 2);
+  const auto expected = Dump(*native::OpenNativeOrFail(testing::WriteStore(store, tmp / "a.pst")));
+  store.format = pstwriter::StoreFormat::kOst2013;
   const std::string path = testing::WriteStore(store, tmp / "a.ost");
   EXPECT_STREQ(store::OpenFile(path)->ReaderName(), "native");
   EXPECT_EQ(Dump(*native::OpenNativeOrFail(path)), expected);
