@@ -560,9 +560,11 @@ struct PhoneForm {
 // names, VOICE first ("X-MS-TEL;VOICE;CALLBACK"). RFC 6350 lists no type for car and ISDN
 // numbers; they keep RFC 2426's "car" and "isdn" (type tokens RFC 6350's grammar takes, and that
 // MS-OXVCARD's TEL table names), so that a reader still tells them from other voice numbers. The
-// TTY/TDD number is "textphone" in 4.0 (RFC 6350 section 6.4.1); 2.1 and 3.0 have no such type
-// and write it as MS-OXVCARD's X-MS-TEL TTYTDD. MS-OXVCARD has no telex type, and no Outlook
-// card shows one: 2.1 leaves the telex number out, 3.0 and 4.0 keep it as X-MS-TEL TELEX.
+// TTY/TDD number is "textphone" in 4.0 (RFC 6350 section 6.4.1). The numbers no standard type
+// covers are MS-OXVCARD's X-MS-TEL in 2.1, as Outlook writes them; in 3.0 and 4.0 they are TEL
+// with an x-name type (RFC 2426 and RFC 6350 allow them), since no address book people move to
+// maps X-MS-TEL and every one keeps a TEL. MS-OXVCARD has no telex type, and no Outlook card
+// shows one: 2.1 leaves the telex number out.
 constexpr PhoneForm kPhoneForms[] = {
     {PhoneKind::kPrimary,
      "TEL",
@@ -607,30 +609,30 @@ constexpr PhoneForm kPhoneForms[] = {
     {PhoneKind::kOther, "TEL", "TEL", "TEL", {";VOICE", ";TYPE=voice", ";TYPE=voice"}},
     {PhoneKind::kAssistant,
      "X-MS-TEL",
-     "X-MS-TEL",
-     "X-MS-TEL",
-     {";VOICE;ASSISTANT", ";TYPE=ASSISTANT", ";TYPE=ASSISTANT"}},
+     "TEL",
+     "TEL",
+     {";VOICE;ASSISTANT", ";TYPE=x-assistant", ";TYPE=x-assistant"}},
     {PhoneKind::kCallback,
      "X-MS-TEL",
-     "X-MS-TEL",
-     "X-MS-TEL",
-     {";VOICE;CALLBACK", ";TYPE=CALLBACK", ";TYPE=CALLBACK"}},
+     "TEL",
+     "TEL",
+     {";VOICE;CALLBACK", ";TYPE=x-callback", ";TYPE=x-callback"}},
     {PhoneKind::kCompanyMain,
      "X-MS-TEL",
-     "X-MS-TEL",
-     "X-MS-TEL",
-     {";VOICE;COMPANY", ";TYPE=COMPANY", ";TYPE=COMPANY"}},
+     "TEL",
+     "TEL",
+     {";VOICE;COMPANY", ";TYPE=x-company", ";TYPE=x-company"}},
     {PhoneKind::kRadio,
      "X-MS-TEL",
-     "X-MS-TEL",
-     "X-MS-TEL",
-     {";VOICE;RADIO", ";TYPE=RADIO", ";TYPE=RADIO"}},
-    {PhoneKind::kTelex, "", "X-MS-TEL", "X-MS-TEL", {"", ";TYPE=TELEX", ";TYPE=TELEX"}},
+     "TEL",
+     "TEL",
+     {";VOICE;RADIO", ";TYPE=x-radio", ";TYPE=x-radio"}},
+    {PhoneKind::kTelex, "", "TEL", "TEL", {"", ";TYPE=x-telex", ";TYPE=x-telex"}},
     {PhoneKind::kTty,
      "X-MS-TEL",
-     "X-MS-TEL",
      "TEL",
-     {";VOICE;TTYTDD", ";TYPE=TTYTDD", ";TYPE=textphone"}},
+     "TEL",
+     {";VOICE;TTYTDD", ";TYPE=x-ttytdd", ";TYPE=textphone"}},
 };
 
 void WritePhones(CardWriter& w, const Contact& c) {

@@ -29,7 +29,7 @@ VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright 2026 ${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright 2026 The Tarnvex Card Exporter authors (MIT License)"
 
 Page directory
 Page instfiles

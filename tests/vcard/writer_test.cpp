@@ -272,7 +272,7 @@ TEST(CardTest, Small30) {
             "N:Smith;John;;;\r\n"
             "FN:John Smith\r\n"
             "TEL;TYPE=voice,pref:555-1111\r\n"
-            "X-MS-TEL;TYPE=TTYTDD:555-0000\r\n"  // 3.0 has no textphone type
+            "TEL;TYPE=x-ttytdd:555-0000\r\n"  // 3.0 has no textphone type
             "ADR;TYPE=home,pref:;;1 Main St;Springfield;;62701;\r\n"
             "LABEL;TYPE=home,pref:1 Main St\\nSpringfield 62701\r\n"
             "X-MS-OL-DEFAULT-POSTAL-ADDRESS:1\r\n"
@@ -450,7 +450,7 @@ TEST(CardTest, People30) {
             "X-OFFICE-LOCATION:B4\\, Room 1\r\n"
             "TEL;TYPE=car,voice:1\r\n"
             "TEL;TYPE=isdn:2\r\n"
-            "X-MS-TEL;TYPE=TTYTDD:3\r\n"
+            "TEL;TYPE=x-ttytdd:3\r\n"
             "ADR;TYPE=work:;B4\\, Room 1;;;;;\r\n"
             "X-WAB-GENDER:2\r\n"
             "X-MS-CARDPICTURE;ENCODING=b;TYPE=PNG:iVBORw0KGgo=\r\n"

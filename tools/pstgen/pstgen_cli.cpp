@@ -23,6 +23,7 @@ const char kUsage[] =
     "  tarnvex-pstgen --generate N [--seed S] [--folders F] [--store NAME] [--no-photos]\n"
     "                 [--no-long-notes] [--format F] --out PST [damage]\n"
     "  tarnvex-pstgen --from PST --out PST damage\n"
+    "  tarnvex-pstgen --help\n"
     "  --format F                 unicode, ansi, ost or ost2013: the file format (default:\n"
     "                             the JSON's \"format\", else unicode); an ANSI store keeps\n"
     "                             8-bit strings, an OST is an offline folders file of\n"
@@ -49,6 +50,7 @@ const char kUsage[] =
     "                             encryption does (NDB_CRYPT_PERMUTE, NDB_CRYPT_CYCLIC)\n";
 
 struct Options {
+  bool help = false;
   std::optional<std::string> json, from, out, storeName;
   std::optional<std::uint64_t> generate, truncate, flip;
   // 0: pick one.
@@ -154,9 +156,13 @@ Options Parse(const std::vector<std::string>& args) {
       o.photos = false;
     else if (a == "--no-long-notes")
       o.longNotes = false;
+    else if (a == "--help" || a == "-h")
+      o.help = true;
     else
       throw std::invalid_argument("Unknown option \"" + a + "\".");
   }
+  if (o.help)
+    return o;
   const int sources = (o.json ? 1 : 0) + (o.generate ? 1 : 0) + (o.from ? 1 : 0);
   if (sources != 1)
     throw std::invalid_argument("Give exactly one of --json, --generate, --from.");
@@ -184,6 +190,10 @@ int RunPstgen(const std::vector<std::string>& args, std::ostream& out, std::ostr
   } catch (const std::invalid_argument& e) {
     err << "tarnvex-pstgen: " << e.what() << "\n" << kUsage;
     return 2;
+  }
+  if (o.help) {
+    out << kUsage;
+    return 0;
   }
   try {
     const auto start = std::chrono::steady_clock::now();

@@ -185,12 +185,25 @@ TEST(Pstgen, UsageErrorsExplainThemselves) {
       {{"--generate", "10", "--folders", "0", "--out", "x.pst"}, "at least 1"},
       {{"--generate", "10", "--colour", "red", "--out", "x.pst"}, "Unknown option"},
       {{"--generate"}, "needs a value"},
+      {{"--generate", "10", "--format", "pst2013", "--out", "x.pst"}, "--format takes"},
   };
   for (const auto& [args, message] : cases) {
     const PstgenResult run = Pstgen(args);
     EXPECT_EQ(run.code, 2) << message;
     EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Usage:"), std::string::npos);
+  }
+}
+
+// --help shows the usage on standard output and succeeds, whatever else is given.
+TEST(Pstgen, HelpShowsTheUsage) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"-h"}, {"--generate", "10", "--help"}}) {
+    const PstgenResult run = Pstgen(args);
+    EXPECT_EQ(run.code, 0);
+    EXPECT_NE(run.out.find("Usage:"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("ost2013"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, "");
   }
 }
 
