@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <utility>
 
@@ -28,7 +30,11 @@ constexpr std::string_view kUsage =
     "  --default-contacts       export the Contacts folder of the default store\n"
     "  --out DIR                write the cards into this existing folder\n"
     "  --vcard-version V        2.1 (default, as Outlook writes it), 3.0 or 4.0\n"
-    "  --pst-password PASSWORD  the password of a protected PST file\n"
+    "  --pst-password-file FILE the password of a protected PST file, the first line of\n"
+    "                           FILE; else $TARNVEX_PST_PASSWORD, else it is asked for on\n"
+    "                           the terminal when a protected file is met\n"
+    "  --pst-password PASSWORD  the same on the command line, where every user of the\n"
+    "                           machine can see it (ps, /proc) and the shell keeps it\n"
     "  --codepage CP            the Windows code page (such as 1251 or 932) of 8-bit text\n"
     "                           that the file does not name one for (default: the profile's\n"
     "                           Codepage key, else 1252)\n"
@@ -58,6 +64,7 @@ struct Options {
   std::optional<std::string> pstFile;
   std::optional<std::string> outFolder;
   std::optional<std::string> defaultStore;
+  std::optional<std::string> passwordFile;
   OutlookOptions outlook;
 };
 
@@ -145,6 +152,8 @@ Options Parse(const std::vector<std::string>& args) {
       SetOnce(options.defaultStore, name, reader.Value(name));
     } else if (name == "--pst-password") {
       options.outlook.password = reader.Value(name);
+    } else if (name == "--pst-password-file") {
+      SetOnce(options.passwordFile, name, reader.Value(name));
     } else if (name == "--codepage") {
       const std::string value = reader.Value(name);
       const auto codePage = ParseCodePage(value);
@@ -194,6 +203,8 @@ void CheckExportOptions(const Options& options) {
   }
   if (!options.outFolder)
     throw UsageError("give the output folder with --out DIR");
+  if (options.outlook.password && options.passwordFile)
+    throw UsageError("give --pst-password or --pst-password-file, not both");
   if (options.outlook.charset == vcard::Charset::kOutlook &&
       options.outlook.vcardVersion != VCardVersion::k21) {
     throw UsageError("--charset outlook is a form of vCard 2.1; 3.0 and 4.0 are always UTF-8");
@@ -212,8 +223,34 @@ int SetDefaultStore(Environment& environment, const std::string& store, std::ost
   }
 }
 
+// The first line of the password file, without its line end.
+std::string ReadPasswordFile(const std::string& path) {
+  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                   std::ios::binary);
+  std::string line;
+  if (!in || (!std::getline(in, line) && !in.eof()))
+    throw Failure("Cannot read the password file \"" + path + "\".");
+  if (!line.empty() && line.back() == '\r')
+    line.pop_back();
+  return line;
+}
+
 int Export(const Options& options, Environment& environment, std::ostream& out, std::ostream& err) {
   OutlookOptions outlookOptions = options.outlook;
+  if (options.passwordFile) {
+    try {
+      outlookOptions.password = ReadPasswordFile(*options.passwordFile);
+    } catch (const Failure& failure) {
+      err << "tarnvex-export: " << failure.description() << "\n";
+      return kExitNotExported;
+    }
+  }
+  outlookOptions.askPassword = [&environment](const std::string& store) {
+    if (auto variable = environment.Variable("TARNVEX_PST_PASSWORD");
+        variable && !variable->empty())
+      return variable;
+    return environment.AskSecret("Password of \"" + store + "\": ");
+  };
   outlookOptions.warn = [&err](const std::string& warning) {
     err << "tarnvex-export: warning: " << warning << "\n";
   };

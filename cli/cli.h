@@ -25,7 +25,10 @@ enum class ContactSource { kDefaultContacts, kPstFile };
 struct OutlookOptions {
   ContactSource source = ContactSource::kDefaultContacts;
   VCardVersion vcardVersion = VCardVersion::k21;  // the form SaveAs writes
-  std::optional<std::string> password;            // of a protected PST file
+  std::optional<std::string> password;  // of a protected PST file (--pst-password, its file)
+  // Asked for the password of a protected file when `password` is unset: TARNVEX_PST_PASSWORD,
+  // else the terminal; set by the run.
+  std::function<std::optional<std::string>(const std::string&)> askPassword = nullptr;
   // The code page of 8-bit text for which the data file records none (--codepage).
   std::optional<uint32_t> codePage = std::nullopt;
   // How 2.1 cards write text beyond ASCII (--charset).
@@ -48,6 +51,11 @@ class Environment {
   // Makes the file the default store of the profile; gives the profile's path.
   virtual std::string SetDefaultStore(const std::string& storePath) = 0;
   virtual bool ErrorIsTerminal() = 0;
+  // The value of an environment variable, as UTF-8; empty when it is not set.
+  virtual std::optional<std::string> Variable(const std::string& name) = 0;
+  // A secret the user types on the terminal after the prompt (on standard error), not echoed;
+  // empty when standard input is no terminal.
+  virtual std::optional<std::string> AskSecret(const std::string& prompt) = 0;
 };
 
 // The machine itself, as the composition place of the operating system picks it

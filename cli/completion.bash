@@ -8,6 +8,10 @@ _tarnvex_export() {
       _filedir '@(pst|ost|PST|OST)'
       return
       ;;
+    --pst-password-file)
+      _filedir
+      return
+      ;;
     --out)
       _filedir -d
       return
@@ -35,8 +39,8 @@ _tarnvex_export() {
   $split && return
 
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W '--pst --default-contacts --out --vcard-version --pst-password
-      --codepage --charset --include-deleted --quiet --set-default-store --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W '--pst --default-contacts --out --vcard-version --pst-password-file
+      --pst-password --codepage --charset --include-deleted --quiet --set-default-store --help --version' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
   fi
 } &&

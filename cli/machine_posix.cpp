@@ -1,9 +1,11 @@
 // The command line's composition place on POSIX systems: the Outlook stand-in over PST files,
 // the POSIX file system and atomic writes, the profile in the user's configuration folder.
 
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <iostream>
 
 #include "cli/cli.h"
 #include "cli/stand_in.h"
@@ -34,6 +36,28 @@ class Machine : public Environment {
     return profile;
   }
   bool ErrorIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
+  std::optional<std::string> Variable(const std::string& name) override {
+    const char* value = std::getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
+  }
+  std::optional<std::string> AskSecret(const std::string& prompt) override {
+    if (::isatty(STDIN_FILENO) != 1)
+      return std::nullopt;
+    std::cerr << prompt << std::flush;
+    termios saved{};
+    const bool hidden = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (hidden) {
+      termios quiet = saved;
+      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string secret;
+    const bool read = static_cast<bool>(std::getline(std::cin, secret));
+    if (hidden)
+      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::cerr << "\n";
+    return read ? std::optional<std::string>(secret) : std::nullopt;
+  }
 
  private:
   standin::PstPlatform Platform() { return {writer_, wholeFiles_, &codePages_}; }

@@ -62,6 +62,12 @@ class Machine : public Environment {
     return profile;
   }
   bool ErrorIsTerminal() override { return IsConsole(StandardStream::kError); }
+  std::optional<std::string> Variable(const std::string& name) override {
+    return EnvironmentVariable(name);
+  }
+  std::optional<std::string> AskSecret(const std::string& prompt) override {
+    return ReadConsoleSecret(prompt);
+  }
 
  private:
   std::unique_ptr<OutlookAutomation> OwnPstReader(const OutlookOptions& options) {

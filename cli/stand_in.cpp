@@ -7,6 +7,7 @@ standin::PstOutlookOptions StandInOptions(const OutlookOptions& options, std::st
                                      std::move(profilePath)};
   standIn.codePage = options.codePage;
   standIn.charset = options.charset;
+  standIn.askPassword = options.askPassword;
   standIn.warn = options.warn;
   return standIn;
 }

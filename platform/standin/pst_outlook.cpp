@@ -366,8 +366,11 @@ std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookO
   state->identity = *identity;
   state->file = store::OpenFile(path, std::move(decoding));
   const auto store = state->file->MessageStore();
-  CheckStorePassword(path, store ? Int32Of(*store, kTagPstPassword) : std::nullopt,
-                     options.password);
+  const std::optional<uint32_t> kept = store ? Int32Of(*store, kTagPstPassword) : std::nullopt;
+  std::optional<std::string> password = options.password;
+  if (kept && *kept != 0 && !password && options.askPassword)
+    password = options.askPassword(path);
+  CheckStorePassword(path, kept, password);
   state->root = std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
                                             SavingOf(options, platform), state);
   return state;

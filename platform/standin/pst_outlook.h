@@ -28,6 +28,9 @@ struct PstOutlookOptions {
   // The code page of 8-bit strings for which the file records none (store::CodePageOf); when
   // unset, the profile's "Codepage" key, else Windows-1252.
   std::optional<uint32_t> codePage = std::nullopt;
+  // Asked for the password of a protected file (named by its path) when `password` is unset;
+  // empty when there is none to be had. May be empty.
+  std::function<std::optional<std::string>(const std::string&)> askPassword = nullptr;
   // How 2.1 cards write text beyond ASCII; when unset, the profile's "Charset" key, else UTF-8.
   std::optional<vcard::Charset> charset = std::nullopt;
   // Told once per automation object (one run) when some 8-bit text does not decode: an unknown

@@ -55,6 +55,36 @@ bool IsConsole(StandardStream stream) {
   return HandleIsConsole(StandardHandle(stream));
 }
 
+std::optional<std::string> ReadConsoleSecret(const std::string& prompt) {
+  const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (!input || input == INVALID_HANDLE_VALUE || ::GetConsoleMode(input, &mode) == 0)
+    return std::nullopt;
+  const HANDLE error = StandardHandle(StandardStream::kError);
+  auto show = [&](const std::wstring& text) {
+    DWORD written = 0;
+    if (HandleIsConsole(error))
+      ::WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  };
+  show(win32::Wide(prompt));
+  ::SetConsoleMode(input, (mode | ENABLE_LINE_INPUT) & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  std::wstring secret;
+  wchar_t buffer[256];
+  DWORD got = 0;
+  bool ended = false;
+  while (!ended && ::ReadConsoleW(input, buffer, 256, &got, nullptr) && got > 0) {
+    for (DWORD i = 0; i < got && !ended; ++i) {
+      if (buffer[i] == L'\r' || buffer[i] == L'\n')
+        ended = true;
+      else
+        secret += buffer[i];
+    }
+  }
+  ::SetConsoleMode(input, mode);
+  show(L"\r\n");
+  return win32::Narrow(secret);
+}
+
 std::size_t WholeUtf8Prefix(std::string_view bytes) {
   // Only the last three bytes can start a sequence that is not complete yet.
   const std::size_t from = bytes.size() > 3 ? bytes.size() - 3 : 0;

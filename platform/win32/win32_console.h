@@ -4,6 +4,7 @@
 // that shows every character in a console window. No Win32 header here: front ends include it.
 
 #include <cstddef>
+#include <optional>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -19,6 +20,10 @@ std::vector<std::string> CommandLineArguments();
 
 // True when the standard stream is a console, not a file or a pipe.
 bool IsConsole(StandardStream stream);
+
+// A secret typed on the console after the prompt (shown on standard error), not echoed, as UTF-8;
+// empty when standard input is no console.
+std::optional<std::string> ReadConsoleSecret(const std::string& prompt);
 
 // How many leading bytes of the text hold whole UTF-8 sequences only: what follows, at most three
 // bytes, starts a sequence that the next write may complete. Bytes that start no sequence count

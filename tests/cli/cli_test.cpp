@@ -3,12 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
 #include <sstream>
 
 #include "cli/console.h"
 #include "platform/failure.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_outlook.h"
+#include "tests/sandbox/sandbox.h"
 
 namespace tarnvex::cli {
 namespace {
@@ -46,8 +49,19 @@ class FakeEnvironment : public Environment {
     return "/profile.ini";
   }
   bool ErrorIsTerminal() override { return terminal; }
+  std::optional<std::string> Variable(const std::string& name) override {
+    auto it = variables.find(name);
+    return it == variables.end() ? std::nullopt : std::optional<std::string>(it->second);
+  }
+  std::optional<std::string> AskSecret(const std::string& prompt) override {
+    prompts.push_back(prompt);
+    return typed;
+  }
 
   fakes::FakeOutlook outlook;
+  std::map<std::string, std::string> variables;
+  std::optional<std::string> typed;  // what the user types when asked; empty: no terminal
+  std::vector<std::string> prompts;
   fakes::FakeFileSystem files;
   std::optional<OutlookOptions> outlookOptions;
   // Set: the machine has no Outlook for the source and says so.
@@ -188,6 +202,42 @@ TEST_F(CliTest, OptionsReachTheStandIn) {
   ASSERT_TRUE(environment.outlookOptions->warn);
   environment.outlookOptions->warn("code page 4242 is not known");
   EXPECT_THAT(err.str(), HasSubstr("tarnvex-export: warning: code page 4242 is not known\n"));
+}
+
+// The password of a protected store: --pst-password, else the first line of --pst-password-file;
+// when neither is given the stand-in asks, and gets TARNVEX_PST_PASSWORD, else what the user
+// types on the terminal.
+TEST_F(CliTest, ThePasswordComesFromTheOptionItsFileTheVariableOrTheTerminal) {
+  testing::Sandbox tmp;
+  const std::string file = tmp / "password.txt";
+  std::ofstream(file, std::ios::binary) << "s3cret p\xC3\xA4ss\r\nsecond line\n";
+  ASSERT_EQ(Run({"--pst", "/in.pst", "--out", "/out", "--pst-password-file", file}), 0)
+      << err.str();
+  EXPECT_EQ(environment.outlookOptions->password, "s3cret p\xC3\xA4ss");
+
+  ASSERT_EQ(Run({"--pst", "/in.pst", "--out", "/out"}), 0);
+  EXPECT_EQ(environment.outlookOptions->password, std::nullopt);
+  const auto ask = environment.outlookOptions->askPassword;
+  ASSERT_TRUE(ask);
+  EXPECT_EQ(ask("/in.pst"), std::nullopt);  // no variable, no terminal
+  environment.typed = "typed";
+  EXPECT_EQ(ask("/in.pst"), "typed");
+  ASSERT_EQ(environment.prompts.size(), 2u);
+  EXPECT_THAT(environment.prompts[1], HasSubstr("\"/in.pst\""));
+  environment.variables["TARNVEX_PST_PASSWORD"] = "from the variable";
+  EXPECT_EQ(ask("/in.pst"), "from the variable");
+  EXPECT_EQ(environment.prompts.size(), 2u);
+  environment.variables["TARNVEX_PST_PASSWORD"] = "";  // empty: as if unset
+  EXPECT_EQ(ask("/in.pst"), "typed");
+
+  err.str("");
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out", "--pst-password-file", tmp / "none.txt"}), 3);
+  EXPECT_THAT(err.str(), HasSubstr("Cannot read the password file \"" + (tmp / "none.txt") + "\""));
+  err.str("");
+  EXPECT_EQ(Run({"--pst", "/in.pst", "--out", "/out", "--pst-password", "a", "--pst-password-file",
+                 file}),
+            2);
+  EXPECT_THAT(err.str(), HasSubstr("not both"));
 }
 
 TEST_F(CliTest, TheMachineLearnsTheSource) {

@@ -135,6 +135,46 @@ INSTANTIATE_TEST_SUITE_P(Versions, ContactRoundTrip,
                                                                     : "V40";
                          });
 
+// A protected store met without a password asks for one, naming the store; what it is given is
+// checked like a password given beforehand. A store that keeps none asks nothing.
+TEST_F(PstOutlookTest, AProtectedStoreAsksForItsPassword) {
+  Store store = Store::WithStandardFolders();
+  store.password = "Geheim";
+  const std::string pst = WriteStore(store, tmp_ / "protected.pst");
+  const std::string open = WriteStore(Store::WithStandardFolders(), tmp_ / "open.pst");
+  struct Case {
+    std::optional<std::string> answer;
+    const char* failure;  // null: the store opens
+  };
+  const Case cases[] = {
+      {"Geheim", nullptr},
+      {"geheim", "is not its password"},
+      {std::nullopt, "is protected by a password"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> asked;
+    PstOutlookOptions options{VCardVersion::k21, std::nullopt, Profile()};
+    options.askPassword = [&](const std::string& path) {
+      asked.push_back(path);
+      return c.answer;
+    };
+    auto ns = MakePstOutlook(options)->CreateApplication()->GetNamespace("MAPI");
+    ns->AddStore(open);
+    EXPECT_TRUE(asked.empty());
+    if (c.failure) {
+      try {
+        ns->AddStore(pst);
+        ADD_FAILURE() << c.failure;
+      } catch (const Failure& f) {
+        EXPECT_NE(std::string(f.what()).find(c.failure), std::string::npos) << f.what();
+      }
+    } else {
+      EXPECT_NO_THROW(ns->AddStore(pst));
+    }
+    EXPECT_EQ(asked, std::vector<std::string>{pst});
+  }
+}
+
 TEST_F(PstOutlookTest, UnicodeFileAsInEveryScript) {
   const std::vector<std::string> names = {
       "Ångström, Zoë", "Кузнецов, Владимир", "Παπαδόπουλος, Αλέξανδρος",
