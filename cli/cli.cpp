@@ -225,6 +225,7 @@ int SetDefaultStore(Environment& environment, const std::string& store, std::ost
 
 // The first line of the password file, without its line end.
 std::string ReadPasswordFile(const std::string& path) {
+  // The path is UTF-8 on every system; Windows needs it as such to open the file.
   std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())),
                    std::ios::binary);
   std::string line;

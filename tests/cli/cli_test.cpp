@@ -210,7 +210,7 @@ TEST_F(CliTest, OptionsReachTheStandIn) {
 TEST_F(CliTest, ThePasswordComesFromTheOptionItsFileTheVariableOrTheTerminal) {
   testing::Sandbox tmp;
   const std::string file = tmp / "password.txt";
-  std::ofstream(file, std::ios::binary) << "s3cret p\xC3\xA4ss\r\nsecond line\n";
+  std::ofstream(testing::PathOf(file), std::ios::binary) << "s3cret p\xC3\xA4ss\r\nsecond line\n";
   ASSERT_EQ(Run({"--pst", "/in.pst", "--out", "/out", "--pst-password-file", file}), 0)
       << err.str();
   EXPECT_EQ(environment.outlookOptions->password, "s3cret p\xC3\xA4ss");

@@ -229,13 +229,18 @@ std::vector<std::string> Dump(const Store& store) {
   return out;
 }
 
+// A store of the generator's contacts.
+pstwriter::Store Generated(std::uint64_t contacts, std::uint64_t seed, int folders) {
+  pstwriter::GeneratorOptions options;
+  options.contacts = contacts;
+  options.seed = seed;
+  options.folders = folders;
+  return pstwriter::GenerateStore(options);
+}
+
 // Outlook's compressible (permute) and high (cyclic) encryption.
 TEST(EncodedStoreTest, EncodedStoresReadAsThePlainOne) {
-  pstwriter::GeneratorOptions options;
-  options.contacts = 120;
-  options.seed = 9;
-  options.folders = 2;
-  const std::string plain = Written(pstwriter::GenerateStore(options));
+  const std::string plain = Written(Generated(120, 9, 2));
   const auto expected = Dump(*Store::Open(Source(plain)));
   ASSERT_GT(expected.size(), 500u);
   for (const std::uint8_t method : {kCryptPermute, kCryptCyclic}) {
@@ -250,11 +255,7 @@ TEST(EncodedStoreTest, EncodedStoresReadAsThePlainOne) {
 // An offline folders file of Outlook 2003 to 2010 is a Unicode file with another client
 // signature; it reads as the PST written from the same store, plain or encoded.
 TEST(OfflineStoreTest, AnOstReadsAsThePstOfTheSameStore) {
-  pstwriter::GeneratorOptions options;
-  options.contacts = 120;
-  options.seed = 9;
-  options.folders = 2;
-  pstwriter::Store store = pstwriter::GenerateStore(options);
+  pstwriter::Store store = Generated(120, 9, 2);
   const auto expected = Dump(*Store::Open(Source(Written(store))));
   store.format = pstwriter::StoreFormat::kOst;
   std::string ost = Written(store);
@@ -268,11 +269,7 @@ TEST(OfflineStoreTest, AnOstReadsAsThePstOfTheSameStore) {
 // Outlook 2013's form: 4 KiB pages, 512-byte aligned blocks, compressed data blocks; it reads as
 // the PST written from the same store.
 TEST(OfflineStoreTest, AnOst2013ReadsAsThePstOfTheSameStore) {
-  pstwriter::GeneratorOptions options;
-  options.contacts = 300;
-  options.seed = 4;
-  options.folders = 3;
-  pstwriter::Store store = pstwriter::GenerateStore(options);
+  pstwriter::Store store = Generated(300, 4, 3);
   const std::string pst = Written(store);
   const auto expected = Dump(*Store::Open(Source(pst)));
   store.format = pstwriter::StoreFormat::kOst2013;
@@ -301,9 +298,7 @@ TEST(OfflineStoreTest, AnOst2013ReadsAsThePstOfTheSameStore) {
 // gives, is damage, named as such; its check sum is made to match, so that only the compression
 // is wrong.
 TEST(OfflineStoreTest, ACompressedBlockThatDoesNotInflateIsDamage) {
-  pstwriter::GeneratorOptions options;
-  options.contacts = 40;
-  pstwriter::Store store = pstwriter::GenerateStore(options);
+  pstwriter::Store store = Generated(40, 1, 1);
   store.format = pstwriter::StoreFormat::kOst2013;
   const std::string ost = Written(store);
   const auto db = ndb::NodeDatabase::Open(Source(ost));
