@@ -52,11 +52,10 @@ void Layout::StoreBlockTrailer(std::uint8_t* at, const BlockTrailer& t,
 }
 
 std::uint16_t Layout::LoadInflatedSize(const std::uint8_t* at) const {
-  const BlockTrailer t = LoadBlockTrailer(at);
   if (!pages4k())
-    return t.cb;
-  const std::uint16_t inflated = Load<BlockTrailer4k>(at).cbInflated;
-  return inflated != 0 ? inflated : t.cb;
+    return LoadBlockTrailer(at).cb;
+  const auto t = Load<BlockTrailer4k>(at);
+  return t.cbInflated != 0 ? t.cbInflated : t.trailer.cb;
 }
 
 BtPageCounts Layout::LoadBtPageTail(const std::uint8_t* page) const {

@@ -679,9 +679,9 @@ struct Layout {
   std::uint64_t blockAlign = kBlockAlign;
   std::uint64_t maxReadBlockSize = kMaxBlockSize;  // the largest block a reader takes
   unsigned hidIndexBits = 11;  // HID: the allocation's index above the 5 type bits, the block above
-  bool compressedBlocks = false;
 
   bool ansi() const { return format == FileFormat::kAnsi; }
+  // The 4 KiB form, whose data blocks may be compressed.
   bool pages4k() const { return format == FileFormat::kUnicode4k; }
   // The bytes of a page its check sum covers: 496, 500 or 4072.
   std::size_t pageDataSize() const { return pageSize - pageTrailerSize; }
@@ -782,8 +782,7 @@ inline constexpr Layout kUnicode4kLayout{FileFormat::kUnicode4k,
                                          kPageSize4k,
                                          kBlockAlign4k,
                                          kMaxBlockSize4k,
-                                         14,
-                                         true};
+                                         14};
 static_assert(kUnicodeLayout.btEntryBytes + sizeof(BtPageTail) + sizeof(PageTrailer) == kPageSize);
 static_assert(kAnsiLayout.btEntryBytes + sizeof(BtPageTailAnsi) + sizeof(PageTrailerAnsi) ==
               kPageSize);

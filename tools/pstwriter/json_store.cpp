@@ -45,7 +45,7 @@ class Reader {
     if (doc.contains("recordKey")) {
       store.recordKey = ParseGuid(String(doc["recordKey"], "\"recordKey\""), "\"recordKey\"");
     }
-    // "format": "unicode" (the default), "ansi" or "ost".
+    // "format": "unicode" (the default), "ansi", "ost" or "ost2013".
     if (doc.contains("format")) {
       const auto format = StoreFormatNamed(String(doc["format"], "\"format\""));
       if (!format)

@@ -135,7 +135,7 @@ std::uint64_t NdbWriter::AddBlock(const std::uint8_t* data, std::size_t size, bo
   // inflated size. The trees of blocks (internal ones) stay as they are.
   const auto inflated = static_cast<std::uint16_t>(size);
   Bytes deflated;
-  if (layout_.compressedBlocks && !internal && size > 0)
+  if (layout_.pages4k() && !internal && size > 0)
     deflated = Deflated(data, size);
   if (!deflated.empty()) {
     data = deflated.data();
