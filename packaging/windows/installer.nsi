@@ -1,6 +1,7 @@
-; The Windows installer: both programs, the hand cursor and the example skin into Program Files,
-; a Start menu entry, and an uninstaller registered in Apps & features that removes exactly the
-; files it installed. Silent with /S. Built by scripts/package:
+; The Windows installer: both programs, the hand cursor, the example skin, the licence and the
+; notices of what the programs link into Program Files, a Start menu entry, and an uninstaller
+; registered in Apps & features that removes exactly the files it installed. Silent with /S.
+; Built by scripts/package:
 ;   makensis -DVERSION=0.1.0 -DBIN=<folder of the files> -DOUTFILE=<installer> installer.nsi
 ; Only NSIS's built-in commands are used: Debian's NSIS has its plug-ins for 32-bit installers
 ; only, and this one is a 64-bit program.
@@ -48,6 +49,8 @@ Section "Install"
   SetOutPath "$INSTDIR"
   File "${BIN}\tarnvex-export.exe"
   File "${BIN}\HAND-M.CUR"
+  File "${BIN}\LICENSE.txt"
+  File "${BIN}\THIRD-PARTY-NOTICES.txt"
 !if /FileExists "${BIN}\tarnvex-card-exporter.exe"
   File "${BIN}\tarnvex-card-exporter.exe"
   CreateShortCut "${START_MENU_ENTRY}" "$INSTDIR\tarnvex-card-exporter.exe"
@@ -78,6 +81,8 @@ Section "Uninstall"
   Delete "$INSTDIR\tarnvex-card-exporter.exe"
   Delete "$INSTDIR\tarnvex-export.exe"
   Delete "$INSTDIR\HAND-M.CUR"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete "$INSTDIR\x\o.cjs"
   RMDir "$INSTDIR\x"
   Delete "$INSTDIR\uninstall.exe"

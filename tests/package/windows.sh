@@ -30,6 +30,14 @@ pass() { echo "ok: $*"; }
 # Version information, read from the files' resources.
 unzip -q "$zip" -d "$work/portable"
 portable="$work/portable/Tarnvex Card Exporter"
+# The licence, and the notices of the code linked in, in both packages (the installer puts
+# exactly the zip's files in place, checked below).
+if grep -q '^MIT License' "$portable/LICENSE.txt" 2>/dev/null &&
+  grep -q 'winpthreads' "$portable/THIRD-PARTY-NOTICES.txt" 2>/dev/null; then
+  pass "the licence and the notices are in the packages"
+else
+  fail "LICENSE.txt or THIRD-PARTY-NOTICES.txt is missing from the portable zip"
+fi
 versions=$(/usr/bin/python3 - "$version" "$installer" "$portable"/*.exe <<'PY'
 import sys, pefile
 version = sys.argv[1]
