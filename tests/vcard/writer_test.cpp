@@ -477,7 +477,7 @@ TEST(CardTest, People40) {
             "TEL;TYPE=textphone:3\r\n"
             "ADR;TYPE=work:;B4\\, Room 1;;;;;\r\n"
             "GENDER:M\r\n"
-            "X-MS-CARDPICTURE:data:image/png;base64,iVBORw0KGgo=\r\n"
+            "X-MS-CARDPICTURE;VALUE=uri:data:image/png;base64,iVBORw0KGgo=\r\n"
             "X-MS-MANAGER;TYPE=N:Max\r\n"
             "RELATED;TYPE=agent;VALUE=text:Anna\r\n"
             "RELATED;TYPE=spouse;VALUE=text:Kim\r\n"
