@@ -28,6 +28,8 @@ std::string Upper(std::string s) {
   return s;
 }
 
+}  // namespace
+
 std::string ShellQuote(const std::string& s) {
   std::string out = "'";
   for (char c : s) {
@@ -39,6 +41,8 @@ std::string ShellQuote(const std::string& s) {
   }
   return out + "'";
 }
+
+namespace {
 
 void AddTypes(ParsedProperty& p, const std::string& list) {
   size_t start = 0;
@@ -106,11 +110,7 @@ ParsedProperty One(const ParsedCard& card, const std::string& name) {
   return all.empty() ? ParsedProperty{} : all.front();
 }
 
-namespace {
-
-// Runs a command; its standard output when it exits with 0, else throws with what it said on
-// standard output and standard error.
-std::string Run(const std::string& command, const std::string& what) {
+std::string RunCommand(const std::string& command, const std::string& what) {
   char errPath[] = "/tmp/tarnvex-parser-XXXXXX";
   const int errFd = mkstemp(errPath);
   if (errFd < 0)
@@ -135,6 +135,8 @@ std::string Run(const std::string& command, const std::string& what) {
     throw std::runtime_error(what + " rejected the card:\n" + output + errors);
   return output;
 }
+
+namespace {
 
 // The JSON both readers print: {"FILE": [{"name", "params", "singletons", "value"}, ...]}.
 std::vector<ParsedCard> FromJson(const std::string& output, const std::vector<std::string>& paths) {
@@ -189,13 +191,13 @@ std::vector<ParsedCard> ParseWithVobject(const std::vector<std::string>& paths,
     cmd += " --no-qp";
   if (options.lexical)
     cmd += " --lexical";
-  return FromJson(Run(cmd + Files(paths), "vobject"), paths);
+  return FromJson(RunCommand(cmd + Files(paths), "vobject"), paths);
 }
 
 std::vector<ParsedCard> ParseWithEzVcard(const std::vector<std::string>& paths) {
   const std::string cmd =
       ShellQuote(TARNVEX_JAVA) + " -cp " + ShellQuote(TARNVEX_EZVCARD_CLASSPATH) + " EzVcardReader";
-  return FromJson(Run(cmd + Files(paths), "ez-vcard"), paths);
+  return FromJson(RunCommand(cmd + Files(paths), "ez-vcard"), paths);
 }
 
 ParsedCard ParseWithBelcard(const std::string& text) {

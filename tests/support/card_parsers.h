@@ -49,6 +49,12 @@ std::vector<ParsedCard> ParseWithVobject(const std::vector<std::string>& paths,
 // parameter. Throws std::runtime_error with the parser's output when it rejects a card.
 std::vector<ParsedCard> ParseWithEzVcard(const std::vector<std::string>& paths);
 
+// A text quoted for the shell.
+std::string ShellQuote(const std::string& s);
+// Runs a shell command; its standard output when it exits with 0, else throws
+// std::runtime_error with what it said on standard output and standard error, naming `what`.
+std::string RunCommand(const std::string& command, const std::string& what);
+
 // Parses a vCard 4.0 text with belcard; throws std::runtime_error when belcard rejects it.
 ParsedCard ParseWithBelcard(const std::string& text);
 

@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "tools/pstwriter/generator.h"
+#include "tools/pstwriter/property_names.h"
 
 namespace tarnvex::testing::fixture {
 
@@ -256,7 +258,129 @@ bool IsContact(const json& item) {
   return c == "ipm.contact" || c.rfind("ipm.contact.", 0) == 0;
 }
 
+std::string Hex(const pstwriter::Bytes& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (const auto b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 15];
+  }
+  return out;
+}
+
+// A FILETIME as the fixtures write times: "YYYY-MM-DD" for a birthday or anniversary (whole
+// days), else "YYYY-MM-DDTHH:MM:SSZ".
+std::string TimeText(pstwriter::FileTime time, bool wholeDay) {
+  constexpr int64_t kTicksPerSecond = 10'000'000;
+  constexpr int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+  const int64_t seconds =
+      static_cast<int64_t>(time.ticks / kTicksPerSecond) - kSecondsFrom1601To1970;
+  const int64_t days = (seconds >= 0 ? seconds : seconds - 86'399) / 86'400;
+  const int64_t daySeconds = seconds - days * 86'400;
+  // The civil date of a day count (days from civil, inverted; proleptic Gregorian).
+  const int64_t z = days + 719'468;
+  const int64_t era = (z >= 0 ? z : z - 146'096) / 146'097;
+  const int64_t doe = z - era * 146'097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36'524 - doe / 146'096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int64_t day = doy - (153 * mp + 2) / 5 + 1;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  char text[96];
+  if (wholeDay) {
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", static_cast<long long>(year),
+                  static_cast<long long>(month), static_cast<long long>(day));
+  } else {
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
+                  static_cast<long long>(year), static_cast<long long>(month),
+                  static_cast<long long>(day), static_cast<long long>(daySeconds / 3600),
+                  static_cast<long long>(daySeconds / 60 % 60),
+                  static_cast<long long>(daySeconds % 60));
+  }
+  return text;
+}
+
+// A property value in the fixtures' JSON form; null for a type the fixtures do not use.
+json JsonOfValue(std::string_view name, const pstwriter::Value& value) {
+  using pstwriter::PropType;
+  switch (value.type()) {
+    case PropType::kString:
+    case PropType::kString8:
+      return value.AsString();
+    case PropType::kInt16:
+    case PropType::kInt32:
+    case PropType::kInt64:
+      return value.AsInteger();
+    case PropType::kBoolean:
+      return value.AsBoolean();
+    case PropType::kTime: {
+      const bool wholeDay = name.find("Birthday") != std::string_view::npos ||
+                            name.find("Anniversary") != std::string_view::npos;
+      return TimeText(value.AsTime(), wholeDay);
+    }
+    case PropType::kBinary:
+      return json{{"hex", Hex(value.AsBinary())}};
+    case PropType::kMultiString:
+    case PropType::kMultiString8:
+      return value.AsMultiString();
+    case PropType::kMultiBinary: {
+      json list = json::array();
+      for (const auto& bytes : value.AsMultiBinary())
+        list.push_back(json{{"hex", Hex(bytes)}});
+      return list;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+std::string_view CanonicalNameOf(const pstwriter::PropKey& key) {
+  for (const auto& known : pstwriter::KnownPropertyNames()) {
+    if (known.key == key)
+      return known.canonicalName;
+  }
+  return {};
+}
+
+json JsonOfMessage(const pstwriter::Message& message) {
+  json properties = json::object();
+  for (const auto& property : message.props.all()) {
+    const std::string_view name = CanonicalNameOf(property.key);
+    if (name.empty())
+      continue;
+    json value = JsonOfValue(name, property.value);
+    if (!value.is_null())
+      properties[std::string(name)] = std::move(value);
+  }
+  json item = {{"class", message.messageClass}, {"properties", std::move(properties)}};
+  for (const auto& attachment : message.attachments) {
+    const pstwriter::Value* photo = attachment.props.Find("PidTagAttachmentContactPhoto");
+    const pstwriter::Value* data = attachment.props.Find("PidTagAttachDataBinary");
+    if (photo && photo->AsBoolean() && data)
+      item["photo"] = json{{"hex", Hex(data->AsBinary())}};
+  }
+  return item;
+}
+
+json JsonOfFolders(const std::list<pstwriter::Folder>& folders) {
+  json list = json::array();
+  for (const auto& folder : folders) {
+    json items = json::array();
+    for (const auto& message : folder.messages)
+      items.push_back(JsonOfMessage(message));
+    list.push_back(json{{"name", folder.displayName},
+                        {"items", std::move(items)},
+                        {"folders", JsonOfFolders(folder.subfolders)}});
+  }
+  return list;
+}
+
 }  // namespace
+
+json FixtureOf(const pstwriter::Store& store) {
+  return json{{"folders", JsonOfFolders(store.ipmSubtree.subfolders)}};
+}
 
 Expected ExpectedOf(const json& item, size_t index, Version v) {
   const json& p = item.contains("properties") ? item["properties"] : json::object();
@@ -428,7 +552,9 @@ Expected ExpectedOf(const json& item, size_t index, Version v) {
     if (!Clean(category).empty())
       e.categories.push_back(Clean(category));
   }
-  if (item.contains("photo")) {
+  if (item.contains("photo") && item["photo"].is_object()) {
+    e.photo = Base64(FromHex(item["photo"]["hex"].get<std::string>()));
+  } else if (item.contains("photo")) {
     EXPECT_EQ(item["photo"], "generated") << "fixture photos are generated ones";
     const auto bytes = pstwriter::TinyJpeg(static_cast<std::uint32_t>(index));
     e.photo = Base64(std::string(bytes.begin(), bytes.end()));
@@ -455,6 +581,5 @@ void CollectContacts(const json& folders, Version v, std::vector<Expected>& out)
       CollectContacts(folder["folders"], v, out);
   }
 }
-
 
 }  // namespace tarnvex::testing::fixture

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "tools/pstwriter/store_model.h"
+
 namespace tarnvex::testing::fixture {
 
 using json = nlohmann::json;
@@ -63,6 +65,10 @@ struct Expected {
 // The contact a fixture item (one entry of a folder's "items") describes; `index` is its place
 // in the folder, which picks its generated photo.
 Expected ExpectedOf(const json& item, std::size_t index, Version v);
+// A store made in memory (a generated one) described as a fixture's JSON: its folders with their
+// items' properties by canonical name, and each contact photo's bytes ("photo": {"hex": ...}).
+json FixtureOf(const pstwriter::Store& store);
+
 // Every contact of the folders and the folders below them, in the fixture's order.
 void CollectContacts(const json& folders, Version v, std::vector<Expected>& out);
 
