@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/failure.h"
@@ -10,6 +11,7 @@
 #include "pst/file_source.h"
 #include "pst/format.h"
 #include "pst/messaging/store.h"
+#include "pst/ndb/damage.h"
 #include "text/utf.h"
 
 namespace tarnvex::standin::native {
@@ -131,9 +133,15 @@ class NativeItem : public store::Item {
         sub_(sub),
         inIndex_(inIndex),
         decoding_(std::move(decoding)),
-        inherited_(inherited) {}
+        inherited_(inherited) {
+    if (const auto page = inIndex ? store_->db()->DamagedPageOf(nid) : std::nullopt) {
+      damage_.push_back("node " + Hex(nid) + " is listed by the node index page at offset " +
+                        std::to_string(*page) + ", which fails its check sum");
+    }
+  }
 
   uint32_t Identifier() const override { return nid_; }
+  std::vector<std::string> Damage() const override { return damage_; }
   bool IsFolder() const override {
     return inIndex_ && format::NidTypeOf(nid_) == format::kNidTypeNormalFolder;
   }
@@ -221,7 +229,7 @@ class NativeItem : public store::Item {
   std::string AttachmentData() const override {
     const PropertyContext& pc = *Props();
     const auto* r = pc.Find(kTagAttachDataBinary, ltp::kTypeBinary);
-    return r ? Translated([&] { return pc.ValueBytes(*r); }) : std::string();
+    return r ? Read([&] { return pc.ValueBytes(*r); }) : std::string();
   }
 
  private:
@@ -275,7 +283,7 @@ class NativeItem : public store::Item {
 
   const std::shared_ptr<const PropertyContext>& Props() const {
     if (!pc_) {
-      pc_ = Translated(
+      pc_ = Read(
           [&] { return std::make_shared<const PropertyContext>(store_->db(), nid_, data_, sub_); });
     }
     return pc_;
@@ -284,9 +292,9 @@ class NativeItem : public store::Item {
   std::string TextOf(uint16_t tag) const {
     const PropertyContext& pc = *Props();
     if (const auto* r = pc.Find(tag, ltp::kTypeUnicode))
-      return Translated([&] { return pc.ValueText(*r); });
+      return Read([&] { return pc.ValueText(*r); });
     if (const auto* r = pc.Find(tag, ltp::kTypeString8))
-      return decoding_->Decode(Translated([&] { return pc.ValueBytes(*r); }), CodePage());
+      return decoding_->Decode(Read([&] { return pc.ValueBytes(*r); }), CodePage());
     return {};
   }
 
@@ -298,7 +306,7 @@ class NativeItem : public store::Item {
 
   const std::vector<const ndb::Node*>& Folders() const {
     if (!folders_)
-      folders_ = Translated([&] { return store_->SubFolders(nid_); });
+      folders_ = Read([&] { return store_->SubFolders(nid_); });
     return *folders_;
   }
 
@@ -334,9 +342,16 @@ class NativeItem : public store::Item {
   const std::vector<ndb::Subnode>& Attachments() const {
     if (!attachments_) {
       const PropertyContext& pc = *Props();
-      attachments_ = Translated([&] { return Store::Attachments(pc); });
+      attachments_ = Read([&] { return Store::Attachments(pc); });
     }
     return *attachments_;
+  }
+
+  // Reads through the library with the item's damage noted (pst/ndb/damage.h).
+  template <typename F>
+  auto Read(F&& f) const -> decltype(f()) {
+    pst::ndb::DamageScope scope(damage_);
+    return Translated(std::forward<F>(f));
   }
 
   std::shared_ptr<const Store> store_;
@@ -351,6 +366,7 @@ class NativeItem : public store::Item {
   mutable std::optional<std::vector<const ndb::Node*>> folders_;
   mutable std::optional<std::vector<std::string>> unreadableFolders_;
   mutable std::optional<std::vector<ndb::Subnode>> attachments_;
+  mutable std::vector<std::string> damage_;
 };
 
 // A folder's messages as nodes of the node index, each made an item when it is taken, then the
@@ -453,6 +469,9 @@ class NativeFile : public store::File {
       : store_(std::move(store)), decoding_(std::move(decoding)) {}
   const std::string& path() const override { return store_->name(); }
   const char* ReaderName() const override { return "native"; }
+  std::vector<std::string> DamageNotes(std::size_t from) const override {
+    return store_->db()->DamageNotes(from);
+  }
 
   std::unique_ptr<store::Item> RootFolder() override {
     auto item = ItemByIdentifier(format::kNidRootFolder);

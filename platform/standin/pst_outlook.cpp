@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "platform/failure.h"
@@ -71,11 +73,36 @@ class CodePagesEncoder : public vcard::CodePageEncoder {
   const CodePages& pages_;
 };
 
-// How SaveAs writes a card: in which form, through which writer.
+// Tells the run, as warnings, the damage the reader read through in a store: each note once.
+class DamageTeller {
+ public:
+  DamageTeller(std::string path, std::shared_ptr<store::File> file,
+               std::function<void(const std::string&)> warn)
+      : path_(std::move(path)), file_(std::move(file)), warn_(std::move(warn)) {}
+
+  void TellNew() {
+    for (const std::string& note : file_->DamageNotes(told_)) {
+      ++told_;
+      if (warn_)
+        warn_("the Outlook data file \"" + path_ + "\" is damaged: " + note);
+    }
+  }
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::shared_ptr<store::File> file_;
+  std::function<void(const std::string&)> warn_;
+  std::size_t told_ = 0;
+};
+
+// How SaveAs writes a card: in which form, through which writer; whom it tells of damage.
 struct CardSaving {
   vcard::CardForm form;
   AtomicFileWriter* writer = nullptr;
   std::shared_ptr<const vcard::CodePageEncoder> encoder;  // what form.encoder points to
+  std::shared_ptr<DamageTeller> damage;                   // of the store the items are in
 };
 
 CardSaving SavingOf(const PstOutlookOptions& options, PstPlatform platform) {
@@ -96,7 +123,23 @@ struct StoreState {
   FileIdentity identity;
   std::shared_ptr<store::File> file;
   std::shared_ptr<OutlookFolder> root;
+  std::shared_ptr<DamageTeller> damage;
 };
+
+CardSaving SavingOf(const PstOutlookOptions& options, PstPlatform platform,
+                    const StoreState& state) {
+  CardSaving saving = SavingOf(options, platform);
+  saving.damage = state.damage;
+  return saving;
+}
+
+// The damage notes, joined for one sentence.
+std::string Joined(const std::vector<std::string>& notes) {
+  std::string out;
+  for (const auto& note : notes)
+    out += (out.empty() ? "" : "; ") + note;
+  return out;
+}
 
 class PstItem : public OutlookItem {
  public:
@@ -125,8 +168,27 @@ class PstItem : public OutlookItem {
       throw Failure("Cannot save the item as \"" + path + "\": it is not a contact (" + *cls_ +
                     ").");
     }
-    const Contact contact = ReadContact(*message_);
+    std::vector<std::string> damage;
+    Contact contact;
+    {
+      store::DamageScope scope(damage);
+      contact = ReadContact(*message_);
+    }
     saving_.writer->WriteReplacing(path, WriteVCard(contact, saving_.form));
+    if (saving_.damage)
+      saving_.damage->TellNew();
+    // The item's own damage, met before the card was asked for, comes first.
+    std::vector<std::string> all = message_->Damage();
+    for (auto& note : damage) {
+      if (std::find(all.begin(), all.end(), note) == all.end())
+        all.push_back(std::move(note));
+    }
+    if (!all.empty()) {
+      throw Failure("The card \"" + path +
+                    "\" was written from damaged data of the Outlook data file \"" +
+                    (saving_.damage ? saving_.damage->path() : std::string()) +
+                    "\": " + Joined(all) + "; check it against the contact.");
+    }
   }
 
  private:
@@ -365,6 +427,8 @@ std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookO
   }
   state->identity = *identity;
   state->file = store::OpenFile(path, std::move(decoding));
+  state->damage = std::make_shared<DamageTeller>(path, state->file, options.warn);
+  state->damage->TellNew();
   const auto store = state->file->MessageStore();
   const std::optional<uint32_t> kept = store ? Int32Of(*store, kTagPstPassword) : std::nullopt;
   std::optional<std::string> password = options.password;
@@ -372,7 +436,7 @@ std::shared_ptr<StoreState> OpenStore(const std::string& path, const PstOutlookO
     password = options.askPassword(path);
   CheckStorePassword(path, kept, password);
   state->root = std::make_shared<PstFolder>(TopLevelFolder(state->file, store.get()),
-                                            SavingOf(options, platform), state);
+                                            SavingOf(options, platform, *state), state);
   return state;
 }
 
@@ -477,7 +541,8 @@ class PstNamespace : public OutlookNamespace {
           "with: tarnvex-export --set-default-store FILE");
     }
     OpenDefault(/*quiet=*/false);
-    if (auto folder = DefaultFolderOf(*stores_.front(), kind, Saving()))
+    if (auto folder = DefaultFolderOf(*stores_.front(), kind,
+                                      SavingOf(options_, platform_, *stores_.front())))
       return folder;
     throw Failure("The Outlook data file \"" + stores_.front()->path +
                   "\" has no Contacts folder.");
@@ -534,8 +599,6 @@ class PstNamespace : public OutlookNamespace {
     }
   }
 
-  CardSaving Saving() const { return SavingOf(options_, platform_); }
-
   PstOutlookOptions options_;
   PstPlatform platform_;
   std::shared_ptr<const store::TextDecoding> decoding_;
@@ -564,7 +627,7 @@ std::vector<std::shared_ptr<OutlookStore>> PstNamespace::Stores() {
   OpenDefault(/*quiet=*/true);
   std::vector<std::shared_ptr<OutlookStore>> out;
   for (const auto& s : stores_)
-    out.push_back(std::make_shared<PstStore>(s, Saving()));
+    out.push_back(std::make_shared<PstStore>(s, SavingOf(options_, platform_, *s)));
   return out;
 }
 

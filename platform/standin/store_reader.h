@@ -18,6 +18,7 @@
 
 #include "mapi/mapi.h"
 #include "platform/code_pages.h"
+#include "pst/ndb/damage.h"
 
 namespace tarnvex::standin::store {
 
@@ -65,6 +66,9 @@ inline constexpr uint32_t kTagMessageLocaleId = 0x3FF1;
 inline constexpr uint32_t kTagCodePageId = 0x66C3;
 
 class Item;
+
+// Collects the damage met reading on this thread while it lives (Item::Damage).
+using DamageScope = pst::ndb::DamageScope;
 
 // The code page of an item's 8-bit strings: its PidTagMessageCodepage when not 0, else the ANSI
 // code page of its PidTagMessageLocaleId, else its PidTagCodePageId when not 0, else `inherited`:
@@ -154,6 +158,13 @@ class Item {
   // The code page of the item's 8-bit strings (CodePageOf).
   virtual uint32_t CodePage() const = 0;
 
+  // The damage met so far reading the item, one note each ("block 0x1c at offset 8192 fails
+  // its check sum; its data are used"): the reader read through it, so what the item gives is
+  // more likely right than not, but not sound. Empty for an item read from sound data. Damage
+  // met while reading its values, attachments and other items is told to the DamageScopes of
+  // the reading thread (pst/ndb/damage.h) as well.
+  virtual std::vector<std::string> Damage() const { return {}; }
+
   // Message operations.
   virtual std::string MessageClass() const = 0;
   virtual int AttachmentCount() const = 0;
@@ -176,6 +187,11 @@ class File {
   virtual std::unique_ptr<Item> MessageStore() = 0;
   // The item with the given node identifier, or null when the file has none.
   virtual std::unique_ptr<Item> ItemByIdentifier(uint32_t identifier) = 0;
+
+  // The damage the reader read through in the file so far, one note per page or block, in the
+  // order met (a header, an index page or a block whose check sum fails but whose structure
+  // holds); those after the first `from`.
+  virtual std::vector<std::string> DamageNotes(std::size_t /*from*/) const { return {}; }
 
   // Normal messages the file holds that no folder holds (their parent folder is missing), one
   // failure text each, saying which and where. The stand-in counts them among the items of the

@@ -57,10 +57,8 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
   data.resize(cb);
   if (inflated != cb) {
     // A compressed block of the 4 KiB form: its sum is over the bytes as stored, which are
-    // inflated, then decoded (libpff's order).
-    if (!sound)
-      Fail(Defect::kChecksum, block() + " fails its check sum", where, Hex(trailer.dwCRC),
-           Hex(stored));
+    // inflated, then decoded (libpff's order). A block whose sum fails is still inflated: that it
+    // inflates to its size is what holds it together.
     data = Inflate(data, inflated, block(), where);
     bytes = reinterpret_cast<std::uint8_t*>(data.data());
   }
@@ -74,9 +72,11 @@ std::string NodeDatabase::ReadBlock(Bid bid) const {
     if (!sound)
       sound = text::Crc32(bytes, cb) == trailer.dwCRC;
   }
-  if (!sound)
-    Fail(Defect::kChecksum, block() + " fails its check sum", where, Hex(trailer.dwCRC),
-         Hex(stored));
+  // The trailer names the block and its size: its data are used, with a note of the damage.
+  if (!sound) {
+    NoteDamage(it->ib, block() + " at offset " + std::to_string(it->ib) +
+                           " fails its check sum; its data are used");
+  }
   return data;
 }
 

@@ -9,6 +9,23 @@ namespace tarnvex::pst::ndb {
 
 using namespace format;
 
+namespace {
+
+// Both indexes' roots at a page's place within the file: a header that says so is usable even
+// when its check sums fail, since each root page must then name itself in its trailer.
+bool RootsInFile(const FileHeader& h, std::uint64_t fileSize) {
+  const Layout& f = *h.layout;
+  for (const Bref& root : {h.brefNbt, h.brefBbt}) {
+    if (root.bid == 0 || root.ib % f.blockAlign != 0 || root.ib > fileSize ||
+        f.pageSize > fileSize - root.ib) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 FileHeader ReadHeader(const ByteSource& source) {
   // An ANSI header is the shorter: 512 bytes.
   std::uint8_t raw[sizeof(Header)] = {};
@@ -64,6 +81,10 @@ FileHeader ReadHeader(const ByteSource& source) {
       layout->ansi() ? storedFull : text::Crc32(raw + kHeaderCrcStart, kHeaderCrcFullLength);
   if (partial != storedPartial || full != storedFull) {
     const bool partialWrong = partial != storedPartial;
+    if (RootsInFile(h, source.Size())) {
+      h.damage = "the header fails its check sum; its fields are used";
+      return h;
+    }
     throw CorruptionError(source.Name(), Defect::kChecksum, "the header fails its check sum",
                           Location::AtOffset(partialWrong ? offsetof(Header, dwCRCPartial)
                                                           : offsetof(Header, dwCRCFull)),

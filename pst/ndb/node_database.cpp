@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 
+#include "pst/ndb/damage.h"
 #include "pst/ndb/header.h"
 #include "text/crc.h"
 
@@ -15,6 +16,7 @@ struct NodeDatabase::PageWalk {
   struct LoadedNode {
     Node node;
     std::uint64_t page;  // offset of the page that lists it
+    bool damagedPage;    // that page fails its check sum
   };
   std::uint8_t ptype;
   std::string what;
@@ -44,6 +46,8 @@ std::shared_ptr<const NodeDatabase> NodeDatabase::Open(std::shared_ptr<const Byt
   const FileHeader header = ReadHeader(*source);
   auto db = std::make_shared<NodeDatabase>(std::make_shared<BufferedByteSource>(source), header);
   db->pages_ = std::make_shared<BufferedByteSource>(std::move(source), kPageWindow);
+  if (!header.damage.empty())
+    db->NoteDamage(0, header.damage);
   db->LoadIndex(kPtypeNBT, header.brefNbt);
   db->LoadIndex(kPtypeBBT, header.brefBbt);
   db->pages_.reset();
@@ -96,8 +100,11 @@ void NodeDatabase::LoadIndex(std::uint8_t ptype, const Bref& root) {
          Location::OfNode(nid, last), "1 entry", std::to_string(count) + " entries");
   }
   nodes_.reserve(walk.nodes.size());
-  for (const auto& n : walk.nodes)
+  for (const auto& n : walk.nodes) {
     nodes_.push_back(n.node);
+    if (n.damagedPage)
+      damagedNodes_.emplace_back(n.node.nid, n.page);
+  }
   byParent_.resize(nodes_.size());
   for (std::uint32_t i = 0; i < nodes_.size(); ++i)
     byParent_[i] = i;
@@ -127,20 +134,29 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   if (trailer.bid != bid)
     Fail(Defect::kMismatch, page() + " is not the page named there", where, Hex(bid),
          Hex(trailer.bid));
-  if (const std::uint32_t crc = text::Crc32(raw, f.pageDataSize()); crc != trailer.dwCRC)
-    Fail(Defect::kChecksum, page() + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
+  const std::uint32_t crc = text::Crc32(raw, f.pageDataSize());
+  const bool damaged = crc != trailer.dwCRC;
   const auto tail = f.LoadBtPageTail(raw);
   const int cLevel = tail.cLevel;
-  if (cLevel > kMaxBtreeLevels || (level >= 0 && cLevel != level)) {
+  const std::size_t entrySize = cLevel > 0                ? f.btEntrySize
+                                : walk.ptype == kPtypeNBT ? f.nbtEntrySize
+                                                          : f.bbtEntrySize;
+  const bool atItsLevel = cLevel <= kMaxBtreeLevels && (level < 0 || cLevel == level);
+  const bool entriesFit =
+      tail.cbEnt >= entrySize && std::size_t{tail.cEnt} * tail.cbEnt <= f.btEntryBytes;
+  if (damaged) {
+    // Read through when its entries still hold together; else the sum is the first fault.
+    if (!atItsLevel || !entriesFit || !EntriesHold(raw, tail.cEnt, tail.cbEnt, cLevel, walk.ptype))
+      Fail(Defect::kChecksum, page() + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
+    NoteDamage(ib, page() + " fails its check sum; its entries are used");
+  }
+  if (!atItsLevel) {
     Fail(Defect::kMismatch, page() + " is at the wrong level of the tree", where,
          level >= 0 ? "level " + std::to_string(level)
                     : "at most level " + std::to_string(kMaxBtreeLevels),
          "level " + std::to_string(cLevel));
   }
-  const std::size_t entrySize = cLevel > 0                ? f.btEntrySize
-                                : walk.ptype == kPtypeNBT ? f.nbtEntrySize
-                                                          : f.bbtEntrySize;
-  if (tail.cbEnt < entrySize || std::size_t{tail.cEnt} * tail.cbEnt > f.btEntryBytes) {
+  if (!entriesFit) {
     Fail(Defect::kBadStructure, page() + " has entries that do not fit it", where,
          "entries of at least " + std::to_string(entrySize) + " bytes within " +
              std::to_string(f.btEntryBytes),
@@ -150,16 +166,100 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
     const std::uint8_t* e = raw + i * tail.cbEnt;
     if (cLevel > 0) {
       const auto entry = f.LoadBtEntry(e);
-      LoadPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
+      if (!damaged) {
+        LoadPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
+        continue;
+      }
+      // A page its damaged parent leads to that does not hold: the parent's damage is the cause.
+      try {
+        LoadPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
+      } catch (const CorruptionError&) {
+        Fail(Defect::kChecksum, page() + " fails its check sum", where, Hex(trailer.dwCRC),
+             Hex(crc));
+      }
     } else if (walk.ptype == kPtypeNBT) {
       const auto entry = f.LoadNbtEntry(e);
       walk.nodes.push_back(
-          {{static_cast<Nid>(entry.nid), entry.nidParent, entry.bidData, entry.bidSub}, ib});
+          {{static_cast<Nid>(entry.nid), entry.nidParent, entry.bidData, entry.bidSub},
+           ib,
+           damaged});
     } else {
       const auto entry = f.LoadBbtEntry(e);
       walk.blocks.push_back({BidKey(entry.bref.bid), entry.bref.ib, entry.cb});
     }
   }
+}
+
+namespace {
+
+// The NID types MS-PST 2.2.2.1 defines.
+bool KnownNidType(std::uint32_t type) {
+  return type <= kNidTypeAssocMessage ||
+         (type >= kNidTypeContentsTableIndex && type <= kNidTypeSearchTableIndex) ||
+         type == kNidTypeLtp;
+}
+
+}  // namespace
+
+bool NodeDatabase::EntriesHold(const std::uint8_t* raw, std::size_t count, std::size_t entrySize,
+                               int cLevel, std::uint8_t ptype) const {
+  const Layout& f = layout();
+  const std::uint64_t size = source_->Size();
+  auto inFile = [&](std::uint64_t ib, std::uint64_t span) {
+    return ib % f.blockAlign == 0 && ib <= size && span <= size - ib;
+  };
+  std::uint64_t previous = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* e = raw + i * entrySize;
+    std::uint64_t key = 0;
+    if (cLevel > 0) {
+      const auto entry = f.LoadBtEntry(e);
+      if (!inFile(entry.bref.ib, f.pageSize))
+        return false;
+      key = entry.btkey;
+    } else if (ptype == kPtypeNBT) {
+      const auto entry = f.LoadNbtEntry(e);
+      const auto nid = static_cast<Nid>(entry.nid);
+      if (!KnownNidType(NidTypeOf(nid)) || entry.bidData == 0 ||
+          (entry.nidParent != 0 && !KnownNidType(NidTypeOf(entry.nidParent)))) {
+        return false;
+      }
+      key = nid;
+    } else {
+      const auto entry = f.LoadBbtEntry(e);
+      if (entry.cb > f.maxReadBlockData() || !inFile(entry.bref.ib, f.BlockSpan(entry.cb)))
+        return false;
+      key = BidKey(entry.bref.bid);
+    }
+    if (i > 0 && key <= previous)
+      return false;
+    previous = key;
+  }
+  return true;
+}
+
+void NodeDatabase::NoteDamage(std::uint64_t offset, const std::string& note) const {
+  {
+    std::lock_guard<std::mutex> lock(damageMutex_);
+    if (damagedOffsets_.insert(offset).second)
+      damageNotes_.push_back(note);
+  }
+  DamageScope::Tell(note);
+}
+
+std::vector<std::string> NodeDatabase::DamageNotes(std::size_t from) const {
+  std::lock_guard<std::mutex> lock(damageMutex_);
+  if (from >= damageNotes_.size())
+    return {};
+  return {damageNotes_.begin() + static_cast<std::ptrdiff_t>(from), damageNotes_.end()};
+}
+
+std::optional<std::uint64_t> NodeDatabase::DamagedPageOf(Nid nid) const {
+  const auto it = std::lower_bound(damagedNodes_.begin(), damagedNodes_.end(), nid,
+                                   [](const auto& entry, Nid v) { return entry.first < v; });
+  if (it == damagedNodes_.end() || it->first != nid)
+    return std::nullopt;
+  return it->second;
 }
 
 const Node* NodeDatabase::FindNode(Nid nid) const {

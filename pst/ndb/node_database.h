@@ -3,14 +3,20 @@
 // The node database (MS-PST 2.2) of a Unicode or an ANSI file: the node and block B-trees, blocks
 // with their trailers and check sums, data trees (XBLOCK, XXBLOCK) and subnode trees (SLBLOCK,
 // SIBLOCK). Read only. Every offset is checked against the data it points into and every walk is
-// bounded, so a damaged file gives a CorruptionError naming it, never a crash or a hang.
+// bounded, so a damaged file gives a CorruptionError naming it, never a crash or a hang. A page
+// or block whose check sum fails but whose structure holds is read through, with a note of its
+// damage (ndb/damage.h).
 //
 // The two indexes are read whole when the database opens and kept as sorted arrays (about 24
 // bytes per node and per block); nothing else is kept.
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "pst/byte_source.h"
@@ -80,6 +86,15 @@ class NodeDatabase {
   // The entries of a subnode tree (an SLBLOCK or an SIBLOCK), sorted by NID; none for BID 0.
   std::vector<Subnode> ReadSubnodes(Bid bid) const;
 
+  // The damage read through (ndb/damage.h) so far: the header's, each index page's and each
+  // block's whose check sum fails but whose structure holds, one note per page or block, in the
+  // order met; those after the first `from`. Safe to call while other threads read.
+  std::vector<std::string> DamageNotes(std::size_t from = 0) const;
+  // The offset of the node index page listing the node when that page fails its check sum (its
+  // entries are used, but what they say of the node may be wrong); empty for a node of a sound
+  // page.
+  std::optional<std::uint64_t> DamagedPageOf(Nid nid) const;
+
   // Larger than any property value of an item: a data tree that claims more is damaged.
   static constexpr std::uint64_t kMaxValueSize = 64ull * 1024 * 1024;
 
@@ -93,6 +108,11 @@ class NodeDatabase {
   struct PageWalk;
   void LoadIndex(std::uint8_t ptype, const format::Bref& root);
   void LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level);
+  // Whether the entries of an index page hold together: in bounds, in order, of known types.
+  bool EntriesHold(const std::uint8_t* raw, std::size_t count, std::size_t entrySize, int cLevel,
+                   std::uint8_t ptype) const;
+  // Records the note once per offset and tells it to the DamageScopes of this thread each time.
+  void NoteDamage(std::uint64_t offset, const std::string& note) const;
   void ReadTree(Bid bid, int levelsLeft, std::vector<std::string>& out, std::uint64_t& total) const;
   void ReadSub(Bid bid, int levelsLeft, std::vector<Subnode>& out) const;
   // A compressed block's data inflated to `size` bytes; a CorruptionError when it does not.
@@ -107,6 +127,11 @@ class NodeDatabase {
   std::vector<Node> nodes_;
   std::vector<Block> blocks_;
   std::vector<std::uint32_t> byParent_;  // indexes into nodes_, sorted by parent
+  // Nodes listed by index pages that fail their check sums, with those pages' offsets, by NID.
+  std::vector<std::pair<Nid, std::uint64_t>> damagedNodes_;
+  mutable std::mutex damageMutex_;
+  mutable std::vector<std::string> damageNotes_;
+  mutable std::unordered_set<std::uint64_t> damagedOffsets_;
 };
 
 }  // namespace tarnvex::pst::ndb

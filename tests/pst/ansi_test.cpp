@@ -193,7 +193,12 @@ struct AnsiDamage {
 };
 
 const AnsiDamage kDamage[] = {
-    {"HeaderChecksum", [](std::string& b, const HeaderAnsi&) { b[200] ^= 0x01; },
+    // Under the failing check sum the node index root lies outside the file.
+    {"HeaderChecksumAndRootOutsideTheFile",
+     [](std::string& b, const HeaderAnsi&) {
+       b[offsetof(HeaderAnsi, root) + offsetof(RootAnsi, brefNbt) + offsetof(BrefAnsi, ib) + 3] ^=
+           0x40;
+     },
      Defect::kChecksum},
     {"NodeIndexPageChecksum",
      [](std::string& b, const HeaderAnsi& h) { b[h.root.brefNbt.ib + 3] ^= 0x40; },
@@ -252,7 +257,8 @@ TEST(AnsiDamageTest, TruncatedAndFlippedFilesFailCleanly) {
       ++failures;
     }
   };
-  for (std::size_t length = 0; length < sound.size(); length += 4099)
+  int truncations = 0;
+  for (std::size_t length = 0; length < sound.size(); length += 4099, ++truncations)
     attempt(sound.substr(0, length));
   std::uniform_int_distribution<std::size_t> pos(0, sound.size() - 1);
   for (int round = 0; round < 60; ++round) {
@@ -261,7 +267,9 @@ TEST(AnsiDamageTest, TruncatedAndFlippedFilesFailCleanly) {
       bytes[pos(rng)] ^= static_cast<char>(1 + rng() % 255);
     attempt(bytes);
   }
-  EXPECT_GT(failures, 60);
+  // Most cut files fail (a cut in the free space at the end leaves all that is used); a changed
+  // one may be read through where its structure holds.
+  EXPECT_GT(failures, truncations / 2);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "pst/errors.h"
 #include "pst/format.h"
 #include "pst/messaging/store.h"
+#include "pst/ndb/damage.h"
 #include "pst/ndb/node_database.h"
 #include "tests/pst/test_stores.h"
 #include "text/crc.h"
@@ -30,7 +31,12 @@ struct Facts {
   std::uint16_t displayNameAllocations = 0;  // cAlloc of that heap block
   std::optional<pstwriter::FolderCycle> cycle;
   Nid duplicated = 0;
+  std::string displayName;  // of the message store, as read from the sound file
 };
+
+// Where the header keeps the node index root's offset.
+constexpr std::size_t kNbtRootOffset =
+    offsetof(Header, root) + offsetof(Root, brefNbt) + offsetof(Bref, ib);
 
 void ResealPage(std::string& b, std::uint64_t ib) {
   auto trailer = Load<PageTrailer>(b.data() + ib + kPageDataSize);
@@ -125,7 +131,10 @@ const CorruptionCase kCases[] = {
        EXPECT_EQ(e.expected(), "a subfolder below " + Hex(f.cycle->folder));
        EXPECT_EQ(e.found(), "folder " + Hex(f.cycle->subfolder) + ", above it");
      }},
-    {"HeaderChecksum", [](std::string& b, Facts&) { b[200] ^= 0x01; }, OpenStore, Defect::kChecksum,
+    // A header under a failing check sum whose node index root lies outside the file: nothing
+    // in it can be trusted.
+    {"HeaderChecksumAndRootOutsideTheFile",
+     [](std::string& b, Facts&) { b[kNbtRootOffset + 6] ^= 0x01; }, OpenStore, Defect::kChecksum,
      [](const CorruptionError& e, const Facts& f) {
        EXPECT_EQ(e.where().offset, offsetof(Header, dwCRCPartial));
        EXPECT_EQ(e.expected(), Hex(f.header.dwCRCPartial));
@@ -163,15 +172,14 @@ const CorruptionCase kCases[] = {
        EXPECT_EQ(e.expected(), "level 0");
        EXPECT_EQ(e.found(), "level 1");
      }},
-    {"BlockChecksum",
+    // The heap's page map is in the block's last bytes: used through the failing sum, it no
+    // longer holds together, and that is the failure.
+    {"BlockChecksumOverABrokenHeap",
      [](std::string& b, Facts& f) { b[f.messageStore.ib + f.messageStore.cb - 1] ^= 0x10; },
-     ReadMessageStore, Defect::kChecksum,
-     [](const CorruptionError& e, const Facts& f) {
-       EXPECT_EQ(e.where().block, f.messageStore.bid);
-       EXPECT_EQ(e.where().offset, f.messageStore.ib);
-       EXPECT_NE(e.found(), e.expected());
-       EXPECT_NE(e.description().find("block " + Hex(f.messageStore.bid) + " fails its check sum"),
-                 std::string::npos);
+     ReadMessageStore, Defect::kOutOfBounds,
+     [](const CorruptionError& e, const Facts&) {
+       EXPECT_EQ(e.where().node, kNidMessageStore);
+       EXPECT_NE(e.description().find("of heap block 0 of node 0x21"), std::string::npos);
      }},
     {"BadHeapReference",
      [](std::string& b, Facts& f) {
@@ -238,6 +246,143 @@ TEST_P(CorruptionTest, FailsNamingTheDefectAndWhereItIs) {
 
 INSTANTIATE_TEST_SUITE_P(Defects, CorruptionTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- Damage read through -------------------------------------------------------------------
+
+// The message store's display name, as read.
+std::string StoreDisplayName(const Store& store) {
+  const auto pc = store.Properties(*store.FindNode(kNidMessageStore));
+  const auto* r = pc->Find(0x3001, 0x001F);
+  return r ? pc->ValueText(*r) : std::string();
+}
+
+struct ReadThroughCase {
+  const char* name;
+  // Damages the file under a check sum, leaving the structure under it whole.
+  std::function<void(std::string&, const Facts&)> damage;
+  // The note of the damage, found among the database's and told to the reading thread.
+  std::function<std::string(const Facts&)> note;
+  // Whether the display name read differs from the sound file's (the damage is in it).
+  bool nameChanged;
+};
+
+const ReadThroughCase kReadThrough[] = {
+    // The header's reserved bytes lie under its check sums.
+    {"HeaderChecksum", [](std::string& b, const Facts&) { b[200] ^= 0x01; },
+     [](const Facts&) {
+       return std::string("the header fails its check sum; its fields are used");
+     },
+     false},
+    // A byte past the root page's last entry: its entries are whole.
+    {"NodeIndexPageChecksum",
+     [](std::string& b, const Facts& f) {
+       const std::uint64_t ib = f.header.root.brefNbt.ib;
+       const auto tail = Load<BtPageTail>(b.data() + ib + kBtPageEntryBytes);
+       ASSERT_LT(std::size_t{tail.cEnt} * tail.cbEnt, kBtPageEntryBytes);
+       b[ib + std::size_t{tail.cEnt} * tail.cbEnt] ^= 0x01;
+     },
+     [](const Facts& f) {
+       return "the node index page at offset " + std::to_string(f.header.root.brefNbt.ib) +
+              " fails its check sum; its entries are used";
+     },
+     false},
+    // A character of the display name, inside the heap: its structure holds.
+    {"BlockChecksum",
+     [](std::string& b, const Facts& f) {
+       const std::string name = f.displayName;
+       std::string utf16;
+       for (char c : name)
+         utf16 += std::string{c, '\0'};
+       const std::size_t at = b.find(utf16, f.messageStore.ib);
+       ASSERT_LT(at, f.messageStore.ib + f.messageStore.cb);
+       b[at] ^= 0x01;
+     },
+     [](const Facts& f) {
+       return "block " + Hex(f.messageStore.bid) + " at offset " +
+              std::to_string(f.messageStore.ib) + " fails its check sum; its data are used";
+     },
+     true},
+};
+
+class ReadThroughTest : public ::testing::TestWithParam<ReadThroughCase> {};
+
+TEST_P(ReadThroughTest, ReadsTheDataAndNotesTheDamageOnce) {
+  const std::string sound = testing::Written(testing::SmallStore());
+  Facts facts;
+  facts.header = Load<Header>(sound.data());
+  {
+    const auto store = Store::Open(testing::Source(sound));
+    facts.messageStore = *store->db()->FindBlock(store->FindNode(kNidMessageStore)->data);
+    facts.displayName = StoreDisplayName(*store);
+    ASSERT_TRUE(store->db()->DamageNotes().empty());
+  }
+  ASSERT_FALSE(facts.displayName.empty());
+  std::string damaged = sound;
+  ASSERT_NO_FATAL_FAILURE(GetParam().damage(damaged, facts));
+
+  std::vector<std::string> told;
+  std::shared_ptr<const Store> store;
+  std::string name;
+  {
+    ndb::DamageScope scope(told);
+    store = Store::Open(testing::Source(damaged));
+    name = StoreDisplayName(*store);
+    name = StoreDisplayName(*store);  // read twice: noted once
+  }
+  const std::string note = GetParam().note(facts);
+  EXPECT_EQ(store->db()->DamageNotes(), std::vector<std::string>{note});
+  EXPECT_EQ(told, std::vector<std::string>{note});
+  EXPECT_EQ(name != facts.displayName, GetParam().nameChanged) << name;
+  // Outside a scope nobody is told, and the database's note stays one.
+  StoreDisplayName(*store);
+  EXPECT_EQ(told.size(), 1u);
+  EXPECT_EQ(store->db()->DamageNotes().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Damage, ReadThroughTest, ::testing::ValuesIn(kReadThrough),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The nodes a node index page that fails its check sum lists are marked, with the page's offset:
+// what such an entry says of a node may be wrong, though its page holds together.
+TEST(ReadThroughTest, NodesOfADamagedPageAreMarked) {
+  const std::string sound = testing::Written(testing::SmallStore());
+  const auto header = Load<Header>(sound.data());
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> entries;  // entry, page
+  ForEachNodeEntry(sound, header.root.brefNbt.ib,
+                   [&](std::uint64_t at, std::uint64_t page) { entries.emplace_back(at, page); });
+  ASSERT_FALSE(entries.empty());
+  const std::uint64_t page = entries.front().second;
+  std::string damaged = sound;
+  const auto tail = Load<BtPageTail>(damaged.data() + page + kBtPageEntryBytes);
+  damaged[page + std::size_t{tail.cEnt} * tail.cbEnt] ^= 0x01;  // past the entries
+
+  const auto db = ndb::NodeDatabase::Open(testing::Source(damaged));
+  for (const auto& [at, listedBy] : entries) {
+    const Nid nid = static_cast<Nid>(Load<NbtEntry>(damaged.data() + at).nid);
+    EXPECT_EQ(db->DamagedPageOf(nid),
+              listedBy == page ? std::optional<std::uint64_t>(page) : std::nullopt)
+        << Hex(nid);
+  }
+}
+
+// Scopes nest: a note goes to every scope living on the thread, once each.
+TEST(DamageScopeTest, TellsEveryLivingScopeOnce) {
+  std::vector<std::string> outer, inner;
+  ndb::DamageScope::Tell("before");
+  {
+    ndb::DamageScope a(outer);
+    ndb::DamageScope::Tell("one");
+    {
+      ndb::DamageScope b(inner);
+      ndb::DamageScope::Tell("two");
+      ndb::DamageScope::Tell("one");
+    }
+    ndb::DamageScope::Tell("three");
+  }
+  ndb::DamageScope::Tell("after");
+  EXPECT_EQ(outer, (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_EQ(inner, (std::vector<std::string>{"two", "one"}));
+}
 
 // The sound store reads whole through the same steps.
 TEST(CorruptionTest, TheSoundStoreReads) {

@@ -16,7 +16,9 @@
 #include "platform/failure.h"
 #include "platform/standin/pff.h"
 #include "platform/standin/pst_outlook.h"
+#include "pst/byte_source.h"
 #include "pst/format.h"
+#include "pst/messaging/store.h"
 #include "tests/platform/standin/pst_fixtures.h"
 #include "tests/platform/standin/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
@@ -298,6 +300,152 @@ TEST_P(DamageTest, EveryItemIsAccountedFor) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DamageTest, ::testing::ValuesIn(kDamages),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Damage read through: a check sum fails, the structure under it holds ----------------------
+
+// The messages of every folder below the root folder, depth first.
+void CollectMessages(const pst::messaging::Store& store, pst::format::Nid folder,
+                     std::vector<const pst::ndb::Node*>& out) {
+  for (const auto* message : store.Messages(folder))
+    out.push_back(message);
+  for (const auto* sub : store.SubFolders(folder))
+    CollectMessages(store, sub->nid, out);
+}
+
+struct MessageBlock {
+  std::uint64_t offset = 0;  // of `text` in the message's own data block
+  std::uint64_t block = 0;   // where that block starts
+};
+
+// Where the UTF-16 form of `text` lies in the data block of the message that holds it.
+MessageBlock FindInMessage(const std::string& bytes, const std::string& text) {
+  const auto store =
+      pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
+  std::vector<const pst::ndb::Node*> messages;
+  CollectMessages(*store, pst::format::kNidRootFolder, messages);
+  std::string utf16;
+  for (char c : text)
+    utf16 += std::string{c, '\0'};
+  for (const auto* message : messages) {
+    const auto* block = store->db()->FindBlock(message->data);
+    const std::size_t at = bytes.find(utf16, block->ib);
+    if (at != std::string::npos && at + utf16.size() <= block->ib + block->cb)
+      return {at, block->ib};
+  }
+  throw std::runtime_error("no message block holds \"" + text + "\"");
+}
+
+// The contacts among the nodes a leaf page of the node index lists.
+int ContactsListedBy(const std::string& bytes, std::uint64_t page) {
+  const auto store =
+      pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
+  std::vector<const pst::ndb::Node*> messages;
+  CollectMessages(*store, pst::format::kNidRootFolder, messages);
+  const auto tail = pst::format::Load<pst::format::BtPageTail>(bytes.data() + page +
+                                                               pst::format::kBtPageEntryBytes);
+  int contacts = 0;
+  for (std::size_t i = 0; i < tail.cEnt; ++i) {
+    const auto entry =
+        pst::format::Load<pst::format::NbtEntry>(bytes.data() + page + i * tail.cbEnt);
+    for (const auto* message : messages) {
+      if (message->nid != entry.nid)
+        continue;
+      const auto pc = store->Properties(*message);
+      const auto* cls = pc->Find(0x001A, 0x001F);
+      contacts += cls && pc->ValueText(*cls) == "IPM.Contact";
+    }
+  }
+  return contacts;
+}
+
+struct ReadThrough {
+  const char* name;
+  // Damages the file; gives the number of cards then written from damaged data.
+  std::function<int(std::string&)> damage;
+  const char* warning;  // the start of the one warning of the damage
+};
+
+const ReadThrough kReadThrough[] = {
+    // One character of one contact's file-as text.
+    {"ContactBlock",
+     [](std::string& b) {
+       b[FindInMessage(b, "Contact 17").offset] ^= 0x01;
+       return 1;
+     },
+     "block 0x"},
+    // Reserved bytes of the header: the items are not touched.
+    {"Header",
+     [](std::string& b) {
+       b[200] ^= 0x01;
+       return 0;
+     },
+     "the header fails its check sum; its fields are used"},
+    // Past the last entry of the node index's last leaf page: what it lists of its contacts may
+    // be wrong, so each of their cards is from damaged data.
+    {"NodeIndexPage",
+     [](std::string& b) {
+       const auto header = pst::format::Load<pst::format::Header>(b.data());
+       std::uint64_t page = header.root.brefNbt.ib;
+       for (auto tail = pst::format::Load<pst::format::BtPageTail>(b.data() + page +
+                                                                   pst::format::kBtPageEntryBytes);
+            tail.cLevel > 0; tail = pst::format::Load<pst::format::BtPageTail>(
+                                 b.data() + page + pst::format::kBtPageEntryBytes)) {
+         page = pst::format::Load<pst::format::BtEntry>(b.data() + page +
+                                                        (tail.cEnt - 1) * std::size_t{tail.cbEnt})
+                    .bref.ib;
+       }
+       const int contacts = ContactsListedBy(b, page);
+       EXPECT_GT(contacts, 0) << "the last leaf page lists contacts";
+       const auto tail = pst::format::Load<pst::format::BtPageTail>(b.data() + page +
+                                                                    pst::format::kBtPageEntryBytes);
+       b[page + std::size_t{tail.cEnt} * tail.cbEnt] ^= 0x01;
+       return contacts;
+     },
+     "the node index page at offset "},
+};
+
+class ReadThroughTest : public ::testing::TestWithParam<ReadThrough> {};
+
+// The export goes on through the damage: every card is written, the damage is warned of once,
+// each card from damaged data is named among the failures, and the summary adds up.
+TEST_P(ReadThroughTest, WritesEveryCardAndNamesThoseFromDamagedData) {
+  Sandbox tmp;
+  std::string bytes = ReadFile(SourcePst());
+  const int damaged = GetParam().damage(bytes);
+  const std::string pst = tmp / "damaged.pst";
+  std::ofstream(pst, std::ios::binary) << bytes;
+  fs::create_directory(tmp / "out");
+  const SandboxedProfile profile(tmp);
+  std::ostringstream out, err;
+  const int status = cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err);
+
+  EXPECT_NE(out.str().find(std::to_string(60 - damaged) + " cards written, 1 item passed over, " +
+                           std::to_string(damaged) + " failure"),
+            std::string::npos)
+      << out.str() << err.str();
+  EXPECT_EQ(status != 0, damaged > 0);
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(tmp / "out"))
+    files += e.path().extension() == ".vcf";
+  EXPECT_EQ(files, 60) << "every card is written, those from damaged data too";
+
+  const std::string warning = "tarnvex-export: warning: the Outlook data file \"" + pst +
+                              "\" is damaged: " + GetParam().warning;
+  const std::string text = err.str();
+  const std::size_t first = text.find(warning);
+  EXPECT_NE(first, std::string::npos) << text;
+  EXPECT_EQ(text.find(warning, first + 1), std::string::npos) << "warned of once: " << text;
+  int named = 0;
+  for (std::size_t at =
+           text.find("was written from damaged data of the Outlook data file \"" + pst + "\"");
+       at != std::string::npos; at = text.find("was written from damaged data", at + 1)) {
+    ++named;
+  }
+  EXPECT_EQ(named, damaged) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ReadThroughTest, ::testing::ValuesIn(kReadThrough),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DamageTest, TheUndamagedSourceExportsEveryContact) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -188,7 +189,9 @@ TEST(NativeReaderTest, AnsiPstIsReadNatively) {
 
 // An ANSI file is of a format the native reader reads: damaged, it is refused with the damage,
 // never handed to libpff.
-TEST(NativeReaderTest, DamagedAnsiPstIsRefusedNotHandedToLibpff) {
+// A damaged ANSI file is the own reader's: read through where the structure under a failing check
+// sum holds, with a note of the damage, else refused naming the damage; never handed to libpff.
+TEST(NativeReaderTest, DamagedAnsiPstIsReadNativelyOrRefused) {
   Sandbox tmp;
   const std::string source =
       ReadFile(testing::WriteStore(Ansi(Generated(20, 3, 1)), tmp / "ansi.pst"));
@@ -196,12 +199,14 @@ TEST(NativeReaderTest, DamagedAnsiPstIsRefusedNotHandedToLibpff) {
   struct Case {
     const char* name;
     std::function<void(std::string&)> damage;
+    const char* note;  // the damage noted when the file is read through; null: refused
   };
   const Case cases[] = {
-      {"header", [](std::string& b) { b[300] ^= 0x10; }},
-      {"node index", [&](std::string& b) { b[header.root.brefNbt.ib + 20] ^= 0x10; }},
-      {"block index", [&](std::string& b) { b[header.root.brefBbt.ib + 20] ^= 0x10; }},
-      {"truncated", [&](std::string& b) { b.resize(header.root.brefNbt.ib + 8); }},
+      {"header", [](std::string& b) { b[300] ^= 0x10; }, "the header fails its check sum"},
+      // The root pages' second entries point to offsets at no page's place.
+      {"node index", [&](std::string& b) { b[header.root.brefNbt.ib + 20] ^= 0x10; }, nullptr},
+      {"block index", [&](std::string& b) { b[header.root.brefBbt.ib + 20] ^= 0x10; }, nullptr},
+      {"truncated", [&](std::string& b) { b.resize(header.root.brefNbt.ib + 8); }, nullptr},
   };
   for (const auto& c : cases) {
     std::string bytes = source;
@@ -209,9 +214,14 @@ TEST(NativeReaderTest, DamagedAnsiPstIsRefusedNotHandedToLibpff) {
     const std::string path = tmp / "damaged.pst";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     try {
-      store::OpenFile(path);
-      ADD_FAILURE() << c.name << ": opened";
+      const auto file = store::OpenFile(path);
+      ASSERT_TRUE(c.note) << c.name << ": opened";
+      EXPECT_STREQ(file->ReaderName(), "native") << c.name;
+      const auto notes = file->DamageNotes(0);
+      ASSERT_EQ(notes.size(), 1u) << c.name;
+      EXPECT_EQ(notes[0].rfind(c.note, 0), 0u) << c.name << ": " << notes[0];
     } catch (const Failure& f) {
+      EXPECT_FALSE(c.note) << c.name << ": " << f.what();
       EXPECT_NE(std::string(f.what()).find("is damaged"), std::string::npos)
           << c.name << ": " << f.what();
       EXPECT_NE(std::string(f.what()).find(path), std::string::npos) << f.what();
@@ -219,7 +229,6 @@ TEST(NativeReaderTest, DamagedAnsiPstIsRefusedNotHandedToLibpff) {
   }
 }
 
-// A header the native reader does not take falls back to libpff; the reason is given.
 TEST(NativeReaderTest, RefusesWhatItDoesNotRead) {
   Sandbox tmp;
   const std::string source = ReadFile(SmallStore(tmp));
@@ -231,7 +240,10 @@ TEST(NativeReaderTest, RefusesWhatItDoesNotRead) {
   const Edit edits[] = {
       {10, 37, "does not know (format 37)"},  // a wVer no format has
       {513, 3, "encryption"},                 // an encryption of no known kind
-      {200, 1, "check sum"},                  // a header byte changed under its CRC
+      // A header byte changed under its CRC that puts the node index outside the file.
+      {offsetof(pst::format::Header, root) + offsetof(pst::format::Root, brefNbt) +
+           offsetof(pst::format::Bref, ib) + 6,
+       1, "check sum"},
   };
   for (const auto& edit : edits) {
     std::string bytes = source;
