@@ -121,6 +121,13 @@ class NativeEntry : public store::Entry {
   std::shared_ptr<const PropertyContext> keep_;
 };
 
+// A message a folder's contents table lists that cannot be read, and why; `nid` is empty for a
+// row the table's row index does not name.
+struct Unreadable {
+  std::optional<Nid> nid;
+  std::string failure;
+};
+
 class NativeItem : public store::Item {
  public:
   // `inIndex`: a node of the node index (a folder or message); else a subnode (an attachment).
@@ -236,10 +243,10 @@ class NativeItem : public store::Item {
   // Failure texts for the messages the folder's contents table lists that are not among
   // `messages` (the node index's children), and for the rows its row index does not name.
   // `table`: the folder's contents table, as read for this; null when it cannot be read.
-  std::vector<std::string> UnreadableMessages(
+  std::vector<Unreadable> UnreadableMessages(
       const std::vector<const ndb::Node*>& messages,
       std::shared_ptr<const ltp::TableContext>& table) const {
-    std::vector<std::string> out;
+    std::vector<Unreadable> out;
     // Sorted numbers rather than a hash set: a folder may hold a million messages.
     std::vector<Nid> children;
     children.reserve(messages.size());
@@ -247,11 +254,7 @@ class NativeItem : public store::Item {
       children.push_back(n->nid);
     std::sort(children.begin(), children.end());
     std::unordered_set<Nid> reported;
-    try {
-      table = store_->ContentsTable(nid_);
-    } catch (const Error&) {
-      return out;
-    }
+    table = TableOf([&] { return store_->ContentsTable(nid_); });
     if (!table)
       return out;
     const std::string where = "the Outlook data file \"" + store_->name() + "\": ";
@@ -269,14 +272,15 @@ class NativeItem : public store::Item {
         failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
                   ", has no entry in the node index";
       }
-      out.push_back("An item cannot be read from " + where + failure + ".");
+      out.push_back({row, "An item cannot be read from " + where + failure + "."});
     }
     // Rows the row index does not name: the table counts them, so they are items all the same.
     for (std::size_t i = table->rowIds().size(); i < table->rowCount(); ++i) {
-      out.push_back("An item cannot be read from " + where + "the contents table of " + folder +
-                    " holds " + std::to_string(table->rowCount()) +
-                    " rows, but its row index names only " +
-                    std::to_string(table->rowIds().size()) + " of them.");
+      out.push_back({std::nullopt, "An item cannot be read from " + where +
+                                       "the contents table of " + folder + " holds " +
+                                       std::to_string(table->rowCount()) +
+                                       " rows, but its row index names only " +
+                                       std::to_string(table->rowIds().size()) + " of them."});
     }
     return out;
   }
@@ -314,12 +318,8 @@ class NativeItem : public store::Item {
     if (unreadableFolders_)
       return *unreadableFolders_;
     unreadableFolders_.emplace();
-    std::shared_ptr<const ltp::TableContext> table;
-    try {
-      table = store_->HierarchyTable(nid_);
-    } catch (const Error&) {
-      return *unreadableFolders_;  // the node index's subfolders stand, checked on their own
-    }
+    // Without the table the node index's subfolders stand, checked on their own.
+    const auto table = TableOf([&] { return store_->HierarchyTable(nid_); });
     if (!table)
       return *unreadableFolders_;
     std::unordered_set<Nid> listed{nid_};
@@ -345,6 +345,20 @@ class NativeItem : public store::Item {
       attachments_ = Read([&] { return Store::Attachments(pc); });
     }
     return *attachments_;
+  }
+
+  // A folder's table as `read` gives it; null when it cannot be read, or when it was read
+  // through damage: its rows would name items that are not there.
+  template <typename F>
+  static std::shared_ptr<const ltp::TableContext> TableOf(F&& read) {
+    std::vector<std::string> damage;
+    try {
+      pst::ndb::DamageScope scope(damage);
+      auto table = read();
+      return damage.empty() ? table : nullptr;
+    } catch (const Error&) {
+      return nullptr;
+    }
   }
 
   // Reads through the library with the item's damage noted (pst/ndb/damage.h).
@@ -376,7 +390,7 @@ class NativeChildren : public store::Item::Children {
   NativeChildren(std::shared_ptr<const Store> store,
                  std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage,
                  std::shared_ptr<const ltp::TableContext> contents,
-                 std::vector<const ndb::Node*> messages, std::vector<std::string> unreadable)
+                 std::vector<const ndb::Node*> messages, std::vector<Unreadable> unreadable)
       : store_(std::move(store)),
         contents_(std::move(contents)),
         decoding_(std::move(decoding)),
@@ -386,14 +400,21 @@ class NativeChildren : public store::Item::Children {
 
   std::size_t Count() const override { return messages_.size() + unreadable_.size(); }
 
+  // For a message the node index lacks as well: its listed class is all there is of it, and a
+  // mail listed in a mail folder is no contact there, readable or not.
   std::optional<std::string> ListedClass(std::size_t index) override {
-    if (index >= messages_.size())
+    if (index >= Count())
       return std::nullopt;
     if (!listed_) {
       listed_ = ListedClasses();
       contents_.reset();
     }
-    const Nid nid = messages_[index]->nid;
+    const std::optional<Nid> listedNid = index < messages_.size()
+                                             ? std::optional<Nid>(messages_[index]->nid)
+                                             : unreadable_[index - messages_.size()].nid;
+    if (!listedNid)
+      return std::nullopt;
+    const Nid nid = *listedNid;
     const auto at = std::lower_bound(listed_->begin(), listed_->end(), nid,
                                      [](const auto& entry, Nid n) { return entry.first < n; });
     if (at == listed_->end() || at->first != nid)
@@ -406,7 +427,7 @@ class NativeChildren : public store::Item::Children {
     if (!listed_)
       contents_.reset();
     if (index >= messages_.size())
-      return {nullptr, std::move(unreadable_.at(index - messages_.size()))};
+      return {nullptr, std::move(unreadable_.at(index - messages_.size()).failure)};
     const ndb::Node* n = messages_[index];
     return {
         std::make_unique<NativeItem>(store_, n->nid, n->data, n->sub, true, decoding_, codePage_),
@@ -424,8 +445,11 @@ class NativeChildren : public store::Item::Children {
   std::vector<std::pair<Nid, std::string>> ListedClasses() const {
     std::vector<std::pair<Nid, std::string>> out;
     const std::shared_ptr<const ltp::TableContext> table = contents_;
-    if (messages_.empty() || !table)
+    if (messages_.size() + unreadable_.size() == 0 || !table)
       return out;
+    // Classes read through damage could pass a contact over as a mail: then none are used.
+    std::vector<std::string> damage;
+    pst::ndb::DamageScope scope(damage);
     try {
       const auto& rows = table->rowIds();
       const std::uint32_t unicodeTag = kTagMessageClass << 16 | ltp::kTypeUnicode;
@@ -444,20 +468,22 @@ class NativeChildren : public store::Item::Children {
     } catch (const Error&) {
       return {};
     }
+    if (!damage.empty())
+      return {};
     std::sort(out.begin(), out.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     return out;
   }
 
   std::vector<const ndb::Node*> messages_;
-  std::vector<std::string> unreadable_;
+  std::vector<Unreadable> unreadable_;
   std::optional<std::vector<std::pair<Nid, std::string>>> listed_;
 };
 
 std::unique_ptr<store::Item::Children> NativeItem::NormalMessagesOneByOne() const {
   std::vector<const ndb::Node*> messages = store_->Messages(nid_);
   std::shared_ptr<const ltp::TableContext> table;
-  std::vector<std::string> unreadable = UnreadableMessages(messages, table);
+  std::vector<Unreadable> unreadable = UnreadableMessages(messages, table);
   return std::make_unique<NativeChildren>(store_, decoding_, CodePage(), std::move(table),
                                           std::move(messages), std::move(unreadable));
 }

@@ -297,17 +297,26 @@ TEST(OfflineStoreTest, AnOst2013ReadsAsThePstOfTheSameStore) {
 // A compressed block whose data does not inflate, or inflates to another size than its trailer
 // gives, is damage, named as such; its check sum is made to match, so that only the compression
 // is wrong.
-TEST(OfflineStoreTest, ACompressedBlockThatDoesNotInflateIsDamage) {
+// The first data block of the database that is stored compressed; 0 when there is none.
+Bid FirstCompressedBlock(const ndb::NodeDatabase& db) {
+  for (Bid b = 4; b < db.header().bidNextB; b += 4) {
+    if (db.FindBlock(b) && !IsInternal(b) && db.ReadBlock(b).size() > db.FindBlock(b)->cb)
+      return b;
+  }
+  return 0;
+}
+
+std::string WrittenOst2013() {
   pstwriter::Store store = Generated(40, 1, 1);
   store.format = pstwriter::StoreFormat::kOst2013;
-  const std::string ost = Written(store);
+  return Written(store);
+}
+
+TEST(OfflineStoreTest, ACompressedBlockThatDoesNotInflateIsDamage) {
+  const std::string ost = WrittenOst2013();
   const auto db = ndb::NodeDatabase::Open(Source(ost));
   const Layout& f = kUnicode4kLayout;
-  Bid bid = 0;
-  for (Bid b = 4; b < db->header().bidNextB && bid == 0; b += 4) {
-    if (db->FindBlock(b) && !IsInternal(b) && db->ReadBlock(b).size() > db->FindBlock(b)->cb)
-      bid = b;
-  }
+  const Bid bid = FirstCompressedBlock(*db);
   ASSERT_NE(bid, 0u) << "no compressed block";
   const ndb::Block block = *db->FindBlock(bid);
   const std::size_t trailerAt = block.ib + f.BlockSpan(block.cb) - f.blockTrailerSize;
@@ -345,6 +354,25 @@ TEST(OfflineStoreTest, ACompressedBlockThatDoesNotInflateIsDamage) {
       EXPECT_EQ(e.where().block, bid) << c.name;
     }
   }
+}
+
+// A compressed block whose stored sum is wrong but whose data inflate to their size is read
+// through: the inflating holds it together. The damage is noted.
+TEST(OfflineStoreTest, ACompressedBlockWhoseSumFailsButThatInflatesIsReadThrough) {
+  const std::string ost = WrittenOst2013();
+  const auto sound = ndb::NodeDatabase::Open(Source(ost));
+  const Bid bid = FirstCompressedBlock(*sound);
+  ASSERT_NE(bid, 0u) << "no compressed block";
+  const ndb::Block block = *sound->FindBlock(bid);
+  const Layout& f = kUnicode4kLayout;
+  std::string bytes = ost;
+  bytes[block.ib + f.BlockSpan(block.cb) - f.blockTrailerSize + offsetof(BlockTrailer4k, trailer) +
+        offsetof(BlockTrailer, dwCRC)] ^= 0x01;
+  const auto db = ndb::NodeDatabase::Open(Source(bytes));
+  EXPECT_EQ(db->ReadBlock(bid), sound->ReadBlock(bid));
+  EXPECT_EQ(db->DamageNotes(), std::vector<std::string>{"block " + Hex(bid) + " at offset " +
+                                                        std::to_string(block.ib) +
+                                                        " fails its check sum; its data are used"});
 }
 
 TEST(EncodedStoreTest, AnEncryptionOfNoKnownKindIsNotOneThisReaderReads) {

@@ -359,6 +359,29 @@ int ContactsListedBy(const std::string& bytes, std::uint64_t page) {
   return contacts;
 }
 
+// The NID of a message's folder's contents table.
+pst::format::Nid ContentsTableOf(pst::format::Nid folder) {
+  return (folder & ~pst::format::kNidTypeMask) | pst::format::kNidTypeContentsTable;
+}
+
+// The message holding `text` in its own data block, and its folder.
+struct MessageNodes {
+  pst::format::Nid message = 0;
+  pst::format::Nid folder = 0;
+};
+MessageNodes MessageHolding(const std::string& bytes, const std::string& text) {
+  const auto store =
+      pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
+  const MessageBlock found = FindInMessage(bytes, text);
+  std::vector<const pst::ndb::Node*> messages;
+  CollectMessages(*store, pst::format::kNidRootFolder, messages);
+  for (const auto* message : messages) {
+    if (store->db()->FindBlock(message->data)->ib == found.block)
+      return {message->nid, message->parent};
+  }
+  throw std::runtime_error("no message holds \"" + text + "\"");
+}
+
 struct ReadThrough {
   const char* name;
   // Damages the file; gives the number of cards then written from damaged data.
@@ -372,6 +395,19 @@ const ReadThrough kReadThrough[] = {
      [](std::string& b) {
        b[FindInMessage(b, "Contact 17").offset] ^= 0x01;
        return 1;
+     },
+     "block 0x"},
+    // The contents table of a contact's folder: its rows would name messages that are not
+    // there, so it is not used; the contacts are read from the node index, whole.
+    {"ContentsTable",
+     [](std::string& b) {
+       const auto folder = MessageHolding(b, "Contact 17").folder;
+       const auto store =
+           pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", b));
+       const auto* table = store->FindNode(ContentsTableOf(folder));
+       const auto* block = store->db()->FindBlock(table->data);
+       b[block->ib + block->cb / 2] ^= 0x01;
+       return 0;
      },
      "block 0x"},
     // Reserved bytes of the header: the items are not touched.
@@ -447,6 +483,38 @@ TEST_P(ReadThroughTest, WritesEveryCardAndNamesThoseFromDamagedData) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ReadThroughTest, ::testing::ValuesIn(kReadThrough),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A mail in a mail folder whose node index entry is missing is passed over as its contents
+// table lists it, as a sound mail there is: neither read nor counted.
+TEST(DamageTest, AMailMissingFromTheNodeIndexIsNotCounted) {
+  Sandbox tmp;
+  Store store = Store::WithStandardFolders();
+  auto& inbox = *store.ipmSubtree.FindFolder("Inbox");
+  inbox.AddMessage("IPM.Note").props.SetString("PidTagSubject", "A mail of the inbox");
+  Contact contact = testing::FullContact();
+  contact.fileAs = "In The Inbox";
+  testing::SetContactProperties(inbox.AddMessage("IPM.Contact"), contact);
+  contact.fileAs = "In Contacts";
+  testing::SetContactProperties(store.Contacts()->AddMessage("IPM.Contact"), contact);
+  const std::string sound = ReadFile(testing::WriteStore(store, tmp / "sound.pst"));
+  const pst::format::Nid mail = MessageHolding(sound, "A mail of the inbox").message;
+
+  std::string damaged;
+  for (std::uint64_t pick = 0; damaged.empty() && pick < 3; ++pick) {
+    std::string copy = sound;
+    if (pstwriter::DropMessageNode(copy, pick) == mail)
+      damaged = copy;
+  }
+  ASSERT_FALSE(damaged.empty()) << "the mail's node was not dropped";
+  const std::string pst = tmp / "damaged.pst";
+  std::ofstream(pst, std::ios::binary) << damaged;
+  fs::create_directory(tmp / "out");
+  const SandboxedProfile profile(tmp);
+  std::ostringstream out, err;
+  EXPECT_EQ(cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err), 0) << err.str();
+  EXPECT_NE(out.str().find("2 cards written, 0 items passed over, 0 failures"), std::string::npos)
+      << out.str() << err.str();
+}
 
 TEST(DamageTest, TheUndamagedSourceExportsEveryContact) {
   Sandbox tmp;
