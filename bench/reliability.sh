@@ -11,11 +11,19 @@
 #                      configured and built with TARNVEX_SANITIZE=ON when it has no programs)
 #   RELIABILITY_EXPORT, RELIABILITY_PSTGEN  the programs, when not those of RELIABILITY_BUILD
 #                      (say, tarnvex-export of an older build, with today's damage kinds)
+#   RELIABILITY_COMMIT the commit the measured tarnvex-export was built from (default HEAD)
 #   RELIABILITY_WORK   scratch folder, best on a tmpfs (default /dev/shm/tarnvex-reliability)
 #   RELIABILITY_JOBS   runs side by side (default 2); RELIABILITY_TIMEOUT seconds per run (30)
 #   RELIABILITY_FLIPS  seeds per flip size (default 700: 1, 8 and 64 bytes)
 #   RELIABILITY_FORMAT the store's format: unicode (default) or ansi (32-bit)
+#   RELIABILITY_STEP   bytes between two truncations (default 4096)
+#   RELIABILITY_ZEROS  zeroed pages (default 300)
+#   RELIABILITY_READPST readpst to run on the same variants (default: readpst on the PATH, from
+#                      Debian's pst-utils; "none" leaves it out)
 #
+# Beside each run of tarnvex-export, readpst (libpst) exports the same variant's contacts as
+# vCards (readpst -tc -cv), with the same time-out; per damage kind the campaign counts the cards
+# each writes, and of ours those written from damaged data (reported among the run's failures).
 # A run's accounting adds up when either
 #   - it ends "Done." and its summary "N cards written, M items passed over, K failures" gives
 #     N + M + K == the items of the store as written, or fewer only where a folder or the whole
@@ -34,6 +42,9 @@ jobs=${RELIABILITY_JOBS:-2}
 timeout=${RELIABILITY_TIMEOUT:-30}
 flips=${RELIABILITY_FLIPS:-700}
 format=${RELIABILITY_FORMAT:-unicode}
+step=${RELIABILITY_STEP:-4096}
+zeros=${RELIABILITY_ZEROS:-300}
+readpst=${RELIABILITY_READPST:-$(command -v readpst || echo none)}
 
 export_bin=${RELIABILITY_EXPORT:-$build/bin/tarnvex-export}
 pstgen=${RELIABILITY_PSTGEN:-$build/bin/tarnvex-pstgen}
@@ -68,7 +79,7 @@ echo "items in the exported folders: $items" >&2
 # The variants: "NAME COMMAND..." lines, made by the workers themselves.
 list=$work/variants.txt
 : >"$list"
-for ((at = 4096; at < size; at += 4096)); do
+for ((at = step; at < size; at += step)); do
   echo "truncate-$at --truncate $at" >>"$list"
 done
 for count in 1 8 64; do
@@ -77,7 +88,7 @@ for count in 1 8 64; do
   done
 done
 pages=$((size / 512))
-for ((i = 1; i <= 300; ++i)); do
+for ((i = 1; i <= zeros; ++i)); do
   echo "zero-page-$(((i * 7919) % pages)) zero $(((i * 7919) % pages))" >>"$list"
 done
 for ((n = 0; n < 100; ++n)); do
@@ -135,15 +146,29 @@ run_one() {
       verdict=accounting  # ended without its summary and without a word
     fi
   fi
+  local cards damaged
+  cards=$(find "$out/cards" -name '*.vcf' | wc -l)
+  damaged=$(grep -c "written from damaged data" "$out/stderr" || true)
+  # readpst on the same file: the cards it writes, whatever their state (it says nothing of
+  # damage); "-" for a run that crashed or hung.
+  local rpcards=- rprc=-
+  if [ "$readpst" != none ]; then
+    mkdir -p "$out/readpst"
+    rprc=0
+    timeout -k 5 "$timeout" "$readpst" -q -tc -cv -o "$out/readpst" "$pst" \
+      >/dev/null 2>&1 || rprc=$?
+    rpcards=$(cat "$out/readpst"/* 2>/dev/null | grep -c "^BEGIN:VCARD" || true)
+    rm -rf "$out/readpst"
+  fi
   if [ "$verdict" = ok ]; then
     rm -rf "$out" "$pst"
   else
     rm -rf "$out/cards"
   fi
-  echo -e "$name\t$verdict\t$rc"
+  echo -e "$name\t$verdict\t$rc\t$cards\t$damaged\t$rpcards\t$rprc"
 }
 export -f run_one
-export work source_pst pstgen export_bin timeout items
+export work source_pst pstgen export_bin timeout items readpst
 
 start=$(date +%s)
 results=$work/results.tsv
@@ -154,9 +179,27 @@ count() { awk -F'\t' -v v="$1" '$2 == v' "$results" | wc -l; }
 mkdir -p bench/reliability
 {
   echo -e "label\tvariants\tskipped\tcrashes\tsanitizer\thangs\taccounting\tseconds\titems\tbytes\tformat\tcommit\tdate\tflips"
-  echo -e "$label\t$variants\t$(count skipped)\t$(count crash)\t$(count sanitizer)\t$(count hang)\t$(count accounting)\t$seconds\t$items\t$size\t$format\t$(git rev-parse --short HEAD)\t$(date +%F)\t$flips"
+  echo -e "$label\t$variants\t$(count skipped)\t$(count crash)\t$(count sanitizer)\t$(count hang)\t$(count accounting)\t$seconds\t$items\t$size\t$format\t${RELIABILITY_COMMIT:-$(git rev-parse --short HEAD)}\t$(date +%F)\t$flips"
 } >"bench/reliability/$label.tsv"
-awk -F'\t' '$2 != "ok" && $2 != "skipped"' "$results" | sort >"bench/reliability/$label-findings.tsv"
+awk -F'\t' '$2 != "ok" && $2 != "skipped"' "$results" | cut -f1-3 | sort \
+  >"bench/reliability/$label-findings.tsv"
+# Cards per damage kind (the variant's name without its number): ours, of them from damaged
+# data, readpst's, and readpst's runs that crashed (status 128 and above) or hung.
+awk -F'\t' -v OFS='\t' '
+  $2 != "skipped" {
+    kind = $1; sub(/-[0-9]+$/, "", kind)
+    if (!(kind in n)) order[++kinds] = kind
+    n[kind]++; ours[kind] += $4; damaged[kind] += $5
+    if ($6 != "-") theirs[kind] += $6
+    if ($7 != "-" && $7 >= 124) rpfail[kind]++
+  }
+  END {
+    print "kind", "variants", "cards", "from damaged data", "readpst cards", "readpst crashes or hangs"
+    for (i = 1; i <= kinds; i++) {
+      k = order[i]
+      print k, n[k], ours[k], damaged[k], theirs[k] + 0, rpfail[k] + 0
+    }
+  }' "$results" >"bench/reliability/$label-kinds.tsv"
 
 # RELIABILITY.md from every label measured.
 {
@@ -165,8 +208,8 @@ awk -F'\t' '$2 != "ok" && $2 != "skipped"' "$results" | sort >"bench/reliability
   echo "Written by \`bench/reliability.sh LABEL\` (see its head for what a run is and when its"
   echo "accounting adds up). The store: \`tarnvex-pstgen --generate 1000 --seed 9 --no-photos"
   echo "--no-long-notes\` in the format of the table's \"store\" column. Its variants: a truncation at"
-  echo "every 4 KiB, \"flips\" seeds each of 1, 8 and 64 changed bytes after the header, 300 zeroed"
-  echo "512-byte pages, and the damage kinds of"
+  echo "every 4 KiB (RELIABILITY_STEP), \"flips\" seeds each of 1, 8 and 64 changed bytes after the"
+  echo "header, 300 zeroed 512-byte pages (RELIABILITY_ZEROS), and the damage kinds of"
   echo "\`tarnvex-pstgen\` that keep every check sum valid (a message whose parent folder does not"
   echo "exist, a message missing from the node index, a block past the end of the file, a node"
   echo "index page that counts one entry more or fewer, a node listed twice, a folder loop)."
@@ -176,12 +219,29 @@ awk -F'\t' '$2 != "ok" && $2 != "skipped"' "$results" | sort >"bench/reliability
   echo "| build | store | commit, date | flips | variants | skipped | crashes | sanitizer reports | hangs | accounting does not add up | minutes |"
   echo "|---|---|---|---|---|---|---|---|---|---|---|"
   for f in bench/reliability/*.tsv; do
-    case $f in *-findings.tsv) continue ;; esac
+    case $f in *-findings.tsv | *-kinds.tsv) continue ;; esac
     tail -n 1 "$f" | awk -F'\t' '{ printf "| %s | %s | %s, %s | %s | %s | %s | %s | %s | %s | %s | %.1f |\n", $1, $11, $12, $13, $14, $2, $3, $4, $5, $6, $7, $8 / 60 }'
   done
   echo
   echo "The runs behind each count other than zero: \`bench/reliability/LABEL-findings.tsv\`"
   echo "(variant, verdict, exit status)."
+  echo
+  echo "## Cards per damage kind, beside readpst"
+  echo
+  echo "\"cards\": the cards tarnvex-export wrote over all variants of the kind; \"from damaged"
+  echo "data\": those of them reported among the run's failures as written from damaged data (a"
+  echo "check sum failed under them and the reader read through); \"readpst\": the cards"
+  echo "\`readpst -tc -cv\` (Debian's pst-utils) wrote from the same files, which it does not tell"
+  echo "apart. Labels measured before readpst ran beside the export have no such table."
+  for f in bench/reliability/*-kinds.tsv; do
+    [ -e "$f" ] || continue
+    echo
+    echo "### $(basename "$f" -kinds.tsv)"
+    echo
+    echo "| kind | variants | cards | from damaged data | readpst cards | readpst crashes or hangs |"
+    echo "|---|---|---|---|---|---|"
+    tail -n +2 "$f" | awk -F'\t' '{ printf "| %s | %s | %s | %s | %s | %s |\n", $1, $2, $3, $4, $5, $6 }'
+  done
   # Campaigns of builds no longer at hand, described by hand.
   if [ -f bench/reliability/history.md ]; then
     echo
