@@ -144,11 +144,18 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   const bool atItsLevel = cLevel <= kMaxBtreeLevels && (level < 0 || cLevel == level);
   const bool entriesFit =
       tail.cbEnt >= entrySize && std::size_t{tail.cEnt} * tail.cbEnt <= f.btEntryBytes;
+  // Each block names itself in its trailer and is checked when read: of a block index page only
+  // the entries that hold are needed, and a page below the root that cannot be used loses only
+  // the blocks it lists, whose items then fail, each reported.
+  const bool blockIndex = walk.ptype == kPtypeBBT;
   if (damaged) {
     // Read through when its entries still hold together; else the sum is the first fault.
-    if (!atItsLevel || !entriesFit || !EntriesHold(raw, tail.cEnt, tail.cbEnt, cLevel, walk.ptype))
+    if (!atItsLevel || !entriesFit ||
+        (!blockIndex && !EntriesHold(raw, tail.cEnt, tail.cbEnt, cLevel, walk.ptype))) {
       Fail(Defect::kChecksum, page() + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
-    NoteDamage(ib, page() + " fails its check sum; its entries are used");
+    }
+    NoteDamage(ib, page() + (blockIndex ? " fails its check sum; its entries that hold are used"
+                                        : " fails its check sum; its entries are used"));
   }
   if (!atItsLevel) {
     Fail(Defect::kMismatch, page() + " is at the wrong level of the tree", where,
@@ -164,7 +171,10 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   }
   for (std::size_t i = 0; i < tail.cEnt; ++i) {
     const std::uint8_t* e = raw + i * tail.cbEnt;
-    if (cLevel > 0) {
+    if (cLevel > 0 && blockIndex) {
+      const auto entry = f.LoadBtEntry(e);
+      LoadBlockIndexPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
+    } else if (cLevel > 0) {
       const auto entry = f.LoadBtEntry(e);
       if (!damaged) {
         LoadPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
@@ -185,9 +195,26 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
            damaged});
     } else {
       const auto entry = f.LoadBbtEntry(e);
-      walk.blocks.push_back({BidKey(entry.bref.bid), entry.bref.ib, entry.cb});
+      if (!damaged || BlockEntryHolds(entry.bref.ib, entry.cb))
+        walk.blocks.push_back({BidKey(entry.bref.bid), entry.bref.ib, entry.cb});
     }
   }
+}
+
+void NodeDatabase::LoadBlockIndexPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level) {
+  try {
+    LoadPage(walk, ib, bid, level);
+  } catch (const CorruptionError& e) {
+    NoteDamage(ib, "the block index page at offset " + std::to_string(ib) + " cannot be used (" +
+                       e.description() + "); the blocks it lists are missing");
+  }
+}
+
+bool NodeDatabase::BlockEntryHolds(std::uint64_t ib, std::size_t cb) const {
+  const Layout& f = layout();
+  const std::uint64_t size = source_->Size();
+  const std::uint64_t span = f.BlockSpan(cb);
+  return cb <= f.maxReadBlockData() && ib % f.blockAlign == 0 && ib <= size && span <= size - ib;
 }
 
 namespace {
@@ -227,7 +254,7 @@ bool NodeDatabase::EntriesHold(const std::uint8_t* raw, std::size_t count, std::
       key = nid;
     } else {
       const auto entry = f.LoadBbtEntry(e);
-      if (entry.cb > f.maxReadBlockData() || !inFile(entry.bref.ib, f.BlockSpan(entry.cb)))
+      if (!BlockEntryHolds(entry.bref.ib, entry.cb))
         return false;
       key = BidKey(entry.bref.bid);
     }

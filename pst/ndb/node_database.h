@@ -108,6 +108,10 @@ class NodeDatabase {
   struct PageWalk;
   void LoadIndex(std::uint8_t ptype, const format::Bref& root);
   void LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level);
+  // A page of the block index below its root: one that cannot be used is left out, noted.
+  void LoadBlockIndexPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level);
+  // Whether a block index entry's block lies within the file at a block's place.
+  bool BlockEntryHolds(std::uint64_t ib, std::size_t cb) const;
   // Whether the entries of an index page hold together: in bounds, in order, of known types.
   bool EntriesHold(const std::uint8_t* raw, std::size_t count, std::size_t entrySize, int cLevel,
                    std::uint8_t ptype) const;

@@ -203,9 +203,11 @@ const AnsiDamage kDamage[] = {
     {"NodeIndexPageChecksum",
      [](std::string& b, const HeaderAnsi& h) { b[h.root.brefNbt.ib + 3] ^= 0x40; },
      Defect::kChecksum},
-    {"BlockIndexPageChecksum",
+    // The root's entry then leads to no page of the index: the blocks below it are missing, and
+    // the first read that needs one fails.
+    {"BlockIndexPageChecksumLosesItsBlocks",
      [](std::string& b, const HeaderAnsi& h) { b[h.root.brefBbt.ib + 9] ^= 0x02; },
-     Defect::kChecksum},
+     Defect::kMissing},
     {"TruncatedNodeIndexPage",
      [](std::string& b, const HeaderAnsi& h) { b.resize(h.root.brefNbt.ib + 100); },
      Defect::kOutOfBounds},

@@ -365,6 +365,64 @@ TEST(ReadThroughTest, NodesOfADamagedPageAreMarked) {
   }
 }
 
+// The first leaf page of an index, down its first entries.
+std::uint64_t FirstLeaf(const std::string& b, std::uint64_t ib) {
+  while (Load<BtPageTail>(b.data() + ib + kBtPageEntryBytes).cLevel > 0)
+    ib = Load<BtEntry>(b.data() + ib).bref.ib;
+  return ib;
+}
+
+// Of a block index page whose sum fails, the entries that hold are used: each block names itself
+// in its trailer and is checked when read, so an entry that does not hold loses only its block.
+TEST(ReadThroughTest, ABlockIndexEntryThatDoesNotHoldLosesOnlyItsBlock) {
+  const std::string sound = testing::Written(testing::SmallStore());
+  const auto header = Load<Header>(sound.data());
+  const std::uint64_t leaf = FirstLeaf(sound, header.root.brefBbt.ib);
+  const auto tail = Load<BtPageTail>(sound.data() + leaf + kBtPageEntryBytes);
+  ASSERT_GE(tail.cEnt, 3);
+  std::string damaged = sound;
+  BbtEntry lost = Load<BbtEntry>(damaged.data() + leaf + tail.cbEnt);
+  lost.bref.ib += std::uint64_t{1} << 40;  // far past the end of the file
+  std::memcpy(damaged.data() + leaf + tail.cbEnt, &lost, sizeof lost);
+
+  const auto db = ndb::NodeDatabase::Open(testing::Source(damaged));
+  EXPECT_EQ(db->FindBlock(lost.bref.bid), nullptr);
+  for (const int kept : {0, 2}) {
+    const auto entry = Load<BbtEntry>(damaged.data() + leaf + kept * tail.cbEnt);
+    ASSERT_NE(db->FindBlock(entry.bref.bid), nullptr) << kept;
+    EXPECT_EQ(db->FindBlock(entry.bref.bid)->ib, entry.bref.ib);
+  }
+  EXPECT_EQ(db->DamageNotes(),
+            std::vector<std::string>{"the block index page at offset " + std::to_string(leaf) +
+                                     " fails its check sum; its entries that hold are used"});
+}
+
+// A page of the block index below its root that cannot be used is left out, noted: the blocks
+// it lists are missing, and only the reads that need them fail. The root page must hold.
+TEST(ReadThroughTest, AnUnusableBlockIndexPageLosesOnlyItsBlocks) {
+  const std::string sound = testing::Written(testing::SmallStore(300, 0));
+  const auto header = Load<Header>(sound.data());
+  const std::uint64_t root = header.root.brefBbt.ib;
+  ASSERT_GT(Load<BtPageTail>(sound.data() + root + kBtPageEntryBytes).cLevel, 0)
+      << "the block index has a page below its root";
+  const std::uint64_t leaf = FirstLeaf(sound, root);
+  std::string damaged = sound;
+  std::memset(damaged.data() + leaf, 0, kPageSize);
+  const auto db = ndb::NodeDatabase::Open(testing::Source(damaged));
+  const auto first = Load<BbtEntry>(sound.data() + leaf);
+  EXPECT_EQ(db->FindBlock(first.bref.bid), nullptr);
+  const auto notes = db->DamageNotes();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].rfind(
+                "the block index page at offset " + std::to_string(leaf) + " cannot be used (", 0),
+            0u)
+      << notes[0];
+
+  std::string zeroedRoot = sound;
+  std::memset(zeroedRoot.data() + root, 0, kPageSize);
+  EXPECT_THROW(ndb::NodeDatabase::Open(testing::Source(zeroedRoot)), CorruptionError);
+}
+
 // Scopes nest: a note goes to every scope living on the thread, once each.
 TEST(DamageScopeTest, TellsEveryLivingScopeOnce) {
   std::vector<std::string> outer, inner;

@@ -203,9 +203,11 @@ TEST(NativeReaderTest, DamagedAnsiPstIsReadNativelyOrRefused) {
   };
   const Case cases[] = {
       {"header", [](std::string& b) { b[300] ^= 0x10; }, "the header fails its check sum"},
-      // The root pages' second entries point to offsets at no page's place.
+      // The root page's second entry points to an offset at no page's place: refused.
       {"node index", [&](std::string& b) { b[header.root.brefNbt.ib + 20] ^= 0x10; }, nullptr},
-      {"block index", [&](std::string& b) { b[header.root.brefBbt.ib + 20] ^= 0x10; }, nullptr},
+      // The same in the block index: its blocks are missing, the rest is read.
+      {"block index", [&](std::string& b) { b[header.root.brefBbt.ib + 20] ^= 0x10; },
+       "the block index page at offset"},
       {"truncated", [&](std::string& b) { b.resize(header.root.brefNbt.ib + 8); }, nullptr},
   };
   for (const auto& c : cases) {
@@ -218,7 +220,7 @@ TEST(NativeReaderTest, DamagedAnsiPstIsReadNativelyOrRefused) {
       ASSERT_TRUE(c.note) << c.name << ": opened";
       EXPECT_STREQ(file->ReaderName(), "native") << c.name;
       const auto notes = file->DamageNotes(0);
-      ASSERT_EQ(notes.size(), 1u) << c.name;
+      ASSERT_FALSE(notes.empty()) << c.name;
       EXPECT_EQ(notes[0].rfind(c.note, 0), 0u) << c.name << ": " << notes[0];
     } catch (const Failure& f) {
       EXPECT_FALSE(c.note) << c.name << ": " << f.what();
