@@ -121,6 +121,16 @@ class NativeEntry : public store::Entry {
   std::shared_ptr<const PropertyContext> keep_;
 };
 
+// A message listed by a node index page that fails its check sum under a parent that is no
+// folder of the node index: what the page says of its folder is wrong, and no folder holds it.
+bool OutsideFolders(const Store& store, Nid nid) {
+  if (format::NidTypeOf(nid) != format::kNidTypeNormalMessage || !store.db()->DamagedPageOf(nid))
+    return false;
+  const ndb::Node* node = store.FindNode(nid);
+  return node && (format::NidTypeOf(node->parent) != format::kNidTypeNormalFolder ||
+                  !store.FindNode(node->parent));
+}
+
 // A message a folder's contents table lists that cannot be read, and why; `nid` is empty for a
 // row the table's row index does not name.
 struct Unreadable {
@@ -265,6 +275,8 @@ class NativeItem : public store::Item {
         continue;
       }
       std::string failure;
+      if (OutsideFolders(*store_, row))
+        continue;  // the file reports it among the messages outside folders
       if (const ndb::Node* n = store_->FindNode(row)) {
         failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
                   ", belongs to " + Hex(n->parent) + " in the node index";
@@ -497,6 +509,21 @@ class NativeFile : public store::File {
   const char* ReaderName() const override { return "native"; }
   std::vector<std::string> DamageNotes(std::size_t from) const override {
     return store_->db()->DamageNotes(from);
+  }
+
+  // The messages of damaged node index pages that name no folder of the index as theirs.
+  std::vector<std::string> MessagesOutsideFolders() override {
+    std::vector<std::string> out;
+    for (const auto& [nid, page] : store_->db()->DamagedNodes()) {
+      if (!OutsideFolders(*store_, nid))
+        continue;
+      out.push_back("An item cannot be read from the Outlook data file \"" + path() +
+                    "\": message " + Hex(nid) + " is listed by the node index page at offset " +
+                    std::to_string(page) + ", which fails its check sum, under " +
+                    Hex(store_->FindNode(nid)->parent) +
+                    ", no folder of the node index; which folder holds it is not known.");
+    }
+    return out;
   }
 
   std::unique_ptr<store::Item> RootFolder() override {

@@ -146,10 +146,20 @@ class PstItem : public OutlookItem {
   PstItem(std::unique_ptr<store::Item> message, CardSaving saving)
       : message_(std::move(message)), saving_(saving) {}
 
+  // A class read through damage that says "no contact" is not taken for it: the item would be
+  // passed over on damaged data's word, so it is reported instead.
   bool IsContact() override {
     if (!cls_)
       cls_ = message_->MessageClass();
-    return IsContactMessageClass(*cls_);
+    if (IsContactMessageClass(*cls_))
+      return true;
+    if (const auto damage = message_->Damage(); !damage.empty()) {
+      throw Failure("An item of the Outlook data file \"" +
+                    (saving_.damage ? saving_.damage->path() : std::string()) +
+                    "\" cannot be told a contact or not: its message class \"" + *cls_ +
+                    "\" was read from damaged data: " + Joined(damage) + ".");
+    }
+    return false;
   }
 
   std::string FileAs() override { return ReadFileAs(*message_); }

@@ -94,6 +94,8 @@ class NodeDatabase {
   // entries are used, but what they say of the node may be wrong); empty for a node of a sound
   // page.
   std::optional<std::uint64_t> DamagedPageOf(Nid nid) const;
+  // Every node such a page lists, with the page's offset, by NID.
+  const std::vector<std::pair<Nid, std::uint64_t>>& DamagedNodes() const { return damagedNodes_; }
 
   // Larger than any property value of an item: a data tree that claims more is damaged.
   static constexpr std::uint64_t kMaxValueSize = 64ull * 1024 * 1024;
