@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -514,6 +515,91 @@ TEST(DamageTest, AMailMissingFromTheNodeIndexIsNotCounted) {
   EXPECT_EQ(cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err), 0) << err.str();
   EXPECT_NE(out.str().find("2 cards written, 0 items passed over, 0 failures"), std::string::npos)
       << out.str() << err.str();
+}
+
+// The export of a damaged copy of SourcePst(): its summary line and what it said on standard
+// error.
+struct Export {
+  std::string summary;
+  std::string errors;
+  std::string pst;
+};
+Export ExportDamaged(const Sandbox& tmp, const std::string& bytes) {
+  Export e;
+  e.pst = tmp / "damaged.pst";
+  std::ofstream(e.pst, std::ios::binary) << bytes;
+  fs::create_directory(tmp / "out");
+  const SandboxedProfile profile(tmp);
+  std::ostringstream out, err;
+  cli::Run({"--pst", e.pst, "--out", tmp / "out"}, out, err);
+  e.summary = out.str();
+  e.errors = err.str();
+  return e;
+}
+
+int Occurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++n;
+  return n;
+}
+
+// A message class read through damage that says "no contact" is reported, not taken at its
+// word: the item is not passed over.
+TEST(DamageTest, AClassReadFromDamagedDataIsReportedNotPassedOver) {
+  Sandbox tmp;
+  std::string bytes = ReadFile(SourcePst());
+  bytes[FindInMessage(bytes, "IPM.Contact").offset + 2 * 4] ^= 0x01;  // "IPM.Bontact"
+  const Export e = ExportDamaged(tmp, bytes);
+  EXPECT_NE(e.summary.find("59 cards written, 1 item passed over, 1 failure"), std::string::npos)
+      << e.summary << e.errors;
+  EXPECT_NE(e.errors.find("cannot be told a contact or not: its message class \"IPM.Bontact\" "
+                          "was read from damaged data"),
+            std::string::npos)
+      << e.errors;
+}
+
+// A message a damaged node index page lists under a folder the index does not have is reported
+// among the store's items, one failure of the summary: what the page says of its folder cannot be
+// right, and its folder's contents table does not report it a second time.
+TEST(DamageTest, AMessageOfADamagedPageUnderNoFolderIsReported) {
+  Sandbox tmp;
+  std::string bytes = ReadFile(SourcePst());
+  const pst::format::Nid moved = MessageHolding(bytes, "Contact 17").message;
+  const auto header = pst::format::Load<pst::format::Header>(bytes.data());
+  std::uint64_t leaf = 0;
+  std::function<void(std::uint64_t)> find = [&](std::uint64_t page) {
+    const auto tail = pst::format::Load<pst::format::BtPageTail>(bytes.data() + page +
+                                                                 pst::format::kBtPageEntryBytes);
+    for (std::size_t i = 0; i < tail.cEnt; ++i) {
+      const std::uint64_t at = page + i * tail.cbEnt;
+      if (tail.cLevel > 0) {
+        find(pst::format::Load<pst::format::BtEntry>(bytes.data() + at).bref.ib);
+        continue;
+      }
+      auto entry = pst::format::Load<pst::format::NbtEntry>(bytes.data() + at);
+      if (entry.nid != moved)
+        continue;
+      entry.nidParent = pstwriter::kNidNoSuchFolder;  // the page's sum now fails
+      std::memcpy(bytes.data() + at, &entry, sizeof entry);
+      leaf = page;
+    }
+  };
+  find(header.root.brefNbt.ib);
+  ASSERT_NE(leaf, 0u);
+  const int contacts = ContactsListedBy(ReadFile(SourcePst()), leaf);
+  const Export e = ExportDamaged(tmp, bytes);
+  // The other contacts of the page are written, from damaged data.
+  EXPECT_NE(e.summary.find(std::to_string(60 - contacts) + " cards written, 1 item passed over, " +
+                           std::to_string(contacts) + " failure"),
+            std::string::npos)
+      << e.summary << e.errors;
+  EXPECT_NE(e.errors.find("message " + pst::Hex(moved) + " is listed by the node index page at " +
+                          "offset " + std::to_string(leaf) + ", which fails its check sum"),
+            std::string::npos)
+      << e.errors;
+  EXPECT_EQ(Occurrences(e.errors, "belongs to 0x7FFFFFE2"), 0) << e.errors;
+  EXPECT_EQ(Occurrences(e.errors, "written from damaged data"), contacts - 1) << e.errors;
 }
 
 TEST(DamageTest, TheUndamagedSourceExportsEveryContact) {
