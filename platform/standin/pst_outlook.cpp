@@ -133,6 +133,12 @@ CardSaving SavingOf(const PstOutlookOptions& options, PstPlatform platform,
   return saving;
 }
 
+// Tells the run the damage read through in the store since it was last told.
+void TellDamage(const CardSaving& saving) {
+  if (saving.damage)
+    saving.damage->TellNew();
+}
+
 // The damage notes, joined for one sentence.
 std::string Joined(const std::vector<std::string>& notes) {
   std::string out;
@@ -149,8 +155,10 @@ class PstItem : public OutlookItem {
   // A class read through damage that says "no contact" is not taken for it: the item would be
   // passed over on damaged data's word, so it is reported instead.
   bool IsContact() override {
-    if (!cls_)
+    if (!cls_) {
       cls_ = message_->MessageClass();
+      TellDamage(saving_);
+    }
     if (IsContactMessageClass(*cls_))
       return true;
     if (const auto damage = message_->Damage(); !damage.empty()) {
@@ -185,8 +193,7 @@ class PstItem : public OutlookItem {
       contact = ReadContact(*message_);
     }
     saving_.writer->WriteReplacing(path, WriteVCard(contact, saving_.form));
-    if (saving_.damage)
-      saving_.damage->TellNew();
+    TellDamage(saving_);
     // The item's own damage, met before the card was asked for, comes first.
     std::vector<std::string> all = message_->Damage();
     for (auto& note : damage) {
@@ -254,6 +261,7 @@ class PstItems : public OutlookItems {
 
   std::shared_ptr<OutlookItem> Next() override {
     const size_t inFolder = InFolder();
+    TellDamage(saving_);  // what the folder's tables and the items before met
     if (next_ < inFolder) {
       store::Item::Child child = TakeNext();
       if (!child.item)
