@@ -250,9 +250,10 @@ class NativeItem : public store::Item {
   }
 
  private:
-  // Failure texts for the messages the folder's contents table lists that are not among
-  // `messages` (the node index's children), and for the rows its row index does not name.
-  // `table`: the folder's contents table, as read for this; null when it cannot be read.
+  // The messages the folder's contents table lists that are not among `messages` (the node
+  // index's children), and the rows its row index does not name, each with why it cannot be
+  // read. `table`: the folder's contents table, as read for this; null when it cannot be read
+  // or was read through damage.
   std::vector<Unreadable> UnreadableMessages(
       const std::vector<const ndb::Node*>& messages,
       std::shared_ptr<const ltp::TableContext>& table) const {
