@@ -442,6 +442,34 @@ const ReadThrough kReadThrough[] = {
      "the node index page at offset "},
 };
 
+// The export of a damaged copy of SourcePst(): its summary line and what it said on standard
+// error.
+struct Export {
+  int status = 0;
+  std::string summary;
+  std::string errors;
+  std::string pst;
+};
+Export ExportDamaged(const Sandbox& tmp, const std::string& bytes) {
+  Export e;
+  e.pst = tmp / "damaged.pst";
+  std::ofstream(e.pst, std::ios::binary) << bytes;
+  fs::create_directory(tmp / "out");
+  const SandboxedProfile profile(tmp);
+  std::ostringstream out, err;
+  e.status = cli::Run({"--pst", e.pst, "--out", tmp / "out"}, out, err);
+  e.summary = out.str();
+  e.errors = err.str();
+  return e;
+}
+
+int Occurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++n;
+  return n;
+}
+
 class ReadThroughTest : public ::testing::TestWithParam<ReadThrough> {};
 
 // The export goes on through the damage: every card is written, the damage is warned of once,
@@ -450,36 +478,25 @@ TEST_P(ReadThroughTest, WritesEveryCardAndNamesThoseFromDamagedData) {
   Sandbox tmp;
   std::string bytes = ReadFile(SourcePst());
   const int damaged = GetParam().damage(bytes);
-  const std::string pst = tmp / "damaged.pst";
-  std::ofstream(pst, std::ios::binary) << bytes;
-  fs::create_directory(tmp / "out");
-  const SandboxedProfile profile(tmp);
-  std::ostringstream out, err;
-  const int status = cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err);
+  const Export e = ExportDamaged(tmp, bytes);
 
-  EXPECT_NE(out.str().find(std::to_string(60 - damaged) + " cards written, 1 item passed over, " +
+  EXPECT_NE(e.summary.find(std::to_string(60 - damaged) + " cards written, 1 item passed over, " +
                            std::to_string(damaged) + " failure"),
             std::string::npos)
-      << out.str() << err.str();
-  EXPECT_EQ(status != 0, damaged > 0);
+      << e.summary << e.errors;
+  EXPECT_EQ(e.status != 0, damaged > 0);
   int files = 0;
-  for (const auto& e : fs::directory_iterator(tmp / "out"))
-    files += e.path().extension() == ".vcf";
+  for (const auto& entry : fs::directory_iterator(tmp / "out"))
+    files += entry.path().extension() == ".vcf";
   EXPECT_EQ(files, 60) << "every card is written, those from damaged data too";
 
-  const std::string warning = "tarnvex-export: warning: the Outlook data file \"" + pst +
+  const std::string warning = "tarnvex-export: warning: the Outlook data file \"" + e.pst +
                               "\" is damaged: " + GetParam().warning;
-  const std::string text = err.str();
-  const std::size_t first = text.find(warning);
-  EXPECT_NE(first, std::string::npos) << text;
-  EXPECT_EQ(text.find(warning, first + 1), std::string::npos) << "warned of once: " << text;
-  int named = 0;
-  for (std::size_t at =
-           text.find("was written from damaged data of the Outlook data file \"" + pst + "\"");
-       at != std::string::npos; at = text.find("was written from damaged data", at + 1)) {
-    ++named;
-  }
-  EXPECT_EQ(named, damaged) << text;
+  EXPECT_EQ(Occurrences(e.errors, warning), 1) << "warned of once: " << e.errors;
+  EXPECT_EQ(Occurrences(e.errors,
+                        "was written from damaged data of the Outlook data file \"" + e.pst + "\""),
+            damaged)
+      << e.errors;
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ReadThroughTest, ::testing::ValuesIn(kReadThrough),
@@ -515,33 +532,6 @@ TEST(DamageTest, AMailMissingFromTheNodeIndexIsNotCounted) {
   EXPECT_EQ(cli::Run({"--pst", pst, "--out", tmp / "out"}, out, err), 0) << err.str();
   EXPECT_NE(out.str().find("2 cards written, 0 items passed over, 0 failures"), std::string::npos)
       << out.str() << err.str();
-}
-
-// The export of a damaged copy of SourcePst(): its summary line and what it said on standard
-// error.
-struct Export {
-  std::string summary;
-  std::string errors;
-  std::string pst;
-};
-Export ExportDamaged(const Sandbox& tmp, const std::string& bytes) {
-  Export e;
-  e.pst = tmp / "damaged.pst";
-  std::ofstream(e.pst, std::ios::binary) << bytes;
-  fs::create_directory(tmp / "out");
-  const SandboxedProfile profile(tmp);
-  std::ostringstream out, err;
-  cli::Run({"--pst", e.pst, "--out", tmp / "out"}, out, err);
-  e.summary = out.str();
-  e.errors = err.str();
-  return e;
-}
-
-int Occurrences(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-    ++n;
-  return n;
 }
 
 // A message class read through damage that says "no contact" is reported, not taken at its
