@@ -102,20 +102,8 @@ struct CardSaving {
   vcard::CardForm form;
   AtomicFileWriter* writer = nullptr;
   std::shared_ptr<const vcard::CodePageEncoder> encoder;  // what form.encoder points to
-  std::shared_ptr<DamageTeller> damage;                   // of the store the items are in
+  std::shared_ptr<DamageTeller> damage;                   // of the store the items are in; set
 };
-
-CardSaving SavingOf(const PstOutlookOptions& options, PstPlatform platform) {
-  CardSaving saving;
-  saving.form.version = options.vcardVersion;
-  saving.form.charset = options.charset.value_or(vcard::Charset::kUtf8);
-  saving.writer = &platform.writer;
-  if (platform.codePages) {
-    saving.encoder = std::make_shared<CodePagesEncoder>(*platform.codePages);
-    saving.form.encoder = saving.encoder.get();
-  }
-  return saving;
-}
 
 // An open data file and its place among the namespace's stores.
 struct StoreState {
@@ -126,17 +114,24 @@ struct StoreState {
   std::shared_ptr<DamageTeller> damage;
 };
 
+// How the items of the store are saved.
 CardSaving SavingOf(const PstOutlookOptions& options, PstPlatform platform,
                     const StoreState& state) {
-  CardSaving saving = SavingOf(options, platform);
+  CardSaving saving;
+  saving.form.version = options.vcardVersion;
+  saving.form.charset = options.charset.value_or(vcard::Charset::kUtf8);
+  saving.writer = &platform.writer;
+  if (platform.codePages) {
+    saving.encoder = std::make_shared<CodePagesEncoder>(*platform.codePages);
+    saving.form.encoder = saving.encoder.get();
+  }
   saving.damage = state.damage;
   return saving;
 }
 
 // Tells the run the damage read through in the store since it was last told.
 void TellDamage(const CardSaving& saving) {
-  if (saving.damage)
-    saving.damage->TellNew();
+  saving.damage->TellNew();
 }
 
 // The damage notes, joined for one sentence.
@@ -162,8 +157,7 @@ class PstItem : public OutlookItem {
     if (IsContactMessageClass(*cls_))
       return true;
     if (const auto damage = message_->Damage(); !damage.empty()) {
-      throw Failure("An item of the Outlook data file \"" +
-                    (saving_.damage ? saving_.damage->path() : std::string()) +
+      throw Failure("An item of the Outlook data file \"" + saving_.damage->path() +
                     "\" cannot be told a contact or not: its message class \"" + *cls_ +
                     "\" was read from damaged data: " + Joined(damage) + ".");
     }
@@ -201,10 +195,9 @@ class PstItem : public OutlookItem {
         all.push_back(std::move(note));
     }
     if (!all.empty()) {
-      throw Failure("The card \"" + path +
-                    "\" was written from damaged data of the Outlook data file \"" +
-                    (saving_.damage ? saving_.damage->path() : std::string()) +
-                    "\": " + Joined(all) + "; check it against the contact.");
+      throw Failure(
+          "The card \"" + path + "\" was written from damaged data of the Outlook data file \"" +
+          saving_.damage->path() + "\": " + Joined(all) + "; check it against the contact.");
     }
   }
 

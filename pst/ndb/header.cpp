@@ -16,10 +16,8 @@ namespace {
 bool RootsInFile(const FileHeader& h, std::uint64_t fileSize) {
   const Layout& f = *h.layout;
   for (const Bref& root : {h.brefNbt, h.brefBbt}) {
-    if (root.bid == 0 || root.ib % f.blockAlign != 0 || root.ib > fileSize ||
-        f.pageSize > fileSize - root.ib) {
+    if (root.bid == 0 || !InFileAtABlocksPlace(f, root.ib, f.pageSize, fileSize))
       return false;
-    }
   }
   return true;
 }

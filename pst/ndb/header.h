@@ -27,6 +27,13 @@ struct FileHeader {
   std::string damage;
 };
 
+// Whether `span` bytes at offset `ib` lie within a file of `fileSize` bytes, at a place a page or
+// block of the layout may start.
+inline bool InFileAtABlocksPlace(const format::Layout& f, std::uint64_t ib, std::uint64_t span,
+                                 std::uint64_t fileSize) {
+  return ib % f.blockAlign == 0 && ib <= fileSize && span <= fileSize - ib;
+}
+
 // The header, checked in this order: it can be read whole, it starts with the signature of a PST
 // or OST file, it is a Unicode or an ANSI file, its blocks are stored plain, permute- or
 // cyclic-encoded (the encodings this reader decodes), its check sums match (both of a Unicode file,

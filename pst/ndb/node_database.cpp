@@ -119,7 +119,7 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   if (walk.budget-- == 0)
     Fail(Defect::kLoop, walk.what + " has a loop", where);
   const Layout& f = layout();
-  if (ib > source_->Size() || f.pageSize > source_->Size() - ib || ib % f.blockAlign != 0) {
+  if (!InFileAtABlocksPlace(f, ib, f.pageSize, source_->Size())) {
     Fail(Defect::kOutOfBounds, walk.what + " points outside the file", where,
          "a page within " + std::to_string(source_->Size()) + " bytes",
          "offset " + std::to_string(ib));
@@ -148,11 +148,14 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   // the entries that hold are needed, and a page below the root that cannot be used loses only
   // the blocks it lists, whose items then fail, each reported.
   const bool blockIndex = walk.ptype == kPtypeBBT;
+  auto failSum = [&] {
+    Fail(Defect::kChecksum, page() + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
+  };
   if (damaged) {
     // Read through when its entries still hold together; else the sum is the first fault.
     if (!atItsLevel || !entriesFit ||
-        (!blockIndex && !EntriesHold(raw, tail.cEnt, tail.cbEnt, cLevel, walk.ptype))) {
-      Fail(Defect::kChecksum, page() + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
+        (!blockIndex && !NodeEntriesHold(raw, tail.cEnt, tail.cbEnt, cLevel))) {
+      failSum();
     }
     NoteDamage(ib, page() + (blockIndex ? " fails its check sum; its entries that hold are used"
                                         : " fails its check sum; its entries are used"));
@@ -171,21 +174,19 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   }
   for (std::size_t i = 0; i < tail.cEnt; ++i) {
     const std::uint8_t* e = raw + i * tail.cbEnt;
-    if (cLevel > 0 && blockIndex) {
+    if (cLevel > 0) {
       const auto entry = f.LoadBtEntry(e);
-      LoadBlockIndexPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
-    } else if (cLevel > 0) {
-      const auto entry = f.LoadBtEntry(e);
-      if (!damaged) {
-        LoadPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
+      if (blockIndex) {
+        LoadBlockIndexPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
         continue;
       }
-      // A page its damaged parent leads to that does not hold: the parent's damage is the cause.
       try {
         LoadPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
       } catch (const CorruptionError&) {
-        Fail(Defect::kChecksum, page() + " fails its check sum", where, Hex(trailer.dwCRC),
-             Hex(crc));
+        // A page its damaged parent leads to that does not hold: the parent's damage is the cause.
+        if (!damaged)
+          throw;
+        failSum();
       }
     } else if (walk.ptype == kPtypeNBT) {
       const auto entry = f.LoadNbtEntry(e);
@@ -212,9 +213,8 @@ void NodeDatabase::LoadBlockIndexPage(PageWalk& walk, std::uint64_t ib, Bid bid,
 
 bool NodeDatabase::BlockEntryHolds(std::uint64_t ib, std::size_t cb) const {
   const Layout& f = layout();
-  const std::uint64_t size = source_->Size();
-  const std::uint64_t span = f.BlockSpan(cb);
-  return cb <= f.maxReadBlockData() && ib % f.blockAlign == 0 && ib <= size && span <= size - ib;
+  return cb <= f.maxReadBlockData() &&
+         InFileAtABlocksPlace(f, ib, f.BlockSpan(cb), source_->Size());
 }
 
 namespace {
@@ -228,23 +228,19 @@ bool KnownNidType(std::uint32_t type) {
 
 }  // namespace
 
-bool NodeDatabase::EntriesHold(const std::uint8_t* raw, std::size_t count, std::size_t entrySize,
-                               int cLevel, std::uint8_t ptype) const {
+bool NodeDatabase::NodeEntriesHold(const std::uint8_t* raw, std::size_t count,
+                                   std::size_t entrySize, int cLevel) const {
   const Layout& f = layout();
-  const std::uint64_t size = source_->Size();
-  auto inFile = [&](std::uint64_t ib, std::uint64_t span) {
-    return ib % f.blockAlign == 0 && ib <= size && span <= size - ib;
-  };
   std::uint64_t previous = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* e = raw + i * entrySize;
     std::uint64_t key = 0;
     if (cLevel > 0) {
       const auto entry = f.LoadBtEntry(e);
-      if (!inFile(entry.bref.ib, f.pageSize))
+      if (!InFileAtABlocksPlace(f, entry.bref.ib, f.pageSize, source_->Size()))
         return false;
       key = entry.btkey;
-    } else if (ptype == kPtypeNBT) {
+    } else {
       const auto entry = f.LoadNbtEntry(e);
       const auto nid = static_cast<Nid>(entry.nid);
       if (!KnownNidType(NidTypeOf(nid)) || entry.bidData == 0 ||
@@ -252,11 +248,6 @@ bool NodeDatabase::EntriesHold(const std::uint8_t* raw, std::size_t count, std::
         return false;
       }
       key = nid;
-    } else {
-      const auto entry = f.LoadBbtEntry(e);
-      if (!BlockEntryHolds(entry.bref.ib, entry.cb))
-        return false;
-      key = BidKey(entry.bref.bid);
     }
     if (i > 0 && key <= previous)
       return false;

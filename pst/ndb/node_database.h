@@ -114,9 +114,10 @@ class NodeDatabase {
   void LoadBlockIndexPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level);
   // Whether a block index entry's block lies within the file at a block's place.
   bool BlockEntryHolds(std::uint64_t ib, std::size_t cb) const;
-  // Whether the entries of an index page hold together: in bounds, in order, of known types.
-  bool EntriesHold(const std::uint8_t* raw, std::size_t count, std::size_t entrySize, int cLevel,
-                   std::uint8_t ptype) const;
+  // Whether the entries of a node index page hold together: in bounds, in order, of known
+  // types. (Of a block index page each entry stands on its own: BlockEntryHolds.)
+  bool NodeEntriesHold(const std::uint8_t* raw, std::size_t count, std::size_t entrySize,
+                       int cLevel) const;
   // Records the note once per offset and tells it to the DamageScopes of this thread each time.
   void NoteDamage(std::uint64_t offset, const std::string& note) const;
   void ReadTree(Bid bid, int levelsLeft, std::vector<std::string>& out, std::uint64_t& total) const;
