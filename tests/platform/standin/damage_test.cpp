@@ -317,9 +317,12 @@ void CollectMessages(const pst::messaging::Store& store, pst::format::Nid folder
 struct MessageBlock {
   std::uint64_t offset = 0;  // of `text` in the message's own data block
   std::uint64_t block = 0;   // where that block starts
+  pst::format::Nid message = 0;
+  pst::format::Nid folder = 0;
 };
 
-// Where the UTF-16 form of `text` lies in the data block of the message that holds it.
+// Where the UTF-16 form of `text` lies in the data block of the message that holds it, and which
+// message and folder that is.
 MessageBlock FindInMessage(const std::string& bytes, const std::string& text) {
   const auto store =
       pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
@@ -332,7 +335,7 @@ MessageBlock FindInMessage(const std::string& bytes, const std::string& text) {
     const auto* block = store->db()->FindBlock(message->data);
     const std::size_t at = bytes.find(utf16, block->ib);
     if (at != std::string::npos && at + utf16.size() <= block->ib + block->cb)
-      return {at, block->ib};
+      return {at, block->ib, message->nid, message->parent};
   }
   throw std::runtime_error("no message block holds \"" + text + "\"");
 }
@@ -365,24 +368,6 @@ pst::format::Nid ContentsTableOf(pst::format::Nid folder) {
   return (folder & ~pst::format::kNidTypeMask) | pst::format::kNidTypeContentsTable;
 }
 
-// The message holding `text` in its own data block, and its folder.
-struct MessageNodes {
-  pst::format::Nid message = 0;
-  pst::format::Nid folder = 0;
-};
-MessageNodes MessageHolding(const std::string& bytes, const std::string& text) {
-  const auto store =
-      pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
-  const MessageBlock found = FindInMessage(bytes, text);
-  std::vector<const pst::ndb::Node*> messages;
-  CollectMessages(*store, pst::format::kNidRootFolder, messages);
-  for (const auto* message : messages) {
-    if (store->db()->FindBlock(message->data)->ib == found.block)
-      return {message->nid, message->parent};
-  }
-  throw std::runtime_error("no message holds \"" + text + "\"");
-}
-
 struct ReadThrough {
   const char* name;
   // Damages the file; gives the number of cards then written from damaged data.
@@ -402,7 +387,7 @@ const ReadThrough kReadThrough[] = {
     // there, so it is not used; the contacts are read from the node index, whole.
     {"ContentsTable",
      [](std::string& b) {
-       const auto folder = MessageHolding(b, "Contact 17").folder;
+       const auto folder = FindInMessage(b, "Contact 17").folder;
        const auto store =
            pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", b));
        const auto* table = store->FindNode(ContentsTableOf(folder));
@@ -515,7 +500,7 @@ TEST(DamageTest, AMailMissingFromTheNodeIndexIsNotCounted) {
   contact.fileAs = "In Contacts";
   testing::SetContactProperties(store.Contacts()->AddMessage("IPM.Contact"), contact);
   const std::string sound = ReadFile(testing::WriteStore(store, tmp / "sound.pst"));
-  const pst::format::Nid mail = MessageHolding(sound, "A mail of the inbox").message;
+  const pst::format::Nid mail = FindInMessage(sound, "A mail of the inbox").message;
 
   std::string damaged;
   for (std::uint64_t pick = 0; damaged.empty() && pick < 3; ++pick) {
@@ -555,7 +540,7 @@ TEST(DamageTest, AClassReadFromDamagedDataIsReportedNotPassedOver) {
 TEST(DamageTest, AMessageOfADamagedPageUnderNoFolderIsReported) {
   Sandbox tmp;
   std::string bytes = ReadFile(SourcePst());
-  const pst::format::Nid moved = MessageHolding(bytes, "Contact 17").message;
+  const pst::format::Nid moved = FindInMessage(bytes, "Contact 17").message;
   const auto header = pst::format::Load<pst::format::Header>(bytes.data());
   std::uint64_t leaf = 0;
   std::function<void(std::uint64_t)> find = [&](std::uint64_t page) {
