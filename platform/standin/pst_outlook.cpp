@@ -11,6 +11,7 @@
 #include "platform/standin/contact_reader.h"
 #include "platform/standin/password.h"
 #include "platform/standin/profile.h"
+#include "platform/standin/read_ahead.h"
 #include "platform/standin/store_reader.h"
 #include "text/case.h"
 #include "text/crc.h"
@@ -73,22 +74,28 @@ class CodePagesEncoder : public vcard::CodePageEncoder {
   const CodePages& pages_;
 };
 
-// Tells the run, as warnings, the damage the reader read through in a store: each note once.
+// Tells the run, as warnings, the damage the reader read through in a store: each note once, in
+// the order met.
 class DamageTeller {
  public:
   DamageTeller(std::string path, std::shared_ptr<store::File> file,
                std::function<void(const std::string&)> warn)
       : path_(std::move(path)), file_(std::move(file)), warn_(std::move(warn)) {}
 
-  void TellNew() {
-    for (const std::string& note : file_->DamageNotes(told_)) {
+  // Tells the notes not told yet.
+  void TellNew() { Tell(file_->DamageNotes(told_)); }
+  // Tells notes the file gave after the first told(), in its order.
+  void Tell(const std::vector<std::string>& notes) {
+    for (const std::string& note : notes) {
       ++told_;
       if (warn_)
         warn_("the Outlook data file \"" + path_ + "\" is damaged: " + note);
     }
   }
+  std::size_t told() const { return told_; }
 
   const std::string& path() const { return path_; }
+  const store::File& file() const { return *file_; }
 
  private:
   std::string path_;
@@ -103,6 +110,7 @@ struct CardSaving {
   AtomicFileWriter* writer = nullptr;
   std::shared_ptr<const vcard::CodePageEncoder> encoder;  // what form.encoder points to
   std::shared_ptr<DamageTeller> damage;                   // of the store the items are in; set
+  std::function<void(const std::string&)> warn;           // the run's warnings; may be empty
 };
 
 // An open data file and its place among the namespace's stores.
@@ -126,12 +134,8 @@ CardSaving SavingOf(const PstOutlookOptions& options, PstPlatform platform,
     saving.form.encoder = saving.encoder.get();
   }
   saving.damage = state.damage;
+  saving.warn = options.warn;
   return saving;
-}
-
-// Tells the run the damage read through in the store since it was last told.
-void TellDamage(const CardSaving& saving) {
-  saving.damage->TellNew();
 }
 
 // The damage notes, joined for one sentence.
@@ -142,34 +146,209 @@ std::string Joined(const std::vector<std::string>& notes) {
   return out;
 }
 
+// While it lives, the warnings of the text decoding raised on this thread are kept in `warnings`
+// instead of told: a reading thread's warnings are told by the run at the item they belong to.
+class WarningCapture {
+ public:
+  explicit WarningCapture(std::vector<std::string>& warnings)
+      : warnings_(warnings), outer_(innermost_) {
+    innermost_ = this;
+  }
+  ~WarningCapture() { innermost_ = outer_; }
+  WarningCapture(const WarningCapture&) = delete;
+  WarningCapture& operator=(const WarningCapture&) = delete;
+
+  // The warning kept by the capture living on this thread, else told through `warn`.
+  static void Warn(const std::string& warning,
+                   const std::function<void(const std::string&)>& warn) {
+    if (innermost_)
+      innermost_->warnings_.push_back(warning);
+    else if (warn)
+      warn(warning);
+  }
+
+ private:
+  std::vector<std::string>& warnings_;
+  WarningCapture* outer_;
+  static thread_local WarningCapture* innermost_;
+};
+
+thread_local WarningCapture* WarningCapture::innermost_ = nullptr;
+
+// What was met reading for one of the run's questions, told when the run asks it: the warnings
+// of the text decoding, then the file's new damage notes.
+struct Tidings {
+  std::vector<std::string> warnings;
+  std::vector<std::string> damage;
+  bool told = false;
+};
+
+// Tells the tidings, once.
+void Tell(Tidings& tidings, const CardSaving& saving) {
+  if (tidings.told)
+    return;
+  tidings.told = true;
+  for (const std::string& warning : tidings.warnings) {
+    if (saving.warn)
+      saving.warn(warning);
+  }
+  saving.damage->Tell(tidings.damage);
+}
+
+// An answer read ahead: the value, or what reading it threw.
+template <typename T>
+struct Answer {
+  std::optional<T> value;
+  std::exception_ptr error;
+
+  const T& Get() const {
+    if (error)
+      std::rethrow_exception(error);
+    return *value;
+  }
+  template <typename Read>
+  static Answer Of(Read read) {
+    Answer answer;
+    try {
+      answer.value.emplace(read());
+    } catch (...) {
+      answer.error = std::current_exception();
+    }
+    return answer;
+  }
+};
+
+// What a card is named after when the file-as text gives no name.
+struct Names {
+  std::string fullName, lastName, firstName, companyName, email1Address;
+};
+
+// Everything the run asks of an item, read from the store before it asks: its class, file-as
+// text and other names, and for a contact its card, formed. Nothing in it refers to the store,
+// so the run may use it while the next items are read.
+struct ItemReading {
+  std::string failure;  // when not empty, the item could not be taken, and says why
+  Tidings atFetch;      // told when the item is handed out
+  Tidings atClass;      // when its class is first asked
+  Tidings atCard;       // when its card is written, else when the next item is handed out
+  Answer<std::string> messageClass;
+  std::vector<std::string> classDamage;  // the item's damage known once its class was read
+  Answer<std::string> fileAs;
+  Answer<Names> names;
+  Answer<std::string> card;
+  std::vector<std::string> cardDamage;  // what the card was read through, when written
+
+  std::size_t Weight() const { return card.value ? card.value->size() : 0; }
+};
+
+// The names of ReadNames, of a contact read whole or by them alone.
+Names NamesOf(const Contact& contact) {
+  return {contact.displayName, contact.surname, contact.givenName, contact.company,
+          contact.emails[0]};
+}
+
+// Reads the items of one store in order, on the reading thread: the questions the run will ask
+// of each, and the damage and warnings met, each at the question it belongs to.
+class ItemReader {
+ public:
+  // `toldBefore`: how many of the file's damage notes were told when the reading began.
+  ItemReader(const CardSaving& saving, std::size_t toldBefore)
+      : saving_(saving), noted_(toldBefore) {}
+
+  // `take` takes the item from its folder.
+  template <typename Take>
+  ItemReading Read(Take take) {
+    ItemReading reading;
+    store::Item::Child child;
+    try {
+      WarningCapture capture(reading.atFetch.warnings);
+      child = take();
+    } catch (const Failure& failure) {
+      child = {nullptr, failure.what()};
+    }
+    Collect(reading.atFetch);  // what the folder's tables, the items before and this one met
+    if (!child.item) {
+      reading.failure = std::move(child.failure);
+      return reading;
+    }
+    const store::Item& message = *child.item;
+    {
+      WarningCapture capture(reading.atClass.warnings);
+      reading.messageClass = Answer<std::string>::Of([&] { return message.MessageClass(); });
+      reading.classDamage = message.Damage();
+    }
+    Collect(reading.atClass);
+    WarningCapture capture(reading.atCard.warnings);
+    if (reading.messageClass.value && IsContactMessageClass(*reading.messageClass.value))
+      ReadCard(message, reading);
+    if (!reading.card.value) {
+      reading.fileAs = Answer<std::string>::Of([&] { return ReadFileAs(message); });
+      reading.names = Answer<Names>::Of([&] { return NamesOf(ReadNames(message)); });
+    }
+    Collect(reading.atCard);
+    return reading;
+  }
+
+ private:
+  void ReadCard(const store::Item& message, ItemReading& reading) {
+    std::vector<std::string> damage;
+    std::optional<Contact> contact;
+    try {
+      store::DamageScope scope(damage);
+      contact.emplace(ReadContact(message));
+    } catch (...) {
+      reading.card.error = std::current_exception();
+      return;
+    }
+    reading.card = Answer<std::string>::Of([&] { return WriteVCard(*contact, saving_.form); });
+    reading.fileAs.value = contact->fileAs;
+    reading.names.value = NamesOf(*contact);
+    // The item's own damage, met before the card was read, comes first.
+    reading.cardDamage = message.Damage();
+    for (auto& note : damage) {
+      if (std::find(reading.cardDamage.begin(), reading.cardDamage.end(), note) ==
+          reading.cardDamage.end())
+        reading.cardDamage.push_back(std::move(note));
+    }
+  }
+
+  void Collect(Tidings& tidings) {
+    tidings.damage = saving_.damage->file().DamageNotes(noted_);
+    noted_ += tidings.damage.size();
+  }
+
+  const CardSaving& saving_;
+  std::size_t noted_;
+};
+
+// An item handed out by a folder's items: every question is answered from what was read of it
+// ahead, each failure raised at the question it belongs to.
 class PstItem : public OutlookItem {
  public:
-  PstItem(std::unique_ptr<store::Item> message, CardSaving saving)
-      : message_(std::move(message)), saving_(saving) {}
+  PstItem(std::shared_ptr<ItemReading> reading, CardSaving saving)
+      : reading_(std::move(reading)), saving_(saving) {}
 
   // A class read through damage that says "no contact" is not taken for it: the item would be
   // passed over on damaged data's word, so it is reported instead.
   bool IsContact() override {
-    if (!cls_) {
-      cls_ = message_->MessageClass();
-      TellDamage(saving_);
-    }
-    if (IsContactMessageClass(*cls_))
+    const std::string& cls = reading_->messageClass.Get();
+    Tell(reading_->atClass);
+    if (IsContactMessageClass(cls))
       return true;
-    if (const auto damage = message_->Damage(); !damage.empty()) {
+    if (!reading_->classDamage.empty()) {
       throw Failure("An item of the Outlook data file \"" + saving_.damage->path() +
-                    "\" cannot be told a contact or not: its message class \"" + *cls_ +
-                    "\" was read from damaged data: " + Joined(damage) + ".");
+                    "\" cannot be told a contact or not: its message class \"" + cls +
+                    "\" was read from damaged data: " + Joined(reading_->classDamage) + ".");
     }
     return false;
   }
 
-  std::string FileAs() override { return ReadFileAs(*message_); }
-  std::string FullName() override { return Names().displayName; }
-  std::string LastName() override { return Names().surname; }
-  std::string FirstName() override { return Names().givenName; }
-  std::string CompanyName() override { return Names().company; }
-  std::string Email1Address() override { return Names().emails[0]; }
+  std::string FileAs() override { return reading_->fileAs.Get(); }
+  std::string FullName() override { return reading_->names.Get().fullName; }
+  std::string LastName() override { return reading_->names.Get().lastName; }
+  std::string FirstName() override { return reading_->names.Get().firstName; }
+  std::string CompanyName() override { return reading_->names.Get().companyName; }
+  std::string Email1Address() override { return reading_->names.Get().email1Address; }
 
   void SaveAs(const std::string& path, int32_t type) override {
     if (type != kOlVCard) {
@@ -177,41 +356,30 @@ class PstItem : public OutlookItem {
                     " is not supported; only vCard (6) is.");
     }
     if (!IsContact()) {
-      throw Failure("Cannot save the item as \"" + path + "\": it is not a contact (" + *cls_ +
-                    ").");
+      throw Failure("Cannot save the item as \"" + path + "\": it is not a contact (" +
+                    *reading_->messageClass.value + ").");
     }
-    std::vector<std::string> damage;
-    Contact contact;
-    {
-      store::DamageScope scope(damage);
-      contact = ReadContact(*message_);
+    saving_.writer->WriteReplacing(path, reading_->card.Get());
+    Tell(reading_->atCard);
+    if (!reading_->cardDamage.empty()) {
+      throw Failure("The card \"" + path +
+                    "\" was written from damaged data of the Outlook data file \"" +
+                    saving_.damage->path() + "\": " + Joined(reading_->cardDamage) +
+                    "; check it against the contact.");
     }
-    saving_.writer->WriteReplacing(path, WriteVCard(contact, saving_.form));
-    TellDamage(saving_);
-    // The item's own damage, met before the card was asked for, comes first.
-    std::vector<std::string> all = message_->Damage();
-    for (auto& note : damage) {
-      if (std::find(all.begin(), all.end(), note) == all.end())
-        all.push_back(std::move(note));
-    }
-    if (!all.empty()) {
-      throw Failure(
-          "The card \"" + path + "\" was written from damaged data of the Outlook data file \"" +
-          saving_.damage->path() + "\": " + Joined(all) + "; check it against the contact.");
-    }
+  }
+
+  // Tells what was read of the item and not told yet: what the run did not ask.
+  void TellRest() {
+    Tell(reading_->atClass);
+    Tell(reading_->atCard);
   }
 
  private:
-  const Contact& Names() {
-    if (!names_)
-      names_ = ReadNames(*message_);
-    return *names_;
-  }
+  void Tell(Tidings& tidings) { standin::Tell(tidings, saving_); }
 
-  std::unique_ptr<store::Item> message_;
+  std::shared_ptr<ItemReading> reading_;
   CardSaving saving_;
-  std::optional<std::string> cls_;
-  std::optional<Contact> names_;
 };
 
 // An item the folder's records list but that cannot be read: it is handed out at its place like
@@ -236,9 +404,11 @@ class UnreadableItem : public OutlookItem {
 enum class Pick { kAll, kContacts };
 
 // A folder's normal contents, counted in one pass when the collection is made and handed out one
-// by one, each item made when it is handed out and released by its taker. Of the contacts alone,
-// those the contents table lists with a contact's class, and those whose class only the message
-// itself can tell (the message is then opened once, here).
+// by one. From the first item handed out, a thread of its own reads the items ahead of the run
+// (ReadAhead) and forms their cards, so that the run writes one card while the next are read;
+// the store is the reading thread's until the last item is read or the reading stops. Of the
+// contacts alone, those the contents table lists with a contact's class, and those whose class
+// only the message itself can tell (the message is then opened once, here).
 class PstItems : public OutlookItems {
  public:
   // `outside`: failure texts of messages that belong to no folder, counted here as items that
@@ -248,21 +418,27 @@ class PstItems : public OutlookItems {
       : children_(folder.NormalMessagesOneByOne()), outside_(std::move(outside)), saving_(saving) {
     if (pick == Pick::kContacts)
       PickContacts();
+    inFolder_ = picked_ ? picked_->size() : children_->Count();
   }
 
-  int32_t Count() override { return static_cast<int32_t>(InFolder() + outside_.size()); }
+  int32_t Count() override { return static_cast<int32_t>(inFolder_ + outside_.size()); }
 
   std::shared_ptr<OutlookItem> Next() override {
-    const size_t inFolder = InFolder();
-    TellDamage(saving_);  // what the folder's tables and the items before met
-    if (next_ < inFolder) {
-      store::Item::Child child = TakeNext();
-      if (!child.item)
-        return std::make_shared<UnreadableItem>(std::move(child.failure));
-      return std::make_shared<PstItem>(std::move(child.item), saving_);
+    if (last_)
+      last_->TellRest();
+    last_.reset();
+    if (next_ < inFolder_) {
+      try {
+        return HandOut(TakeRead());
+      } catch (...) {
+        if (readAhead_)
+          readAhead_->Stop();  // the store is the run's again
+        throw;
+      }
     }
-    if (next_ - inFolder < outside_.size())
-      return std::make_shared<UnreadableItem>(std::move(outside_[next_++ - inFolder]));
+    saving_.damage->TellNew();
+    if (next_ - inFolder_ < outside_.size())
+      return std::make_shared<UnreadableItem>(std::move(outside_[next_++ - inFolder_]));
     return nullptr;
   }
 
@@ -295,10 +471,35 @@ class PstItems : public OutlookItems {
     }
   }
 
-  size_t InFolder() const { return picked_ ? picked_->size() : children_->Count(); }
+  ItemReading TakeRead() {
+    if (!readAhead_) {
+      reader_.emplace(saving_, saving_.damage->told());
+      readAhead_.emplace(
+          inFolder_, [this](size_t at) { return ReadChild(at); },
+          [](const ItemReading& reading) { return reading.Weight(); });
+    }
+    ++next_;
+    if (std::optional<ItemReading> reading = readAhead_->Take())
+      return std::move(*reading);
+    throw Failure("Item " + std::to_string(next_) +
+                  " of the folder and those after it cannot be read: reading them stopped at the "
+                  "failure of an earlier item.");
+  }
 
-  store::Item::Child TakeNext() {
-    const size_t at = next_++;
+  ItemReading ReadChild(size_t at) {
+    return reader_->Read([&] { return TakeChild(at); });
+  }
+
+  std::shared_ptr<OutlookItem> HandOut(ItemReading reading) {
+    Tell(reading.atFetch, saving_);
+    if (!reading.failure.empty())
+      return std::make_shared<UnreadableItem>(std::move(reading.failure));
+    last_ = std::make_shared<PstItem>(std::make_shared<ItemReading>(std::move(reading)), saving_);
+    return last_;
+  }
+
+  // On the reading thread.
+  store::Item::Child TakeChild(size_t at) {
     if (!picked_)
       return children_->Take(at);
     Picked& picked = (*picked_)[at];
@@ -311,7 +512,11 @@ class PstItems : public OutlookItems {
   std::vector<std::string> outside_;
   CardSaving saving_;
   std::optional<std::vector<Picked>> picked_;
+  size_t inFolder_ = 0;
   size_t next_ = 0;
+  std::optional<ItemReader> reader_;
+  std::optional<ReadAhead<ItemReading>> readAhead_;  // last: stopped before what it reads goes
+  std::shared_ptr<PstItem> last_;  // the item handed out last, to tell what was read beyond it
 };
 
 class PstFolders : public OutlookFolders {
@@ -695,7 +900,9 @@ class PstAutomation : public OutlookAutomation {
           platform_.codePages,
           options_.codePage.value_or(
               profileCodePage.value_or(store::TextDecoding::kDefaultCodePage)),
-          options_.warn);
+          [warn = options_.warn](const std::string& warning) {
+            WarningCapture::Warn(warning, warn);
+          });
     }
     return std::make_shared<PstApplication>(std::move(options), platform_, std::move(store),
                                             decoding_);

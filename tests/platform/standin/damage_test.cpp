@@ -13,6 +13,11 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "export/export_run.h"
+#include "platform/export_view.h"
+#include "platform/message_boxes.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/sleeper.h"
 
 #include "platform/failure.h"
 #include "platform/standin/pff.h"
@@ -607,6 +612,136 @@ TEST(DamageTest, FolderAndMissingFileAreRefused) {
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_NE(r.failures[0].find(path), std::string::npos);
   }
+}
+
+// --- Faults met while the items are read ahead of the run ----------------------------------------
+
+// What an export run did, in order: each card it wrote ("write NAME", whether or not the write
+// succeeded), each warning ("warn TEXT") and each error report ("report LINE TEXT").
+class RunLog : public AtomicFileWriter, public MessageBoxes {
+ public:
+  explicit RunLog(AtomicFileWriter& writer) : writer_(writer) {}
+  std::vector<std::string> events;
+
+  void WriteReplacing(const std::string& path, std::string_view bytes) override {
+    events.push_back("write " + fs::path(path).filename().string());
+    writer_.WriteReplacing(path, bytes);
+  }
+  void Show(const std::string& text, const std::string&, MessageIcon icon) override {
+    if (icon != MessageIcon::kWarning)
+      return;
+    const auto at = text.find("at line ");
+    events.push_back("report " + text.substr(at + 8, 3) + " " + text.substr(0, text.find('\r')));
+  }
+
+ private:
+  AtomicFileWriter& writer_;
+};
+
+class PstFileView : public ExportView {
+ public:
+  PstFileView(std::string pst, std::string out) : pst_(std::move(pst)), out_(std::move(out)) {}
+  bool Option1() override { return false; }
+  bool Option2() override { return true; }
+  std::string Text2() override { return pst_; }
+  std::string Text3() override { return out_; }
+  void SetPointer(PointerMode) override {}
+
+ private:
+  std::string pst_, out_;
+};
+
+// The name of the n-th contact of ReadAheadStore().
+std::string ContactName(int n) {
+  char name[16];
+  std::snprintf(name, sizeof name, "Contact %03d", n);
+  return name;
+}
+
+// More contacts in one folder than are read ahead of the run at once.
+constexpr int kReadAheadContacts = 150;
+
+std::string ReadAheadStore(const Sandbox& tmp) {
+  Store store = Store::WithStandardFolders();
+  for (int i = 0; i < kReadAheadContacts; ++i)
+    testing::AddSimpleContact(*store.Contacts(), ContactName(i));
+  return ReadFile(testing::WriteStore(store, tmp / "sound.pst"));
+}
+
+// The items are read, and their cards formed, ahead of the run; what goes wrong with one of them
+// is still told at its own item and step, between the cards of the items before and after it,
+// and a card whose write fails loses none of the cards after it. Here: the block of contact 40
+// cannot be read at all (its trailer names another block), the block of contact 80 is read
+// through a failing check sum, and the card of contact 120 cannot be written (a folder of its
+// name is in the way).
+TEST(ReadAheadTest, EachFaultIsToldAtItsOwnItemAndStepAndNoCardIsLost) {
+  Sandbox tmp;
+  std::string bytes = ReadAheadStore(tmp);
+  const MessageBlock unreadable = FindInMessage(bytes, ContactName(40));
+  {
+    const auto store =
+        pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
+    const auto* block = store->db()->FindBlock(store->FindNode(unreadable.message)->data);
+    const std::uint64_t trailer =
+        block->ib + pst::format::BlockSpan(block->cb) - sizeof(pst::format::BlockTrailer);
+    bytes[trailer + offsetof(pst::format::BlockTrailer, bid)] ^= 0x40;
+  }
+  bytes[FindInMessage(bytes, ContactName(80)).offset] ^= 0x01;  // "Bontact 080" read through
+  const std::string pst = tmp / "damaged.pst";
+  std::ofstream(pst, std::ios::binary) << bytes;
+  const std::string out = tmp / "out";
+  fs::create_directories(fs::path(out) / (ContactName(120) + ".vcf"));
+
+  const SandboxedProfile profile(tmp);
+  PosixFileSystem files;
+  RunLog log(PosixPstPlatform().writer);
+  PstPlatform platform = PosixPstPlatform();
+  PstOutlookOptions options;
+  options.profilePath = DefaultProfilePath();
+  options.warn = [&](const std::string& warning) { log.events.push_back("warn " + warning); };
+  auto outlook = MakePstOutlook(options, {log, platform.files, platform.codePages});
+  NoSleep noPauses;
+  PstFileView view(pst, out + "/");
+  const ExportSummary summary =
+      PushButton3_Click(view, {*outlook, files, log, noPauses, "Tarnvex"});
+
+  std::vector<std::string> expected;
+  for (int i = 0; i < kReadAheadContacts; ++i) {
+    const std::string card = ContactName(i) + ".vcf";
+    if (i == 40) {
+      // The contact test (the class is in that block), then the name: the item has none.
+      expected.push_back("report 150 The Outlook data file \"" + pst +
+                         "\" is damaged: the "
+                         "trailer of block 0x");
+      expected.push_back("report 156 ");
+      continue;
+    }
+    if (i == 80)  // met reading the class, which lies in the damaged block
+      expected.push_back("warn the Outlook data file \"" + pst + "\" is damaged: block 0x");
+    expected.push_back("write " + (i == 80 ? "B" + card.substr(1) : card));
+    if (i == 80) {
+      expected.push_back("report 158 The card \"" + out +
+                         "/Bontact 080.vcf\" was written from "
+                         "damaged data");
+    }
+    if (i == 120)
+      expected.push_back("report 158 ");
+  }
+  ASSERT_EQ(log.events.size(), expected.size()) << ::testing::PrintToString(log.events);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(log.events[i].substr(0, expected[i].size()), expected[i])
+        << "event " << i << ": " << log.events[i];
+  }
+  const auto write120 =
+      std::find(log.events.begin(), log.events.end(), "write " + ContactName(120) + ".vcf");
+  ASSERT_NE(write120, log.events.end());
+  EXPECT_NE(std::next(write120)->find(out + "/" + ContactName(120) + ".vcf"), std::string::npos)
+      << "the failed write names its card: " << *std::next(write120);
+  EXPECT_EQ(summary.cardsWritten, kReadAheadContacts - 3);  // that of damaged data a failure
+  EXPECT_EQ(summary.failures, 3);
+  EXPECT_EQ(summary.itemsPassedOver, 0);
+  for (int i : {0, 39, 41, 79, 81, 119, 121, kReadAheadContacts - 1})
+    EXPECT_TRUE(fs::is_regular_file(fs::path(out) / (ContactName(i) + ".vcf"))) << i;
 }
 
 }  // namespace
