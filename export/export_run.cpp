@@ -39,25 +39,36 @@ class PathsOfRun {
     std::string path = folder + FittedFileName(stem, kExtension, files_);
     std::string key = files_.NameKey(path);
     if (!taken_.Contains(key))
-      return path;
+      return Found(std::move(path), std::move(key));
     int& next = nextNumber_.try_emplace(std::move(key), 2).first->second;
     for (;; ++next) {
       const std::string tail = " (" + std::to_string(next) + ")" + std::string(kExtension);
       std::string candidate = folder + FittedFileName(stem, tail, files_);
-      if (!taken_.Contains(files_.NameKey(candidate)))
-        return candidate;
+      std::string candidateKey = files_.NameKey(candidate);
+      if (!taken_.Contains(candidateKey))
+        return Found(std::move(candidate), std::move(candidateKey));
     }
   }
 
   // A path is taken once a card was to be saved there, whether or not the save succeeded: the
   // next contact does not try a name the file system already refused.
-  void Take(const std::string& path) { taken_.Insert(files_.NameKey(path)); }
+  void Take(const std::string& path) {
+    taken_.Insert(path == found_ ? foundKey_ : files_.NameKey(path));
+  }
 
   static constexpr std::string_view kExtension = ".vcf";
 
  private:
+  // The path FreePath gave last, and its key, which Take then need not make again.
+  std::string Found(std::string path, std::string key) {
+    found_ = path;
+    foundKey_ = std::move(key);
+    return path;
+  }
+
   FileSystem& files_;
   PathKeySet taken_;
+  std::string found_, foundKey_;
   // By the key of a name already taken: the first number that may still be free for it.
   std::unordered_map<std::string, int> nextNumber_;
 };

@@ -46,8 +46,14 @@ std::string LowerCaseKey(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
     const char c = text[at];
     if (static_cast<unsigned char>(c) < 0x80) {
-      key += AsciiLower(c);
-      ++at;
+      std::size_t end = at + 1;  // the run of ASCII, lowered in one go
+      while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80)
+        ++end;
+      const std::size_t start = key.size();
+      key.append(text.substr(at, end - at));
+      for (std::size_t i = start; i < key.size(); ++i)
+        key[i] = AsciiLower(key[i]);
+      at = end;
       continue;
     }
     const std::size_t length = Utf8SequenceLength(text, at);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,13 +137,16 @@ int WriteAll(int fd, std::string_view bytes) {
 // "/proc/self/fd" for every card. -1 when there is no /proc. A forked child opens its own, since
 // the parent's would name the parent's files.
 int OwnFileDescriptorFolder() {
-  static pid_t pid = 0;
+  // Opened again in a child of fork(): the folder opened is the parent's. The child is told by
+  // the fork handler rather than by asking for the process id at every card.
+  static bool stale = true;
   static int folder = -1;
-  if (pid != ::getpid()) {
-    if (folder >= 0 && pid != 0)
+  static const bool registered = ::pthread_atfork(nullptr, nullptr, [] { stale = true; }) == 0;
+  if (stale || !registered) {
+    if (folder >= 0)
       ::close(folder);
-    pid = ::getpid();
     folder = ::open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    stale = false;
   }
   return folder;
 }
