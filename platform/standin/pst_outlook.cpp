@@ -325,8 +325,8 @@ class ItemReader {
 // ahead, each failure raised at the question it belongs to.
 class PstItem : public OutlookItem {
  public:
-  PstItem(std::shared_ptr<ItemReading> reading, CardSaving saving)
-      : reading_(std::move(reading)), saving_(saving) {}
+  PstItem(std::shared_ptr<ItemReading> reading, std::shared_ptr<const CardSaving> saving)
+      : reading_(std::move(reading)), saving_(std::move(saving)) {}
 
   // A class read through damage that says "no contact" is not taken for it: the item would be
   // passed over on damaged data's word, so it is reported instead.
@@ -336,7 +336,7 @@ class PstItem : public OutlookItem {
     if (IsContactMessageClass(cls))
       return true;
     if (!reading_->classDamage.empty()) {
-      throw Failure("An item of the Outlook data file \"" + saving_.damage->path() +
+      throw Failure("An item of the Outlook data file \"" + saving_->damage->path() +
                     "\" cannot be told a contact or not: its message class \"" + cls +
                     "\" was read from damaged data: " + Joined(reading_->classDamage) + ".");
     }
@@ -359,12 +359,12 @@ class PstItem : public OutlookItem {
       throw Failure("Cannot save the item as \"" + path + "\": it is not a contact (" +
                     *reading_->messageClass.value + ").");
     }
-    saving_.writer->WriteReplacing(path, reading_->card.Get());
+    saving_->writer->WriteReplacing(path, reading_->card.Get());
     Tell(reading_->atCard);
     if (!reading_->cardDamage.empty()) {
       throw Failure("The card \"" + path +
                     "\" was written from damaged data of the Outlook data file \"" +
-                    saving_.damage->path() + "\": " + Joined(reading_->cardDamage) +
+                    saving_->damage->path() + "\": " + Joined(reading_->cardDamage) +
                     "; check it against the contact.");
     }
   }
@@ -376,10 +376,10 @@ class PstItem : public OutlookItem {
   }
 
  private:
-  void Tell(Tidings& tidings) { standin::Tell(tidings, saving_); }
+  void Tell(Tidings& tidings) { standin::Tell(tidings, *saving_); }
 
   std::shared_ptr<ItemReading> reading_;
-  CardSaving saving_;
+  std::shared_ptr<const CardSaving> saving_;  // shared by the items of a folder
 };
 
 // An item the folder's records list but that cannot be read: it is handed out at its place like
@@ -415,7 +415,9 @@ class PstItems : public OutlookItems {
   // cannot be read (for the store's top-level folder).
   PstItems(const store::Item& folder, CardSaving saving, Pick pick,
            std::vector<std::string> outside = {})
-      : children_(folder.NormalMessagesOneByOne()), outside_(std::move(outside)), saving_(saving) {
+      : children_(folder.NormalMessagesOneByOne()),
+        outside_(std::move(outside)),
+        saving_(std::make_shared<const CardSaving>(std::move(saving))) {
     if (pick == Pick::kContacts)
       PickContacts();
     inFolder_ = picked_ ? picked_->size() : children_->Count();
@@ -436,7 +438,7 @@ class PstItems : public OutlookItems {
         throw;
       }
     }
-    saving_.damage->TellNew();
+    saving_->damage->TellNew();
     if (next_ - inFolder_ < outside_.size())
       return std::make_shared<UnreadableItem>(std::move(outside_[next_++ - inFolder_]));
     return nullptr;
@@ -473,7 +475,7 @@ class PstItems : public OutlookItems {
 
   ItemReading TakeRead() {
     if (!readAhead_) {
-      reader_.emplace(saving_, saving_.damage->told());
+      reader_.emplace(*saving_, saving_->damage->told());
       readAhead_.emplace(
           inFolder_, [this](size_t at) { return ReadChild(at); },
           [](const ItemReading& reading) { return reading.Weight(); });
@@ -491,7 +493,7 @@ class PstItems : public OutlookItems {
   }
 
   std::shared_ptr<OutlookItem> HandOut(ItemReading reading) {
-    Tell(reading.atFetch, saving_);
+    Tell(reading.atFetch, *saving_);
     if (!reading.failure.empty())
       return std::make_shared<UnreadableItem>(std::move(reading.failure));
     last_ = std::make_shared<PstItem>(std::make_shared<ItemReading>(std::move(reading)), saving_);
@@ -510,7 +512,7 @@ class PstItems : public OutlookItems {
 
   std::unique_ptr<store::Item::Children> children_;
   std::vector<std::string> outside_;
-  CardSaving saving_;
+  std::shared_ptr<const CardSaving> saving_;
   std::optional<std::vector<Picked>> picked_;
   size_t inFolder_ = 0;
   size_t next_ = 0;
