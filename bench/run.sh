@@ -3,9 +3,11 @@
 # the same sizes, written with nothing else to do), on generated stores, on the disk's file
 # system and on a tmpfs. Writes bench/RESULTS.md. Not part of ./scripts/test.
 #
-# Usage: bench/run.sh [SIZE[:equal]...]
-#   default: 1000 10000 100000 1000000 1000:equal 100000:equal
-#   SIZE:equal is a store where nine contacts in ten share a few file-as texts.
+# Usage: bench/run.sh [SIZE[:equal|:generated]...]
+#   default: 1000 10000 100000 1000000 1000:equal 100000:equal 1000:generated 10000:generated
+#            100000:generated
+#   SIZE:equal is a store where nine contacts in ten share a few file-as texts; SIZE:generated
+#   one written by tarnvex-pstgen --generate (the fuller contacts of the tests).
 #   Stores of 1,000,000 contacts are written without photos (a file of about 2.2 GB).
 # Environment: BENCH_BUILD, BENCH_DISK and BENCH_TMPFS (bench/settings.sh),
 # BENCH_RUNS (rounds per size, default 5; 3 for a million), BENCH_FS ("disk tmpfs" by default),
@@ -22,7 +24,9 @@ source bench/settings.sh
 filesystems=(${BENCH_FS:-disk tmpfs})
 settle=${BENCH_SETTLE:-40}
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(1000 10000 100000 1000000 1000:equal 100000:equal)
+[ ${#cases[@]} -gt 0 ] ||
+  cases=(1000 10000 100000 1000000 1000:equal 100000:equal 1000:generated 10000:generated
+    100000:generated)
 
 build_bench_programs
 results="$disk/results.txt"
@@ -63,11 +67,17 @@ kept=()
 
 for case in "${cases[@]}"; do
   n=${case%%:*}
-  options=()
-  [ "$case" = "$n" ] || options+=(--equal-names)
-  [ "$n" -lt 1000000 ] || options+=(--no-photos)
   pst="$disk/store-${case/:/-}.pst"
-  [ -f "$pst" ] || "$build/bin/tarnvex-bench-pst" "$pst" "$n" "${options[@]}" >/dev/null
+  if [ ! -f "$pst" ]; then
+    options=()
+    [ "$n" -lt 1000000 ] || options+=(--no-photos)
+    case $case in
+      *:generated)
+        "$build/bin/tarnvex-pstgen" --generate "$n" "${options[@]}" --out "$pst" >/dev/null ;;
+      *:equal) "$build/bin/tarnvex-bench-pst" "$pst" "$n" --equal-names "${options[@]}" >/dev/null ;;
+      *) "$build/bin/tarnvex-bench-pst" "$pst" "$n" "${options[@]}" >/dev/null ;;
+    esac
+  fi
   rounds=${BENCH_RUNS:-$([ "$n" -ge 1000000 ] && echo 3 || echo 5)}
   for fs in "${filesystems[@]}"; do
     # The programs take turns (ours, readpst, floor, ours, ...): whatever the machine's

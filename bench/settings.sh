@@ -10,7 +10,8 @@ tmpfs=${BENCH_TMPFS:-/dev/shm/tarnvex-bench}
 build_bench_programs() {
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNVEX_GUI=OFF -DTARNVEX_TESTS=OFF \
     >/dev/null
-  cmake --build "$build" --target tarnvex-export tarnvex-bench-pst tarnvex-bench-floor -j2 >/dev/null
+  cmake --build "$build" --target tarnvex-export tarnvex-bench-pst tarnvex-bench-floor tarnvex-pstgen \
+    -j2 >/dev/null
   mkdir -p "$disk" "$tmpfs"
 }
 
