@@ -15,6 +15,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -42,8 +43,15 @@ class ReadAhead {
   std::optional<T> Take() {
     if (taken_ == count_ || stopped_)
       return std::nullopt;
-    if (!thread_.joinable())
-      thread_ = std::thread([this] { MakeAll(); });
+    if (!thread_.joinable() && !alone_) {
+      try {
+        thread_ = std::thread([this] { MakeAll(); });
+      } catch (const std::system_error&) {
+        alone_ = true;  // no thread to be had (a limit of the machine): made here, one by one
+      }
+    }
+    if (alone_)
+      return make_(taken_++);
     Slot slot;
     bool wakeMaker = false;
     {
@@ -135,6 +143,7 @@ class ReadAhead {
   const ReadAheadLimits limits_;
   std::size_t taken_ = 0;  // by the taker alone
   bool stopped_ = false;   // by the taker alone
+  bool alone_ = false;     // by the taker alone: the values are made by Take
   std::thread thread_;
 
   std::mutex mutex_;
