@@ -14,7 +14,6 @@
 
 #include "cli/cli.h"
 #include "export/export_run.h"
-#include "platform/export_view.h"
 #include "platform/message_boxes.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/sleeper.h"
@@ -25,6 +24,7 @@
 #include "pst/byte_source.h"
 #include "pst/format.h"
 #include "pst/messaging/store.h"
+#include "tests/fakes/fake_ui.h"
 #include "tests/platform/standin/pst_fixtures.h"
 #include "tests/platform/standin/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
@@ -638,19 +638,6 @@ class RunLog : public AtomicFileWriter, public MessageBoxes {
   AtomicFileWriter& writer_;
 };
 
-class PstFileView : public ExportView {
- public:
-  PstFileView(std::string pst, std::string out) : pst_(std::move(pst)), out_(std::move(out)) {}
-  bool Option1() override { return false; }
-  bool Option2() override { return true; }
-  std::string Text2() override { return pst_; }
-  std::string Text3() override { return out_; }
-  void SetPointer(PointerMode) override {}
-
- private:
-  std::string pst_, out_;
-};
-
 // The name of the n-th contact of ReadAheadStore().
 std::string ContactName(int n) {
   char name[16];
@@ -701,7 +688,11 @@ TEST(ReadAheadTest, EachFaultIsToldAtItsOwnItemAndStepAndNoCardIsLost) {
   options.warn = [&](const std::string& warning) { log.events.push_back("warn " + warning); };
   auto outlook = MakePstOutlook(options, {log, platform.files, platform.codePages});
   NoSleep noPauses;
-  PstFileView view(pst, out + "/");
+  fakes::FakeExportView view;
+  view.option1 = false;
+  view.option2 = true;
+  view.text2 = pst;
+  view.text3 = out + "/";
   const ExportSummary summary =
       PushButton3_Click(view, {*outlook, files, log, noPauses, "Tarnvex"});
 
