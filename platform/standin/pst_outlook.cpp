@@ -473,15 +473,16 @@ class PstItems : public OutlookItems {
     }
   }
 
-  ItemReading TakeRead() {
+  std::shared_ptr<ItemReading> TakeRead() {
     if (!readAhead_) {
       reader_.emplace(*saving_, saving_->damage->told());
+      // Each reading is made whole on the reading thread: the run's own thread is the slower.
       readAhead_.emplace(
-          inFolder_, [this](size_t at) { return ReadChild(at); },
-          [](const ItemReading& reading) { return reading.Weight(); });
+          inFolder_, [this](size_t at) { return std::make_shared<ItemReading>(ReadChild(at)); },
+          [](const std::shared_ptr<ItemReading>& reading) { return reading->Weight(); });
     }
     ++next_;
-    if (std::optional<ItemReading> reading = readAhead_->Take())
+    if (std::optional<std::shared_ptr<ItemReading>> reading = readAhead_->Take())
       return std::move(*reading);
     throw Failure("Item " + std::to_string(next_) +
                   " of the folder and those after it cannot be read: reading them stopped at the "
@@ -492,11 +493,11 @@ class PstItems : public OutlookItems {
     return reader_->Read([&] { return TakeChild(at); });
   }
 
-  std::shared_ptr<OutlookItem> HandOut(ItemReading reading) {
-    Tell(reading.atFetch, *saving_);
-    if (!reading.failure.empty())
-      return std::make_shared<UnreadableItem>(std::move(reading.failure));
-    last_ = std::make_shared<PstItem>(std::make_shared<ItemReading>(std::move(reading)), saving_);
+  std::shared_ptr<OutlookItem> HandOut(std::shared_ptr<ItemReading> reading) {
+    Tell(reading->atFetch, *saving_);
+    if (!reading->failure.empty())
+      return std::make_shared<UnreadableItem>(std::move(reading->failure));
+    last_ = std::make_shared<PstItem>(std::move(reading), saving_);
     return last_;
   }
 
@@ -517,7 +518,8 @@ class PstItems : public OutlookItems {
   size_t inFolder_ = 0;
   size_t next_ = 0;
   std::optional<ItemReader> reader_;
-  std::optional<ReadAhead<ItemReading>> readAhead_;  // last: stopped before what it reads goes
+  std::optional<ReadAhead<std::shared_ptr<ItemReading>>>
+      readAhead_;                  // last: stopped before what it reads goes
   std::shared_ptr<PstItem> last_;  // the item handed out last, to tell what was read beyond it
 };
 
