@@ -6,8 +6,33 @@ namespace tarnvex::pst::messaging {
 
 using namespace format;
 
+namespace {
+
+// The nodes every store has, which no export can do without: the password and code page are
+// the message store's, the names of most contact fields are in the map, and the folders hang
+// from the root folder. Lost with a page of the node index, they refuse the file.
+void CheckTheStoresOwnNodes(const ndb::NodeDatabase& db) {
+  const std::pair<Nid, const char*> own[] = {{kNidMessageStore, "the message store"},
+                                             {kNidNameToIdMap, "the named property map"},
+                                             {kNidRootFolder, "the root folder"}};
+  for (const auto& [nid, what] : own) {
+    if (db.FindNode(nid))
+      continue;
+    if (const auto page = db.LostPageOf(nid)) {
+      db.Fail(Defect::kMissing,
+              std::string(what) + " (node " + Hex(nid) +
+                  ") is missing: the node index page at offset " + std::to_string(*page) +
+                  " that would list it is damaged",
+              Location::OfNode(nid, *page));
+    }
+  }
+}
+
+}  // namespace
+
 std::shared_ptr<const Store> Store::Open(std::shared_ptr<const ByteSource> source) {
   auto db = ndb::NodeDatabase::Open(std::move(source));
+  CheckTheStoresOwnNodes(*db);
   NameMap names = NameMap::Read(db);
   return std::make_shared<const Store>(std::move(db), std::move(names));
 }

@@ -24,7 +24,8 @@ using format::Nid;
 class Store {
  public:
   // Opens the node database and reads the name-to-id map. Throws UnsupportedFormat or
-  // CorruptionError (ndb/node_database.h).
+  // CorruptionError (ndb/node_database.h), among them Defect::kMissing when a damaged page of
+  // the node index lost the message store, the named property map or the root folder.
   static std::shared_ptr<const Store> Open(std::shared_ptr<const ByteSource> source);
 
   Store(std::shared_ptr<const ndb::NodeDatabase> db, NameMap names)

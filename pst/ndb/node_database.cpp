@@ -67,7 +67,7 @@ void NodeDatabase::LoadIndex(std::uint8_t ptype, const Bref& root) {
                 source_->Size() / layout().pageSize + 1,
                 {},
                 {}};
-  LoadPage(walk, root.ib, root.bid, -1);
+  LoadPage(walk, root.ib, root.bid, -1, KeySpan{});
   if (ptype == kPtypeBBT) {
     blocks_.assign(walk.blocks.begin(), walk.blocks.end());
     walk.blocks.clear();
@@ -113,11 +113,13 @@ void NodeDatabase::LoadIndex(std::uint8_t ptype, const Bref& root) {
   });
 }
 
-void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level) {
+void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level, KeySpan span) {
   const Location where = Location::OfBlock(bid, ib);
   auto page = [&] { return walk.what + " page at offset " + std::to_string(ib); };
-  if (walk.budget-- == 0)
+  // Spent, the budget stays spent: the pages a walk leaves out must not give it more.
+  if (walk.budget == 0)
     Fail(Defect::kLoop, walk.what + " has a loop", where);
+  --walk.budget;
   const Layout& f = layout();
   if (!InFileAtABlocksPlace(f, ib, f.pageSize, source_->Size())) {
     Fail(Defect::kOutOfBounds, walk.what + " points outside the file", where,
@@ -146,20 +148,12 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
       tail.cbEnt >= entrySize && std::size_t{tail.cEnt} * tail.cbEnt <= f.btEntryBytes;
   // Each block names itself in its trailer and is checked when read: of a block index page only
   // the entries that hold are needed, and a page below the root that cannot be used loses only
-  // the blocks it lists, whose items then fail, each reported.
+  // the blocks it lists, whose items then fail, each reported. Of a node index page, too, only
+  // the entries that hold are used; the nodes it loses are kept as lost, so that what needs them
+  // can say why they are missing.
   const bool blockIndex = walk.ptype == kPtypeBBT;
-  auto failSum = [&] {
+  if (damaged && (!atItsLevel || !entriesFit))
     Fail(Defect::kChecksum, page() + " fails its check sum", where, Hex(trailer.dwCRC), Hex(crc));
-  };
-  if (damaged) {
-    // Read through when its entries still hold together; else the sum is the first fault.
-    if (!atItsLevel || !entriesFit ||
-        (!blockIndex && !NodeEntriesHold(raw, tail.cEnt, tail.cbEnt, cLevel))) {
-      failSum();
-    }
-    NoteDamage(ib, page() + (blockIndex ? " fails its check sum; its entries that hold are used"
-                                        : " fails its check sum; its entries are used"));
-  }
   if (!atItsLevel) {
     Fail(Defect::kMismatch, page() + " is at the wrong level of the tree", where,
          level >= 0 ? "level " + std::to_string(level)
@@ -172,7 +166,23 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
              std::to_string(f.btEntryBytes),
          std::to_string(tail.cEnt) + " of " + std::to_string(tail.cbEnt) + " bytes");
   }
+  std::vector<bool> holds(tail.cEnt, true);
+  if (damaged && blockIndex) {
+    NoteDamage(ib, page() + " fails its check sum; its entries that hold are used");
+  } else if (damaged) {
+    holds = NodeEntriesThatHold(raw, tail.cEnt, tail.cbEnt, cLevel, span);
+    const auto held = static_cast<std::size_t>(std::count(holds.begin(), holds.end(), true));
+    if (held == tail.cEnt) {
+      NoteDamage(ib, page() + " fails its check sum; its entries are used");
+    } else {
+      NoteDamage(ib, page() + " fails its check sum; " + std::to_string(held) + " of its " +
+                         std::to_string(tail.cEnt) + " entries hold and are used");
+      lostPages_.push_back({span, ib});
+    }
+  }
   for (std::size_t i = 0; i < tail.cEnt; ++i) {
+    if (!holds[i])
+      continue;
     const std::uint8_t* e = raw + i * tail.cbEnt;
     if (cLevel > 0) {
       const auto entry = f.LoadBtEntry(e);
@@ -180,14 +190,15 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
         LoadBlockIndexPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
         continue;
       }
-      try {
-        LoadPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1);
-      } catch (const CorruptionError&) {
-        // A page its damaged parent leads to that does not hold: the parent's damage is the cause.
-        if (!damaged)
-          throw;
-        failSum();
+      // A child spans the keys up to the next child's first.
+      KeySpan below{entry.btkey, span.hi};
+      for (std::size_t next = i + 1; next < tail.cEnt; ++next) {
+        if (holds[next]) {
+          below.hi = f.LoadBtEntry(raw + next * tail.cbEnt).btkey;
+          break;
+        }
       }
+      LoadNodeIndexPage(walk, entry.bref.ib, entry.bref.bid, cLevel - 1, below);
     } else if (walk.ptype == kPtypeNBT) {
       const auto entry = f.LoadNbtEntry(e);
       walk.nodes.push_back(
@@ -202,9 +213,20 @@ void NodeDatabase::LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level
   }
 }
 
+void NodeDatabase::LoadNodeIndexPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level,
+                                     KeySpan span) {
+  try {
+    LoadPage(walk, ib, bid, level, span);
+  } catch (const CorruptionError& e) {
+    NoteDamage(ib, "the node index page at offset " + std::to_string(ib) + " cannot be used (" +
+                       e.description() + "); the nodes it lists are missing");
+    lostPages_.push_back({span, ib});
+  }
+}
+
 void NodeDatabase::LoadBlockIndexPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level) {
   try {
-    LoadPage(walk, ib, bid, level);
+    LoadPage(walk, ib, bid, level, KeySpan{});
   } catch (const CorruptionError& e) {
     NoteDamage(ib, "the block index page at offset " + std::to_string(ib) + " cannot be used (" +
                        e.description() + "); the blocks it lists are missing");
@@ -228,32 +250,43 @@ bool KnownNidType(std::uint32_t type) {
 
 }  // namespace
 
-bool NodeDatabase::NodeEntriesHold(const std::uint8_t* raw, std::size_t count,
-                                   std::size_t entrySize, int cLevel) const {
+std::vector<bool> NodeDatabase::NodeEntriesThatHold(const std::uint8_t* raw, std::size_t count,
+                                                    std::size_t entrySize, int cLevel,
+                                                    KeySpan span) const {
   const Layout& f = layout();
-  std::uint64_t previous = 0;
+  std::vector<bool> holds(count);
+  std::vector<std::uint64_t> keys(count);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* e = raw + i * entrySize;
-    std::uint64_t key = 0;
     if (cLevel > 0) {
       const auto entry = f.LoadBtEntry(e);
-      if (!InFileAtABlocksPlace(f, entry.bref.ib, f.pageSize, source_->Size()))
-        return false;
-      key = entry.btkey;
+      keys[i] = entry.btkey;
+      holds[i] = InFileAtABlocksPlace(f, entry.bref.ib, f.pageSize, source_->Size());
     } else {
       const auto entry = f.LoadNbtEntry(e);
       const auto nid = static_cast<Nid>(entry.nid);
-      if (!KnownNidType(NidTypeOf(nid)) || entry.bidData == 0 ||
-          (entry.nidParent != 0 && !KnownNidType(NidTypeOf(entry.nidParent)))) {
-        return false;
-      }
-      key = nid;
+      keys[i] = entry.nid;
+      holds[i] = KnownNidType(NidTypeOf(nid)) && entry.bidData != 0 &&
+                 (entry.nidParent == 0 || KnownNidType(NidTypeOf(entry.nidParent)));
     }
-    if (i > 0 && key <= previous)
-      return false;
-    previous = key;
+    holds[i] = holds[i] && keys[i] >= span.lo && keys[i] < span.hi;
   }
-  return true;
+  // In order: above the last entry kept and below the next that holds on its own, so that one
+  // wrong key loses its own entry and not those around it.
+  std::optional<std::uint64_t> last;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!holds[i])
+      continue;
+    std::size_t next = i + 1;
+    while (next < count && !holds[next])
+      ++next;
+    if ((last && keys[i] <= *last) || (next < count && keys[i] >= keys[next])) {
+      holds[i] = false;
+      continue;
+    }
+    last = keys[i];
+  }
+  return holds;
 }
 
 void NodeDatabase::NoteDamage(std::uint64_t offset, const std::string& note) const {
@@ -278,6 +311,26 @@ std::optional<std::uint64_t> NodeDatabase::DamagedPageOf(Nid nid) const {
   if (it == damagedNodes_.end() || it->first != nid)
     return std::nullopt;
   return it->second;
+}
+
+std::optional<std::uint64_t> NodeDatabase::LostPageOf(Nid nid) const {
+  for (const LostPage& lost : lostPages_) {
+    if (nid >= lost.span.lo && nid < lost.span.hi)
+      return lost.ib;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint64_t> NodeDatabase::LostPageOfType(std::uint32_t nidType) const {
+  for (const LostPage& lost : lostPages_) {
+    // The first key of the type at or above the span's lowest.
+    std::uint64_t first = (lost.span.lo & ~std::uint64_t{kNidTypeMask}) | nidType;
+    if (first < lost.span.lo)
+      first += kNidTypeMask + 1;
+    if (first < lost.span.hi)
+      return lost.ib;
+  }
+  return std::nullopt;
 }
 
 const Node* NodeDatabase::FindNode(Nid nid) const {

@@ -58,8 +58,10 @@ const Subnode* FindSubnode(const std::vector<Subnode>& sorted, Nid nid);
 class NodeDatabase {
  public:
   // Reads the header and both indexes. Throws UnsupportedFormat for a file this reader does not
-  // read (ndb/header.h), CorruptionError for a damaged header or index, among them a node index
-  // that lists one NID twice (Defect::kDuplicateNode).
+  // read (ndb/header.h), CorruptionError for a damaged header or index root, or a node index
+  // that lists one NID twice (Defect::kDuplicateNode). An index page below the root that cannot
+  // be used is left out and noted (DamageNotes); of the node index, the keys it spans are kept
+  // (LostPageOf).
   static std::shared_ptr<const NodeDatabase> Open(std::shared_ptr<const ByteSource> source);
 
   const std::string& name() const { return source_->Name(); }
@@ -96,6 +98,13 @@ class NodeDatabase {
   std::optional<std::uint64_t> DamagedPageOf(Nid nid) const;
   // Every node such a page lists, with the page's offset, by NID.
   const std::vector<std::pair<Nid, std::uint64_t>>& DamagedNodes() const { return damagedNodes_; }
+  // The offset of the node index page that would list the node when that page could not be used,
+  // or only some of its entries could: the node may be missing for that reason alone. Empty when
+  // the index lost no page whose NIDs span this one.
+  std::optional<std::uint64_t> LostPageOf(Nid nid) const;
+  // The same for any node of the type (format::NidTypeOf): the first such page that may have
+  // listed one.
+  std::optional<std::uint64_t> LostPageOfType(std::uint32_t nidType) const;
 
   // Larger than any property value of an item: a data tree that claims more is damaged.
   static constexpr std::uint64_t kMaxValueSize = 64ull * 1024 * 1024;
@@ -108,16 +117,30 @@ class NodeDatabase {
 
  private:
   struct PageWalk;
+  // The keys a page of the node index may hold, from its parent's entries: lo <= key < hi.
+  struct KeySpan {
+    std::uint64_t lo = 0;
+    std::uint64_t hi = UINT64_MAX;
+  };
+  // A node index page whose nodes are not all known, with the keys it spans.
+  struct LostPage {
+    KeySpan span;
+    std::uint64_t ib;
+  };
   void LoadIndex(std::uint8_t ptype, const format::Bref& root);
-  void LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level);
+  void LoadPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level, KeySpan span);
+  // A page of the node index below its root: one that cannot be used is left out, noted, and
+  // its span kept as lost.
+  void LoadNodeIndexPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level, KeySpan span);
   // A page of the block index below its root: one that cannot be used is left out, noted.
   void LoadBlockIndexPage(PageWalk& walk, std::uint64_t ib, Bid bid, int level);
   // Whether a block index entry's block lies within the file at a block's place.
   bool BlockEntryHolds(std::uint64_t ib, std::size_t cb) const;
-  // Whether the entries of a node index page hold together: in bounds, in order, of known
-  // types. (Of a block index page each entry stands on its own: BlockEntryHolds.)
-  bool NodeEntriesHold(const std::uint8_t* raw, std::size_t count, std::size_t entrySize,
-                       int cLevel) const;
+  // Which entries of a node index page that fails its check sum hold: each in bounds, of known
+  // types and within the page's span, and in order with the others that do. (Of a block index
+  // page each entry stands on its own: BlockEntryHolds.)
+  std::vector<bool> NodeEntriesThatHold(const std::uint8_t* raw, std::size_t count,
+                                        std::size_t entrySize, int cLevel, KeySpan span) const;
   // Records the note once per offset and tells it to the DamageScopes of this thread each time.
   void NoteDamage(std::uint64_t offset, const std::string& note) const;
   void ReadTree(Bid bid, int levelsLeft, std::vector<std::string>& out, std::uint64_t& total) const;
@@ -136,6 +159,7 @@ class NodeDatabase {
   std::vector<std::uint32_t> byParent_;  // indexes into nodes_, sorted by parent
   // Nodes listed by index pages that fail their check sums, with those pages' offsets, by NID.
   std::vector<std::pair<Nid, std::uint64_t>> damagedNodes_;
+  std::vector<LostPage> lostPages_;
   mutable std::mutex damageMutex_;
   mutable std::vector<std::string> damageNotes_;
   mutable std::unordered_set<std::uint64_t> damagedOffsets_;

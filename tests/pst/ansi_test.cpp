@@ -200,9 +200,11 @@ const AnsiDamage kDamage[] = {
            0x40;
      },
      Defect::kChecksum},
-    {"NodeIndexPageChecksum",
+    // The root's first entry gets a key above the next one's: the entry is not used, and the
+    // message store below it is lost.
+    {"NodeIndexRootLosesTheMessageStore",
      [](std::string& b, const HeaderAnsi& h) { b[h.root.brefNbt.ib + 3] ^= 0x40; },
-     Defect::kChecksum},
+     Defect::kMissing},
     // The root's entry then leads to no page of the index: the blocks below it are missing, and
     // the first read that needs one fails.
     {"BlockIndexPageChecksumLosesItsBlocks",

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -140,13 +141,28 @@ const CorruptionCase kCases[] = {
        EXPECT_EQ(e.expected(), Hex(f.header.dwCRCPartial));
        EXPECT_NE(e.found(), e.expected());
      }},
-    {"NodeIndexPageChecksum",
+    // The root page's first entry gets a key above the next one's: that entry is not used, and
+    // with it the nodes of the store's own that every export needs.
+    {"NodeIndexRootLosesTheMessageStore",
      [](std::string& b, Facts& f) { b[f.header.root.brefNbt.ib + 3] ^= 0x40; }, OpenStore,
-     Defect::kChecksum,
+     Defect::kMissing,
+     [](const CorruptionError& e, const Facts& f) {
+       EXPECT_EQ(e.where().node, kNidMessageStore);
+       EXPECT_EQ(e.where().offset, +f.header.root.brefNbt.ib);
+       EXPECT_EQ(e.description(),
+                 "the message store (node 0x21) is missing: the node index page at offset " +
+                     std::to_string(f.header.root.brefNbt.ib) + " that would list it is damaged");
+     }},
+    {"ZeroedNodeIndexRoot",
+     [](std::string& b, Facts& f) {
+       std::memset(b.data() + f.header.root.brefNbt.ib, 0, kPageSize);
+     },
+     OpenStore, Defect::kMismatch,
      [](const CorruptionError& e, const Facts& f) {
        EXPECT_EQ(e.where().offset, +f.header.root.brefNbt.ib);
-       EXPECT_EQ(e.where().block, +f.header.root.brefNbt.bid);
-       EXPECT_NE(e.found(), e.expected());
+       EXPECT_EQ(e.description(), "the node index page at offset " +
+                                      std::to_string(f.header.root.brefNbt.ib) +
+                                      " is not one of its pages");
      }},
     {"TruncatedNodeIndexPage",
      [](std::string& b, Facts& f) { b.resize(f.header.root.brefNbt.ib + 100); }, OpenStore,
@@ -156,21 +172,6 @@ const CorruptionCase kCases[] = {
        EXPECT_EQ(e.expected(),
                  "a page within " + std::to_string(f.header.root.brefNbt.ib + 100) + " bytes");
        EXPECT_EQ(e.found(), "offset " + std::to_string(f.header.root.brefNbt.ib));
-     }},
-    {"NodeIndexPageAtTheWrongLevel",
-     [](std::string& b, Facts& f) {
-       // The root page's first entry points back at the root page itself.
-       const auto root = f.header.root.brefNbt;
-       BtEntry entry = Load<BtEntry>(b.data() + root.ib);
-       entry.bref = root;
-       std::memcpy(b.data() + root.ib, &entry, sizeof entry);
-       ResealPage(b, root.ib);
-     },
-     OpenStore, Defect::kMismatch,
-     [](const CorruptionError& e, const Facts& f) {
-       EXPECT_EQ(e.where().offset, +f.header.root.brefNbt.ib);
-       EXPECT_EQ(e.expected(), "level 0");
-       EXPECT_EQ(e.found(), "level 1");
      }},
     // The heap's page map is in the block's last bytes: used through the failing sum, it no
     // longer holds together, and that is the failure.
@@ -421,6 +422,173 @@ TEST(ReadThroughTest, AnUnusableBlockIndexPageLosesOnlyItsBlocks) {
   std::string zeroedRoot = sound;
   std::memset(zeroedRoot.data() + root, 0, kPageSize);
   EXPECT_THROW(ndb::NodeDatabase::Open(testing::Source(zeroedRoot)), CorruptionError);
+}
+
+// --- Node index pages that cannot be used whole ---------------------------------------------
+
+// The node index's last leaf page, down its last entries, the file offsets of its entries, and
+// the page above it.
+struct LastLeaf {
+  std::uint64_t ib = 0;
+  std::vector<std::uint64_t> entries;
+  std::uint64_t parent = 0;
+};
+LastLeaf FindLastLeaf(const std::string& b, std::uint64_t ib) {
+  std::uint64_t parent = 0;
+  for (auto tail = Load<BtPageTail>(b.data() + ib + kBtPageEntryBytes); tail.cLevel > 0;
+       tail = Load<BtPageTail>(b.data() + ib + kBtPageEntryBytes)) {
+    parent = ib;
+    ib = Load<BtEntry>(b.data() + ib + (tail.cEnt - 1) * std::size_t{tail.cbEnt}).bref.ib;
+  }
+  LastLeaf leaf{ib, {}, parent};
+  const auto tail = Load<BtPageTail>(b.data() + ib + kBtPageEntryBytes);
+  for (std::size_t i = 0; i < tail.cEnt; ++i)
+    leaf.entries.push_back(ib + i * tail.cbEnt);
+  return leaf;
+}
+
+Nid NidAt(const std::string& b, std::uint64_t entry) {
+  return static_cast<Nid>(Load<NbtEntry>(b.data() + entry).nid);
+}
+
+void SetNid(std::string& b, std::uint64_t entry, std::uint64_t nid) {
+  auto e = Load<NbtEntry>(b.data() + entry);
+  e.nid = nid;
+  std::memcpy(b.data() + entry, &e, sizeof e);
+}
+
+struct LostNodesCase {
+  const char* name;
+  // Damages the node index around its last leaf page; gives the NIDs lost.
+  std::function<std::vector<Nid>(std::string&, const LastLeaf&, std::uint64_t root)> damage;
+  // The one note of the damage, given the page the lost nodes are kept under.
+  std::function<std::string(std::uint64_t page)> note;
+  // The page the lost nodes are kept under: the leaf's own (or else the root's).
+  bool atTheLeaf;
+  // Whether the nodes the page still lists are marked as from a damaged page.
+  bool keptAreMarked;
+};
+
+const LostNodesCase kLostNodes[] = {
+    // An entry of a type MS-PST does not define, under the page's failing sum.
+    {"AnEntryOfAnUnknownType",
+     [](std::string& b, const LastLeaf& leaf, std::uint64_t) {
+       const Nid lost = NidAt(b, leaf.entries[1]);
+       SetNid(b, leaf.entries[1], (lost & ~kNidTypeMask) | 0x09);
+       return std::vector<Nid>{lost};
+     },
+     [](std::uint64_t page) {
+       return "the node index page at offset " + std::to_string(page) + " fails its check sum; " +
+              "N of its N+1 entries hold and are used";
+     },
+     true, true},
+    // An entry whose key is above the next one's: only it is lost, not those after it.
+    {"AnEntryOutOfOrder",
+     [](std::string& b, const LastLeaf& leaf, std::uint64_t) {
+       const Nid lost = NidAt(b, leaf.entries[1]);
+       SetNid(b, leaf.entries[1], NidAt(b, leaf.entries[2]) + 0x20);
+       return std::vector<Nid>{lost};
+     },
+     [](std::uint64_t page) {
+       return "the node index page at offset " + std::to_string(page) + " fails its check sum; " +
+              "N of its N+1 entries hold and are used";
+     },
+     true, true},
+    {"AZeroedLeaf",
+     [](std::string& b, const LastLeaf& leaf, std::uint64_t) {
+       std::vector<Nid> lost;
+       for (const std::uint64_t entry : leaf.entries)
+         lost.push_back(NidAt(b, entry));
+       std::memset(b.data() + leaf.ib, 0, kPageSize);
+       return lost;
+     },
+     [](std::uint64_t page) {
+       const std::string at = "the node index page at offset " + std::to_string(page);
+       return at + " cannot be used (" + at + " is not one of its pages); the nodes it lists " +
+              "are missing";
+     },
+     true, false},
+    // The last leaf's parent's last entry leads back to the root, whose level is not a leaf's.
+    {"AChildAtTheWrongLevel",
+     [](std::string& b, const LastLeaf& leaf, std::uint64_t) {
+       const auto tail = Load<BtPageTail>(b.data() + leaf.parent + kBtPageEntryBytes);
+       const std::uint64_t at = leaf.parent + (tail.cEnt - 1) * std::size_t{tail.cbEnt};
+       auto entry = Load<BtEntry>(b.data() + at);
+       entry.bref = Load<Header>(b.data()).root.brefNbt;
+       std::memcpy(b.data() + at, &entry, sizeof entry);
+       ResealPage(b, leaf.parent);
+       std::vector<Nid> lost;
+       for (const std::uint64_t e : leaf.entries)
+         lost.push_back(NidAt(b, e));
+       return lost;
+     },
+     [](std::uint64_t page) {
+       const std::string at = "the node index page at offset " + std::to_string(page);
+       return at + " cannot be used (" + at + " is at the wrong level of the tree); the nodes " +
+              "it lists are missing";
+     },
+     false, false},
+};
+
+class LostNodesTest : public ::testing::TestWithParam<LostNodesCase> {};
+
+// A node index page below the root, or some entries of one, that cannot be used lose only their
+// own nodes: the rest of the index stands, and what the page spanned is kept as lost, so that
+// whatever misses one of its nodes can say why.
+TEST_P(LostNodesTest, LosesOnlyThePagesOwnNodesAndKeepsWhereTheyWere) {
+  const std::string sound = testing::Written(testing::SmallStore(300, 0));
+  const std::uint64_t root = Load<Header>(sound.data()).root.brefNbt.ib;
+  const LastLeaf leaf = FindLastLeaf(sound, root);
+  ASSERT_GE(leaf.entries.size(), 3u);
+  std::string damaged = sound;
+  const std::vector<Nid> lost = GetParam().damage(damaged, leaf, root);
+
+  const auto before = ndb::NodeDatabase::Open(testing::Source(sound));
+  const auto db = ndb::NodeDatabase::Open(testing::Source(damaged));
+  const std::uint64_t page = GetParam().atTheLeaf ? leaf.ib : root;
+  EXPECT_EQ(db->NodeCount(), before->NodeCount() - lost.size());
+  for (const Nid nid : lost) {
+    EXPECT_EQ(db->FindNode(nid), nullptr) << Hex(nid);
+    EXPECT_EQ(db->LostPageOf(nid), page) << Hex(nid);
+  }
+  std::size_t kept = 0;
+  for (const std::uint64_t entry : leaf.entries) {
+    const Nid nid = NidAt(sound, entry);
+    if (std::find(lost.begin(), lost.end(), nid) != lost.end())
+      continue;
+    ++kept;
+    ASSERT_NE(db->FindNode(nid), nullptr) << Hex(nid);
+    EXPECT_EQ(db->FindNode(nid)->data, before->FindNode(nid)->data);
+    EXPECT_EQ(db->DamagedPageOf(nid).has_value(), GetParam().keptAreMarked) << Hex(nid);
+  }
+  EXPECT_EQ(db->FindNode(kNidMessageStore)->data, before->FindNode(kNidMessageStore)->data);
+  EXPECT_EQ(db->LostPageOf(kNidMessageStore), std::nullopt);
+  EXPECT_EQ(db->LostPageOfType(kNidTypeNormalMessage), page);
+  std::string note = GetParam().note(page);
+  if (const auto n = note.find("N of its N+1"); n != std::string::npos)
+    note.replace(n, 12, std::to_string(kept) + " of its " + std::to_string(kept + 1));
+  EXPECT_EQ(db->DamageNotes(), std::vector<std::string>{note});
+  // The store opens: its own nodes are not among those lost.
+  EXPECT_NO_THROW(Store::Open(testing::Source(damaged)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Damage, LostNodesTest, ::testing::ValuesIn(kLostNodes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The span of a lost page is the keys between its parent's entries: a node of a page that holds
+// is not said to be lost, and a type the span cannot hold is not either.
+TEST(LostNodesTest, OnlyTheLostPagesSpanIsLost) {
+  const std::string sound = testing::Written(testing::SmallStore(300, 0));
+  const std::uint64_t root = Load<Header>(sound.data()).root.brefNbt.ib;
+  const LastLeaf leaf = FindLastLeaf(sound, root);
+  std::string damaged = sound;
+  const Nid first = NidAt(damaged, leaf.entries.front());
+  std::memset(damaged.data() + leaf.ib, 0, kPageSize);
+  const auto db = ndb::NodeDatabase::Open(testing::Source(damaged));
+  EXPECT_EQ(db->LostPageOf(first), leaf.ib);
+  EXPECT_EQ(db->LostPageOf(first - 1), std::nullopt) << "below the page's first key";
+  EXPECT_EQ(db->LostPageOf(0xFFFFFFE4), leaf.ib) << "the last page spans every key above";
+  EXPECT_EQ(db->LostPageOf(kNidRootFolder), std::nullopt);
 }
 
 // Scopes nest: a note goes to every scope living on the thread, once each.
