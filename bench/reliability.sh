@@ -27,7 +27,9 @@
 # A run's accounting adds up when either
 #   - it ends "Done." and its summary "N cards written, M items passed over, K failures" gives
 #     N + M + K == the items of the store as written, or fewer only where a folder or the whole
-#     store was refused with a report of its own (a report at line 130-139) and never more cards
+#     store was refused with a report of its own (a report at line 130-139), or where a folder
+#     reports that its items or subfolders may be missing (a damaged node index page lost them
+#     and the folder's table that would name them cannot be used either), and never more cards
 #     and passed-over items than items; or
 #   - it does not end "Done." and says why on standard error (a refused file).
 # A run that ends without its summary and without a word, or whose summary does not add up, is
@@ -137,7 +139,8 @@ run_one() {
       read -r c p f <<<"$summary"
       if ((c + p > items)); then
         verdict=accounting
-      elif ((c + p + f != items)) && ! grep -q -E "at line 13[0-9]" "$out/stderr"; then
+      elif ((c + p + f != items)) &&
+        ! grep -q -E "at line 13[0-9]|(Items|Folders) may be missing from" "$out/stderr"; then
         verdict=accounting
       elif ((rc == 0 && c + p != items)); then
         verdict=accounting

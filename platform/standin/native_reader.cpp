@@ -266,10 +266,20 @@ class NativeItem : public store::Item {
     std::sort(children.begin(), children.end());
     std::unordered_set<Nid> reported;
     table = TableOf([&] { return store_->ContentsTable(nid_); });
-    if (!table)
-      return out;
     const std::string where = "the Outlook data file \"" + store_->name() + "\": ";
     const std::string folder = "folder " + Hex(nid_);
+    if (!table) {
+      // Without the table nothing else names what a lost page of the node index listed.
+      if (const auto page = store_->db()->LostPageOfType(format::kNidTypeNormalMessage)) {
+        out.push_back(
+            {std::nullopt, "Items may be missing from " + where + "the contents table of " +
+                               folder + " cannot be used, and the node index page at offset " +
+                               std::to_string(*page) +
+                               ", which may have listed some of its messages, is damaged; "
+                               "those are not exported."});
+      }
+      return out;
+    }
     for (const std::uint32_t row : table->rowIds()) {
       if (std::binary_search(children.begin(), children.end(), row) ||
           !reported.insert(row).second) {
@@ -283,7 +293,7 @@ class NativeItem : public store::Item {
                   ", belongs to " + Hex(n->parent) + " in the node index";
       } else {
         failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
-                  ", has no entry in the node index";
+                  ", has no entry in the node index" + LostBecause(row);
       }
       out.push_back({row, "An item cannot be read from " + where + failure + "."});
     }
@@ -296,6 +306,14 @@ class NativeItem : public store::Item {
                                        std::to_string(table->rowIds().size()) + " of them."});
     }
     return out;
+  }
+
+  // Why a node the node index lacks may be missing: the page that would list it is damaged.
+  std::string LostBecause(Nid nid) const {
+    const auto page = store_->db()->LostPageOf(nid);
+    return page ? " (the node index page at offset " + std::to_string(*page) +
+                      " that would list it is damaged)"
+                : std::string();
   }
 
   const std::shared_ptr<const PropertyContext>& Props() const {
@@ -333,8 +351,17 @@ class NativeItem : public store::Item {
     unreadableFolders_.emplace();
     // Without the table the node index's subfolders stand, checked on their own.
     const auto table = TableOf([&] { return store_->HierarchyTable(nid_); });
-    if (!table)
+    if (!table) {
+      if (const auto page = store_->db()->LostPageOfType(format::kNidTypeNormalFolder)) {
+        unreadableFolders_->push_back(
+            "Folders may be missing from the Outlook data file \"" + store_->name() +
+            "\": the hierarchy table of folder " + Hex(nid_) +
+            " cannot be used, and the node index page at offset " + std::to_string(*page) +
+            ", which may have listed some of its subfolders, is damaged; their items are not "
+            "exported.");
+      }
       return *unreadableFolders_;
+    }
     std::unordered_set<Nid> listed{nid_};
     for (const ndb::Node* n : Folders())
       listed.insert(n->nid);
@@ -346,7 +373,7 @@ class NativeItem : public store::Item {
                                     store_->name() + "\": folder " + Hex(row) +
                                     ", listed in the hierarchy table of folder " + Hex(nid_) +
                                     (n ? ", belongs to " + Hex(n->parent) + " in the node index"
-                                       : ", has no entry in the node index") +
+                                       : ", has no entry in the node index" + LostBecause(row)) +
                                     "; its items are not exported.");
     }
     return *unreadableFolders_;
