@@ -4,8 +4,10 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/failure.h"
 #include "vcard/contact_properties.h"
 
 namespace tarnvex::standin {
@@ -76,6 +78,32 @@ std::string SmtpForm(const EmailSlot& slot) {
   return vcard::SmtpForm(slot.address, slot.type, slot.original);
 }
 
+// What a failure says is wrong with the file, without the words naming it: the card's report
+// names the file already.
+std::string WhatIsWrong(std::string failure) {
+  constexpr std::string_view kDamaged = " is damaged: ";
+  if (const auto at = failure.find(kDamaged); at != std::string::npos)
+    failure.erase(0, at + kDamaged.size());
+  if (failure.ends_with('.'))
+    failure.pop_back();
+  return failure;
+}
+
+// Runs `read`, which takes a part of the contact from the file. Where the file fails it, that
+// part is left out of the card and the damage told (pst/ndb/damage.h), so that the card is
+// reported as written from damaged data, not lost whole for one unreadable field.
+template <typename Read>
+void LeftOutWhenUnreadable(std::string_view what, Read&& read) {
+  try {
+    read();
+  } catch (const Failure& failure) {
+    store::DamageScope::Tell("its " + std::string(what) + " cannot be read and is left out (" +
+                             WhatIsWrong(failure.what()) + ")");
+  }
+}
+
+std::string ContactPicture(const store::Item& message, bool hasPicture);
+
 }  // namespace
 
 std::string ReadFileAs(const store::Item& message) {
@@ -126,11 +154,8 @@ Contact ReadContact(const store::Item& message) {
   std::optional<vcard::Date> birthdayUtc, anniversaryUtc, birthdayLocal, anniversaryLocal;
   bool hasPicture = false;
 
-  message.ForEachEntry([&](const store::Entry& e) {
-    const ContactProperty* row = MappedRow(e);
-    if (!row)
-      return;
-    const ContactField field = row->field;
+  auto take = [&](const ContactProperty& row, const store::Entry& e) {
+    const ContactField field = row.field;
     if (std::string* target = vcard::TextField(c, field)) {
       *target = e.Text();
       return;
@@ -210,6 +235,16 @@ Contact ReadContact(const store::Item& message) {
       default:
         break;
     }
+  };
+  message.ForEachEntry([&](const store::Entry& e) {
+    const ContactProperty* row = MappedRow(e);
+    if (!row)
+      return;
+    // The card is named after the file-as text: without it the card is not written.
+    if (row->field == ContactField::kFileAs)
+      take(*row, e);
+    else
+      LeftOutWhenUnreadable(row->canonicalName, [&] { take(*row, e); });
   });
 
   for (size_t i = 0; i < emails.size(); ++i)
@@ -219,9 +254,16 @@ Contact ReadContact(const store::Item& message) {
   c.birthday = birthdayLocal ? birthdayLocal : birthdayUtc;
   c.anniversary = anniversaryLocal ? anniversaryLocal : anniversaryUtc;
 
-  // The contact picture: the attachment flagged PidTagAttachmentContactPhoto.
+  LeftOutWhenUnreadable("contact picture", [&] { c.photo = ContactPicture(message, hasPicture); });
+  return c;
+}
+
+namespace {
+
+// The contact picture: the attachment flagged PidTagAttachmentContactPhoto.
+std::string ContactPicture(const store::Item& message, bool hasPicture) {
   const int attachments = message.AttachmentCount();
-  for (int i = 0; i < attachments && c.photo.empty(); ++i) {
+  for (int i = 0; i < attachments; ++i) {
     auto att = message.Attachment(i);
     bool isPhoto = false;
     std::string name;
@@ -236,9 +278,11 @@ Contact ReadContact(const store::Item& message) {
     if (!isPhoto && hasPicture && name == "ContactPicture.jpg")
       isPhoto = true;
     if (isPhoto && att->IsDataAttachment())
-      c.photo = att->AttachmentData();
+      return att->AttachmentData();
   }
-  return c;
+  return {};
 }
+
+}  // namespace
 
 }  // namespace tarnvex::standin

@@ -15,7 +15,9 @@ namespace tarnvex::standin {
 using vcard::Contact;
 using vcard::VCardVersion;
 
-// Throws Failure naming the file when a property cannot be read.
+// Throws Failure naming the file when the item's properties or its file-as text cannot be read.
+// Another field, or the picture, that cannot be read is left out, and the damage is told to the
+// DamageScopes of the thread (store_reader.h).
 Contact ReadContact(const store::Item& message);
 
 // The file-as text (PidLidFileUnder) alone; empty text when the item has none.

@@ -710,6 +710,77 @@ TEST(LostContactsTest, AFolderWhoseTableCannotBeUsedSaysItemsMayBeMissing) {
   EXPECT_EQ(files, 60 - contacts);
 }
 
+// --- A part of a contact that cannot be read -------------------------------------------------
+
+// The bytes with the block that holds `needle` made to lie past the end of the file, its block
+// index page resealed: only reading that block fails.
+std::string MisplaceBlockHolding(const std::string& bytes, const std::string& needle) {
+  const auto store =
+      pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
+  const std::size_t at = bytes.find(needle);
+  if (at == std::string::npos)
+    throw std::runtime_error("the file does not hold the needle");
+  for (std::uint64_t pick = 0; pick < 100000; ++pick) {
+    std::string copy = bytes;
+    const auto* block = store->db()->FindBlock(pstwriter::MisplaceBlock(copy, pick));
+    if (block && at >= block->ib && at < block->ib + block->cb)
+      return copy;
+  }
+  throw std::runtime_error("no block holds the needle");
+}
+
+std::string Utf16(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii)
+    out += std::string{c, '\0'};
+  return out;
+}
+
+struct UnreadablePart {
+  const char* name;
+  std::function<std::string()> needle;  // bytes of the part, as the file holds them
+  const char* leftOut;                  // what the report says cannot be read
+  const char* missing;                  // what the card then lacks
+};
+
+const UnreadablePart kUnreadableParts[] = {
+    // Every fifth contact's notes are long enough for a block of their own.
+    {"LongNotes", [] { return Utf16(std::string(200, 'z')); }, "PidTagBody", "zzzz"},
+    {"Picture", [] { return testing::FullContact().photo.substr(0, 64); }, "contact picture",
+     "PHOTO"},
+};
+
+class UnreadablePartTest : public ::testing::TestWithParam<UnreadablePart> {};
+
+// A field or the picture whose data cannot be read is left out of the card, and the card is
+// reported as written from damaged data, naming what was left out: the rest of the contact is not
+// lost with it, and the card does not pass for whole.
+TEST_P(UnreadablePartTest, TheCardIsWrittenWithoutItAndReported) {
+  Sandbox tmp;
+  const std::string bytes = MisplaceBlockHolding(ReadFile(SourcePst()), GetParam().needle());
+  const Export e = ExportDamaged(tmp, bytes);
+
+  EXPECT_NE(e.summary.find("59 cards written, 1 item passed over, 1 failure"), std::string::npos)
+      << e.summary << e.errors;
+  const std::regex report(
+      "The card \"([^\"]*)\" was written from damaged data of the Outlook "
+      "data file \"[^\"]*\": its " +
+      std::string(GetParam().leftOut) +
+      " cannot be read and is left out \\(block 0x[0-9A-F]+ lies outside the file "
+      ".*\\); check it against the contact\\.");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(e.errors, m, report)) << e.errors;
+  EXPECT_EQ(ReadFile(m[1].str()).find(GetParam().missing), std::string::npos);
+  EXPECT_NE(ReadFile(m[1].str()).find("FN"), std::string::npos) << "the rest is there";
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(tmp / "out"))
+    files += entry.path().extension() == ".vcf";
+  EXPECT_EQ(files, 60);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, UnreadablePartTest, ::testing::ValuesIn(kUnreadableParts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(DamageTest, TheUndamagedSourceExportsEveryContact) {
   Sandbox tmp;
   const WalkResult r = Walk(SourcePst(), tmp.path());
