@@ -91,14 +91,14 @@ std::string WhatIsWrong(std::string failure) {
 
 // Runs `read`, which takes a part of the contact from the file. Where the file fails it, that
 // part is left out of the card and the damage told (pst/ndb/damage.h), so that the card is
-// reported as written from damaged data, not lost whole for one unreadable field.
+// reported as written from damaged data, not lost whole for one unreadable field. `leftOut`
+// says so: "its PidTagBody cannot be read and is left out".
 template <typename Read>
-void LeftOutWhenUnreadable(std::string_view what, Read&& read) {
+void LeftOutWhenUnreadable(const std::string& leftOut, Read&& read) {
   try {
     read();
   } catch (const Failure& failure) {
-    store::DamageScope::Tell("its " + std::string(what) + " cannot be read and is left out (" +
-                             WhatIsWrong(failure.what()) + ")");
+    store::DamageScope::Tell(leftOut + " (" + WhatIsWrong(failure.what()) + ")");
   }
 }
 
@@ -244,7 +244,9 @@ Contact ReadContact(const store::Item& message) {
     if (row->field == ContactField::kFileAs)
       take(*row, e);
     else
-      LeftOutWhenUnreadable(row->canonicalName, [&] { take(*row, e); });
+      LeftOutWhenUnreadable(
+          "its " + std::string(row->canonicalName) + " cannot be read and is left out",
+          [&] { take(*row, e); });
   });
 
   for (size_t i = 0; i < emails.size(); ++i)
@@ -254,7 +256,8 @@ Contact ReadContact(const store::Item& message) {
   c.birthday = birthdayLocal ? birthdayLocal : birthdayUtc;
   c.anniversary = anniversaryLocal ? anniversaryLocal : anniversaryUtc;
 
-  LeftOutWhenUnreadable("contact picture", [&] { c.photo = ContactPicture(message, hasPicture); });
+  LeftOutWhenUnreadable("its attachments cannot be read, and a picture among them is left out",
+                        [&] { c.photo = ContactPicture(message, hasPicture); });
   return c;
 }
 

@@ -32,6 +32,8 @@ using pst::Location;
 using pst::UnsupportedFormat;
 
 constexpr std::uint16_t kTagDisplayName = 0x3001;
+constexpr std::uint16_t kTagContainerClass = 0x3613;
+constexpr std::uint16_t kTagAttributeHidden = 0x10F4;
 constexpr std::uint16_t kTagMessageClass = 0x001A;
 constexpr std::uint16_t kTagAttachDataBinary = 0x3701;
 
@@ -131,6 +133,21 @@ bool OutsideFolders(const Store& store, Nid nid) {
                   !store.FindNode(node->parent));
 }
 
+// A folder the node index lacks, as its parent's hierarchy table lists it: the values of the
+// columns a folder is known by, each with its tag (id and type).
+struct ListedFolder {
+  Nid nid;
+  Nid parent;
+  std::vector<std::pair<std::uint32_t, std::string>> values;
+};
+
+// A subfolder a folder's hierarchy table lists that the node index does not give it: made from
+// the table's row, or a failure saying why it cannot be read.
+struct ListedSubfolder {
+  std::optional<ListedFolder> made;
+  std::string failure;
+};
+
 // A message a folder's contents table lists that cannot be read, and why; `nid` is empty for a
 // row the table's row index does not name.
 struct Unreadable {
@@ -189,24 +206,22 @@ class NativeItem : public store::Item {
 
   std::string FolderName() const override { return TextOf(kTagDisplayName); }
   // The node index's subfolders, then those the folder's hierarchy table lists that are not
-  // among them: each of these fails when it is taken, saying why it cannot be read.
+  // among them: each of these is made from the table's row when the node index still lists its
+  // items, and otherwise fails when it is taken, saying why it cannot be read.
   int SubFolderCount() const override {
     return static_cast<int>(Folders().size() + UnreadableFolders().size());
   }
-  std::unique_ptr<store::Item> SubFolder(int index) const override {
-    const auto& f = Folders();
-    const auto& unreadable = UnreadableFolders();
-    if (index >= 0 && static_cast<size_t>(index) >= f.size() &&
-        static_cast<size_t>(index) - f.size() < unreadable.size()) {
-      throw Failure(unreadable[static_cast<size_t>(index) - f.size()]);
-    }
-    if (index < 0 || static_cast<size_t>(index) >= f.size()) {
-      Fail(*store_, Defect::kMissing,
-           "folder " + Hex(nid_) + " has no subfolder " + std::to_string(index + 1),
-           Location::OfNode(nid_));
-    }
-    return std::make_unique<NativeItem>(store_, f[index]->nid, f[index]->data, f[index]->sub, true,
-                                        decoding_, CodePage());
+  std::unique_ptr<store::Item> SubFolder(int index) const override;
+
+  // A folder the node index lacks, whose messages and subfolders it still lists: what is known
+  // of it comes from the row of its parent's hierarchy table. Its code page is its parent's.
+  static std::unique_ptr<NativeItem> WithoutNode(
+      std::shared_ptr<const Store> store, Nid nid,
+      std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage) {
+    auto item = std::make_unique<NativeItem>(std::move(store), nid, 0, 0, true, std::move(decoding),
+                                             codePage);
+    item->codePage_ = codePage;
+    return item;
   }
 
   // The node index's children of the folder, then the messages its contents table lists that
@@ -345,7 +360,7 @@ class NativeItem : public store::Item {
     return *folders_;
   }
 
-  const std::vector<std::string>& UnreadableFolders() const {
+  const std::vector<ListedSubfolder>& UnreadableFolders() const {
     if (unreadableFolders_)
       return *unreadableFolders_;
     unreadableFolders_.emplace();
@@ -354,29 +369,65 @@ class NativeItem : public store::Item {
     if (!table) {
       if (const auto page = store_->db()->LostPageOfType(format::kNidTypeNormalFolder)) {
         unreadableFolders_->push_back(
-            "Folders may be missing from the Outlook data file \"" + store_->name() +
-            "\": the hierarchy table of folder " + Hex(nid_) +
-            " cannot be used, and the node index page at offset " + std::to_string(*page) +
-            ", which may have listed some of its subfolders, is damaged; their items are not "
-            "exported.");
+            {std::nullopt,
+             "Folders may be missing from the Outlook data file \"" + store_->name() +
+                 "\": the hierarchy table of folder " + Hex(nid_) +
+                 " cannot be used, and the node index page at offset " + std::to_string(*page) +
+                 ", which may have listed some of its subfolders, is damaged; their items are not "
+                 "exported."});
       }
       return *unreadableFolders_;
     }
     std::unordered_set<Nid> listed{nid_};
     for (const ndb::Node* n : Folders())
       listed.insert(n->nid);
-    for (const std::uint32_t row : table->rowIds()) {
+    const auto& rows = table->rowIds();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const std::uint32_t row = rows[i];
       if (format::NidTypeOf(row) != format::kNidTypeNormalFolder || !listed.insert(row).second)
         continue;
       const ndb::Node* n = store_->FindNode(row);
-      unreadableFolders_->push_back("A folder cannot be read from the Outlook data file \"" +
-                                    store_->name() + "\": folder " + Hex(row) +
-                                    ", listed in the hierarchy table of folder " + Hex(nid_) +
-                                    (n ? ", belongs to " + Hex(n->parent) + " in the node index"
-                                       : ", has no entry in the node index" + LostBecause(row)) +
-                                    "; its items are not exported.");
+      if (!n && HoldsItemsOfItsOwn(row)) {
+        unreadableFolders_->push_back({ListedFolder{row, nid_, RowValues(*table, i)}, {}});
+        continue;
+      }
+      unreadableFolders_->push_back(
+          {std::nullopt, "A folder cannot be read from the Outlook data file \"" + store_->name() +
+                             "\": folder " + Hex(row) +
+                             ", listed in the hierarchy table of folder " + Hex(nid_) +
+                             (n ? ", belongs to " + Hex(n->parent) + " in the node index"
+                                : ", has no entry in the node index" + LostBecause(row)) +
+                             "; its items are not exported."});
     }
     return *unreadableFolders_;
+  }
+
+  // Whether the node index lists messages or subfolders of a folder it lacks, or the folder's
+  // contents table, which names its messages.
+  bool HoldsItemsOfItsOwn(Nid folder) const {
+    const Nid contents = (folder & ~format::kNidTypeMask) | format::kNidTypeContentsTable;
+    return store_->FindNode(contents) || !store_->Messages(folder).empty() ||
+           !store_->SubFolders(folder).empty();
+  }
+
+  // The values of the hierarchy table's row a folder is known by: its name, class and whether
+  // it is hidden.
+  static std::vector<std::pair<std::uint32_t, std::string>> RowValues(
+      const ltp::TableContext& table, std::size_t row) {
+    static constexpr std::uint32_t kColumns[] = {
+        kTagDisplayName << 16 | ltp::kTypeUnicode, kTagDisplayName << 16 | ltp::kTypeString8,
+        kTagContainerClass << 16 | ltp::kTypeUnicode, kTagContainerClass << 16 | ltp::kTypeString8,
+        kTagAttributeHidden << 16 | store::kTypeBoolean};
+    std::vector<std::pair<std::uint32_t, std::string>> out;
+    for (const std::uint32_t tag : kColumns) {
+      try {
+        if (auto value = table.ColumnValues(tag).at(row))
+          out.emplace_back(tag, std::move(*value));
+      } catch (const Error&) {
+        // A column that cannot be read leaves the folder without that value.
+      }
+    }
+    return out;
   }
 
   const std::vector<ndb::Subnode>& Attachments() const {
@@ -418,7 +469,7 @@ class NativeItem : public store::Item {
   mutable std::optional<uint32_t> codePage_;
   mutable std::shared_ptr<const PropertyContext> pc_;
   mutable std::optional<std::vector<const ndb::Node*>> folders_;
-  mutable std::optional<std::vector<std::string>> unreadableFolders_;
+  mutable std::optional<std::vector<ListedSubfolder>> unreadableFolders_;
   mutable std::optional<std::vector<ndb::Subnode>> attachments_;
   mutable std::vector<std::string> damage_;
 };
@@ -519,6 +570,133 @@ class NativeChildren : public store::Item::Children {
   std::vector<Unreadable> unreadable_;
   std::optional<std::vector<std::pair<Nid, std::string>>> listed_;
 };
+
+// One value of a hierarchy table's row, kept whole: it may outlive its folder.
+class RowEntry : public store::Entry {
+ public:
+  RowEntry(std::uint32_t tag, std::string value, std::string path,
+           std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage)
+      : tag_(tag),
+        value_(std::move(value)),
+        path_(std::move(path)),
+        decoding_(std::move(decoding)),
+        codePage_(codePage) {}
+
+  uint32_t Tag() const override { return tag_ >> 16; }
+  uint32_t ValueType() const override { return tag_ & 0xFFFF; }
+  bool Named() const override { return false; }
+  const uint8_t* Guid() const override { return nullptr; }
+  uint32_t Lid() const override { return 0; }
+  const std::string& Name() const override { return kNoName; }
+  std::string Text() const override {
+    if (ValueType() == ltp::kTypeUnicode) {
+      return text::Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(value_.data()),
+                                 value_.size());
+    }
+    return Decode8(value_);
+  }
+  std::string Bytes() const override { return value_; }
+  uint64_t Filetime() const override { return 0; }
+  uint32_t Int32() const override {
+    return value_.size() >= 4 ? format::Load<uint32_t>(value_.data()) : 0;
+  }
+  bool Boolean() const override { return !value_.empty() && value_[0] != 0; }
+
+ protected:
+  const std::string& FilePath() const override { return path_; }
+  std::string Decode8(std::string_view bytes) const override {
+    return decoding_->Decode(bytes, codePage_);
+  }
+
+ private:
+  static inline const std::string kNoName;
+  std::uint32_t tag_;
+  std::string value_;
+  std::string path_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  uint32_t codePage_;
+};
+
+// A folder the node index lacks, made from its parent's hierarchy table: its name, class and
+// whether it is hidden from the table's row, its messages and subfolders from the node index,
+// as those of any folder are.
+class FolderFromTable : public store::Item {
+ public:
+  FolderFromTable(ListedFolder listed, std::shared_ptr<const Store> store,
+                  std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage)
+      : listed_(std::move(listed)),
+        store_(store),
+        decoding_(decoding),
+        codePage_(codePage),
+        folder_(NativeItem::WithoutNode(std::move(store), listed_.nid, std::move(decoding),
+                                        codePage)) {}
+
+  uint32_t Identifier() const override { return listed_.nid; }
+  bool IsFolder() const override { return true; }
+  void ForEachEntry(const std::function<void(const store::Entry&)>& f) const override {
+    for (const auto& [tag, value] : listed_.values)
+      f(RowEntry(tag, value, store_->name(), decoding_, codePage_));
+  }
+  std::unique_ptr<store::Entry> Find(uint32_t tag, uint32_t valueType) const override {
+    for (const auto& [listedTag, value] : listed_.values) {
+      if (listedTag == (tag << 16 | valueType))
+        return std::make_unique<RowEntry>(listedTag, value, store_->name(), decoding_, codePage_);
+    }
+    return nullptr;
+  }
+  std::string FolderName() const override {
+    if (auto e = Find(kTagDisplayName, ltp::kTypeUnicode))
+      return e->Text();
+    if (auto e = Find(kTagDisplayName, ltp::kTypeString8))
+      return e->Text();
+    return {};
+  }
+  int SubFolderCount() const override { return folder_->SubFolderCount(); }
+  std::unique_ptr<Item> SubFolder(int index) const override { return folder_->SubFolder(index); }
+  std::vector<Child> NormalMessages() const override { return folder_->NormalMessages(); }
+  std::unique_ptr<Children> NormalMessagesOneByOne() const override {
+    return folder_->NormalMessagesOneByOne();
+  }
+  uint32_t CodePage() const override { return codePage_; }
+  std::string MessageClass() const override { return {}; }
+  int AttachmentCount() const override { return 0; }
+  std::unique_ptr<Item> Attachment(int) const override {
+    Fail(*store_, Defect::kMissing, "folder " + Hex(listed_.nid) + " has no attachments",
+         Location::OfNode(listed_.nid));
+  }
+  bool IsDataAttachment() const override { return false; }
+  std::string AttachmentData() const override { return {}; }
+
+ private:
+  ListedFolder listed_;
+  std::shared_ptr<const Store> store_;
+  std::shared_ptr<const store::TextDecoding> decoding_;
+  uint32_t codePage_;
+  std::unique_ptr<NativeItem> folder_;
+};
+
+std::unique_ptr<store::Item> NativeItem::SubFolder(int index) const {
+  const auto& f = Folders();
+  const auto& listed = UnreadableFolders();
+  if (index >= 0 && static_cast<size_t>(index) >= f.size() &&
+      static_cast<size_t>(index) - f.size() < listed.size()) {
+    const ListedSubfolder& sub = listed[static_cast<size_t>(index) - f.size()];
+    if (!sub.made)
+      throw Failure(sub.failure);
+    store_->db()->RecordDamage("folder " + Hex(sub.made->nid) +
+                               " has no entry in the node index; its name and class are read "
+                               "from the hierarchy table of folder " +
+                               Hex(sub.made->parent) + ", its items from the node index");
+    return std::make_unique<FolderFromTable>(*sub.made, store_, decoding_, CodePage());
+  }
+  if (index < 0 || static_cast<size_t>(index) >= f.size()) {
+    Fail(*store_, Defect::kMissing,
+         "folder " + Hex(nid_) + " has no subfolder " + std::to_string(index + 1),
+         Location::OfNode(nid_));
+  }
+  return std::make_unique<NativeItem>(store_, f[index]->nid, f[index]->data, f[index]->sub, true,
+                                      decoding_, CodePage());
+}
 
 std::unique_ptr<store::Item::Children> NativeItem::NormalMessagesOneByOne() const {
   std::vector<const ndb::Node*> messages = store_->Messages(nid_);

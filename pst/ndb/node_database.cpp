@@ -298,6 +298,12 @@ void NodeDatabase::NoteDamage(std::uint64_t offset, const std::string& note) con
   DamageScope::Tell(note);
 }
 
+void NodeDatabase::RecordDamage(const std::string& note) const {
+  std::lock_guard<std::mutex> lock(damageMutex_);
+  if (std::find(damageNotes_.begin(), damageNotes_.end(), note) == damageNotes_.end())
+    damageNotes_.push_back(note);
+}
+
 std::vector<std::string> NodeDatabase::DamageNotes(std::size_t from) const {
   std::lock_guard<std::mutex> lock(damageMutex_);
   if (from >= damageNotes_.size())

@@ -92,6 +92,9 @@ class NodeDatabase {
   // block's whose check sum fails but whose structure holds, one note per page or block, in the
   // order met; those after the first `from`. Safe to call while other threads read.
   std::vector<std::string> DamageNotes(std::size_t from = 0) const;
+  // Records a note of damage a reader above the indexes found (a folder the node index lacks,
+  // made from its parent's table), once, among DamageNotes. No DamageScope is told.
+  void RecordDamage(const std::string& note) const;
   // The offset of the node index page listing the node when that page fails its check sum (its
   // entries are used, but what they say of the node may be wrong); empty for a node of a sound
   // page.

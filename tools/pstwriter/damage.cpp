@@ -248,15 +248,15 @@ std::uint32_t OrphanMessage(std::string& pst, std::uint64_t pick) {
   return static_cast<std::uint32_t>(e.entry.nid);
 }
 
-std::uint32_t DropMessageNode(std::string& pst, std::uint64_t pick) {
-  const auto entries = NodeEntries(pst);
-  std::vector<std::size_t> messages;
-  const EntryAt<NbtEntry>& e = MessageEntry(entries, pick, messages);
+namespace {
+
+// The entry taken out of its node index page, the entries after it moved down.
+void RemoveNodeEntry(std::string& pst, const EntryAt<NbtEntry>& e) {
   const Layout& f = LayoutOf(pst);
   std::uint8_t* page = Bytes(pst, e.page);
   auto tail = f.LoadBtPageTail(page);
   if (tail.cEnt < 2)
-    throw Failure("Message " + HexNid(e.entry.nid) + " is alone in its node index page.");
+    throw Failure("Node " + HexNid(e.entry.nid) + " is alone in its node index page.");
   const std::size_t size = tail.cbEnt;
   std::memmove(page + e.index * size, page + (e.index + 1) * size,
                (tail.cEnt - e.index - 1) * size);
@@ -264,7 +264,26 @@ std::uint32_t DropMessageNode(std::string& pst, std::uint64_t pick) {
   --tail.cEnt;
   f.StoreBtPageTail(page, tail);
   Reseal(pst, f, e.page);
+}
+
+}  // namespace
+
+std::uint32_t DropMessageNode(std::string& pst, std::uint64_t pick) {
+  const auto entries = NodeEntries(pst);
+  std::vector<std::size_t> messages;
+  const EntryAt<NbtEntry>& e = MessageEntry(entries, pick, messages);
+  RemoveNodeEntry(pst, e);
   return static_cast<std::uint32_t>(e.entry.nid);
+}
+
+void DropNode(std::string& pst, std::uint32_t nid) {
+  for (const auto& e : NodeEntries(pst)) {
+    if (e.entry.nid == nid) {
+      RemoveNodeEntry(pst, e);
+      return;
+    }
+  }
+  throw Failure("The node index does not list node " + HexNid(nid) + ".");
 }
 
 std::uint64_t MisplaceBlock(std::string& pst, std::uint64_t pick) {

@@ -49,6 +49,8 @@ std::uint32_t OrphanMessage(std::string& pst, std::uint64_t pick);
 // The pick-th normal message's entry removed from its node index page (the entries after it
 // move down): an index entry missing for a row of its folder's contents table.
 std::uint32_t DropMessageNode(std::string& pst, std::uint64_t pick);
+// The same for node `nid`, whatever its type.
+void DropNode(std::string& pst, std::uint32_t nid);
 // The pick-th block of the block index made to lie past the end of the file. Returns its BID.
 std::uint64_t MisplaceBlock(std::string& pst, std::uint64_t pick);
 // A wrong count: a leaf page of the node index counts one entry more (the bytes after its last

@@ -710,6 +710,81 @@ TEST(LostContactsTest, AFolderWhoseTableCannotBeUsedSaysItemsMayBeMissing) {
   EXPECT_EQ(files, 60 - contacts);
 }
 
+// --- A folder the node index lacks ------------------------------------------------------------
+
+struct FolderWithoutNode {
+  const char* name;
+  // The folder whose node is dropped, given the folder of the first contacts.
+  std::function<pst::format::Nid(const pst::messaging::Store&, pst::format::Nid contacts)> pick;
+};
+
+const FolderWithoutNode kFoldersWithoutNode[] = {
+    {"Contacts", [](const pst::messaging::Store&, pst::format::Nid contacts) { return contacts; }},
+    // The folder above every folder of the tree.
+    {"TopOfPersonalFolders",
+     [](const pst::messaging::Store& store, pst::format::Nid contacts) {
+       return store.FindNode(contacts)->parent;
+     }},
+};
+
+class FolderWithoutNodeTest : public ::testing::TestWithParam<FolderWithoutNode> {};
+
+// A folder whose node index entry is lost, but which its parent's hierarchy table lists and whose
+// items the node index still holds, is made from the table's row: every card is written, and the
+// damage is warned of once.
+TEST_P(FolderWithoutNodeTest, IsMadeFromItsParentsTableAndItsItemsExported) {
+  Sandbox tmp;
+  std::string bytes = ReadFile(SourcePst());
+  const auto store =
+      pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
+  const pst::format::Nid contacts = FindInMessage(bytes, "Contact 0").folder;
+  const pst::format::Nid folder = GetParam().pick(*store, contacts);
+  const pst::format::Nid parent = store->FindNode(folder)->parent;
+  pstwriter::DropNode(bytes, folder);
+  const Export e = ExportDamaged(tmp, bytes);
+
+  EXPECT_EQ(e.status, 0) << e.errors;
+  EXPECT_NE(e.summary.find("60 cards written, 1 item passed over, 0 failures"), std::string::npos)
+      << e.summary << e.errors;
+  EXPECT_EQ(Occurrences(e.errors, "tarnvex-export: warning: the Outlook data file \"" + e.pst +
+                                      "\" is damaged: folder " + pst::Hex(folder) +
+                                      " has no entry in the node index; its name and class are "
+                                      "read from the hierarchy table of folder " +
+                                      pst::Hex(parent) + ", its items from the node index"),
+            1)
+      << e.errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, FolderWithoutNodeTest, ::testing::ValuesIn(kFoldersWithoutNode),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Without a contents table and without items of its own in the node index, nothing says what the
+// folder held: it is reported, not made.
+TEST(FolderWithoutNodeTest, WithNothingOfItsOwnLeftItIsReported) {
+  Sandbox tmp;
+  Store model = Store::WithStandardFolders();
+  model.Contacts()->AddFolder("Empty", "IPF.Contact");
+  Contact contact = testing::FullContact();
+  contact.fileAs = "Beside The Empty Folder";
+  testing::SetContactProperties(model.Contacts()->AddMessage("IPM.Contact"), contact);
+  std::string bytes = ReadFile(testing::WriteStore(model, tmp / "sound.pst"));
+  const auto store =
+      pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
+  const pst::format::Nid contacts = FindInMessage(bytes, contact.fileAs).folder;
+  const pst::format::Nid empty = store->SubFolders(contacts).at(0)->nid;
+  pstwriter::DropNode(bytes, empty);
+  pstwriter::DropNode(bytes, ContentsTableOf(empty));
+  const Export e = ExportDamaged(tmp, bytes);
+
+  EXPECT_NE(e.status, 0);
+  EXPECT_NE(e.errors.find("folder " + pst::Hex(empty) + ", listed in the hierarchy table of " +
+                          "folder " + pst::Hex(contacts) +
+                          ", has no entry in the node index; its items are not exported."),
+            std::string::npos)
+      << e.errors;
+  EXPECT_NE(e.summary.find("1 card written"), std::string::npos) << e.summary << e.errors;
+}
+
 // --- A part of a contact that cannot be read -------------------------------------------------
 
 // The bytes with the block that holds `needle` made to lie past the end of the file, its block
@@ -739,15 +814,16 @@ std::string Utf16(const std::string& ascii) {
 struct UnreadablePart {
   const char* name;
   std::function<std::string()> needle;  // bytes of the part, as the file holds them
-  const char* leftOut;                  // what the report says cannot be read
+  const char* leftOut;                  // what the report says of it
   const char* missing;                  // what the card then lacks
 };
 
 const UnreadablePart kUnreadableParts[] = {
     // Every fifth contact's notes are long enough for a block of their own.
-    {"LongNotes", [] { return Utf16(std::string(200, 'z')); }, "PidTagBody", "zzzz"},
-    {"Picture", [] { return testing::FullContact().photo.substr(0, 64); }, "contact picture",
-     "PHOTO"},
+    {"LongNotes", [] { return Utf16(std::string(200, 'z')); },
+     "its PidTagBody cannot be read and is left out", "zzzz"},
+    {"Picture", [] { return testing::FullContact().photo.substr(0, 64); },
+     "its attachments cannot be read, and a picture among them is left out", "PHOTO"},
 };
 
 class UnreadablePartTest : public ::testing::TestWithParam<UnreadablePart> {};
@@ -764,9 +840,9 @@ TEST_P(UnreadablePartTest, TheCardIsWrittenWithoutItAndReported) {
       << e.summary << e.errors;
   const std::regex report(
       "The card \"([^\"]*)\" was written from damaged data of the Outlook "
-      "data file \"[^\"]*\": its " +
+      "data file \"[^\"]*\": " +
       std::string(GetParam().leftOut) +
-      " cannot be read and is left out \\(block 0x[0-9A-F]+ lies outside the file "
+      " \\(block 0x[0-9A-F]+ lies outside the file "
       ".*\\); check it against the contact\\.");
   std::smatch m;
   ASSERT_TRUE(std::regex_search(e.errors, m, report)) << e.errors;
