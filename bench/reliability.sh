@@ -102,6 +102,7 @@ for ((n = 0; n < 60; ++n)); do
   echo "miscount-page-$n --miscount-page $n" >>"$list"
 done
 echo "duplicate-node --duplicate-node auto" >>"$list"
+echo "duplicate-node-unlike --duplicate-node auto --unlike" >>"$list"
 echo "folder-cycle --folder-cycle auto" >>"$list"
 variants=$(wc -l <"$list")
 

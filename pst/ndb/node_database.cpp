@@ -82,22 +82,42 @@ void NodeDatabase::LoadIndex(std::uint8_t ptype, const Bref& root) {
   if (!std::is_sorted(walk.nodes.begin(), walk.nodes.end(), byNid))
     std::stable_sort(walk.nodes.begin(), walk.nodes.end(), byNid);
   // Each node is listed once (MS-PST 2.2.2.1): a second entry could give a node two parents and
-  // so make the folder tree a loop.
+  // so make the folder tree a loop. Entries alike in every field say the same of the node: one
+  // is used, and the damage noted.
+  auto alike = [](const Node& a, const Node& b) {
+    return a.parent == b.parent && a.data == b.data && a.sub == b.sub;
+  };
+  bool repeated = false;
   for (std::size_t i = 1; i < walk.nodes.size(); ++i) {
     if (walk.nodes[i].node.nid != walk.nodes[i - 1].node.nid)
       continue;
     const Nid nid = walk.nodes[i].node.nid;
+    const std::size_t firstAt = i - 1;
     std::size_t count = 2;
-    while (i + 1 < walk.nodes.size() && walk.nodes[i + 1].node.nid == nid)
+    bool allAlike = alike(walk.nodes[i].node, walk.nodes[firstAt].node);
+    while (i + 1 < walk.nodes.size() && walk.nodes[i + 1].node.nid == nid) {
       ++i, ++count;
-    const std::uint64_t first = walk.nodes[i + 1 - count].page, last = walk.nodes[i].page;
-    Fail(Defect::kDuplicateNode,
-         "the node index lists node " + Hex(nid) + " " +
-             (count == 2 ? std::string("twice") : std::to_string(count) + " times") +
-             (first == last ? " in its page at offset " + std::to_string(last)
-                            : " (in its pages at offsets " + std::to_string(first) + " and " +
-                                  std::to_string(last) + ")"),
-         Location::OfNode(nid, last), "1 entry", std::to_string(count) + " entries");
+      allAlike = allAlike && alike(walk.nodes[i].node, walk.nodes[firstAt].node);
+    }
+    const std::uint64_t first = walk.nodes[firstAt].page, last = walk.nodes[i].page;
+    const std::string listed =
+        "the node index lists node " + Hex(nid) + " " +
+        (count == 2 ? std::string("twice") : std::to_string(count) + " times") +
+        (first == last ? " in its page at offset " + std::to_string(last)
+                       : " (in its pages at offsets " + std::to_string(first) + " and " +
+                             std::to_string(last) + ")");
+    if (!allAlike) {
+      Fail(Defect::kDuplicateNode, listed, Location::OfNode(nid, last), "1 entry",
+           std::to_string(count) + " entries");
+    }
+    RecordDamage(listed + "; the entries are alike, and one is used");
+    repeated = true;
+  }
+  if (repeated) {
+    auto sameNode = [](const PageWalk::LoadedNode& a, const PageWalk::LoadedNode& b) {
+      return a.node.nid == b.node.nid;
+    };
+    walk.nodes.erase(std::unique(walk.nodes.begin(), walk.nodes.end(), sameNode), walk.nodes.end());
   }
   nodes_.reserve(walk.nodes.size());
   for (const auto& n : walk.nodes) {

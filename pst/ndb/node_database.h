@@ -59,7 +59,8 @@ class NodeDatabase {
  public:
   // Reads the header and both indexes. Throws UnsupportedFormat for a file this reader does not
   // read (ndb/header.h), CorruptionError for a damaged header or index root, or a node index
-  // that lists one NID twice (Defect::kDuplicateNode). An index page below the root that cannot
+  // that lists one NID twice with different entries (Defect::kDuplicateNode; entries alike in
+  // every field are used once, noted). An index page below the root that cannot
   // be used is left out and noted (DamageNotes); of the node index, the keys it spans are kept
   // (LostPageOf).
   static std::shared_ptr<const NodeDatabase> Open(std::shared_ptr<const ByteSource> source);

@@ -104,8 +104,8 @@ void ReadMessageStore(const std::shared_ptr<const ByteSource>& source) {
 
 const CorruptionCase kCases[] = {
     {"DuplicateNode",
-     [](std::string& b, Facts& f) { f.duplicated = pstwriter::DuplicateNode(b, 0); }, OpenStore,
-     Defect::kDuplicateNode,
+     [](std::string& b, Facts& f) { f.duplicated = pstwriter::DuplicateNode(b, 0, false); },
+     OpenStore, Defect::kDuplicateNode,
      [](const CorruptionError& e, const Facts& f) {
        EXPECT_EQ(e.where().node, f.duplicated);
        ASSERT_TRUE(e.where().offset);
@@ -589,6 +589,30 @@ TEST(LostNodesTest, OnlyTheLostPagesSpanIsLost) {
   EXPECT_EQ(db->LostPageOf(first - 1), std::nullopt) << "below the page's first key";
   EXPECT_EQ(db->LostPageOf(0xFFFFFFE4), leaf.ib) << "the last page spans every key above";
   EXPECT_EQ(db->LostPageOf(kNidRootFolder), std::nullopt);
+}
+
+// A node listed twice by entries alike in every field: the entries say the same of it, so one is
+// used, and the damage noted.
+TEST(ReadThroughTest, ANodeListedTwiceAlikeIsUsedOnce) {
+  const std::string sound = testing::Written(testing::SmallStore());
+  std::string damaged = sound;
+  const Nid twice = pstwriter::DuplicateNode(damaged, 0);
+  const auto before = ndb::NodeDatabase::Open(testing::Source(sound));
+  const auto db = ndb::NodeDatabase::Open(testing::Source(damaged));
+  // In a full page the copy takes the place of the entry after it, whose node is then missing.
+  EXPECT_LE(before->NodeCount() - db->NodeCount(), 1u);
+  ASSERT_NE(db->FindNode(twice), nullptr);
+  EXPECT_EQ(db->FindNode(twice)->data, before->FindNode(twice)->data);
+  const auto notes = db->DamageNotes();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].rfind("the node index lists node " + Hex(twice) +
+                               " twice in its page at "
+                               "offset ",
+                           0),
+            0u)
+      << notes[0];
+  EXPECT_TRUE(notes[0].ends_with("; the entries are alike, and one is used")) << notes[0];
+  EXPECT_NO_THROW(WalkFolders(*Store::Open(testing::Source(damaged)), kNidRootFolder, 0));
 }
 
 // Scopes nest: a note goes to every scope living on the thread, once each.

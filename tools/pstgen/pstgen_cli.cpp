@@ -35,6 +35,8 @@ const char kUsage[] =
     "  --flip-from OFFSET         draw those positions at or after OFFSET (default 0)\n"
     "  --duplicate-node NID|auto  list node NID twice in the node index (auto: the first\n"
     "                             folder after the root folder); check sums stay valid\n"
+    "  --unlike                   with --duplicate-node: the second entry gives the node\n"
+    "                             another parent\n"
     "  --folder-cycle NID|auto    make folder NID the subfolder of its first subfolder (auto:\n"
     "                             the first folder that has one); check sums stay valid\n"
     "  --orphan-message N         give the N-th message (modulo their count) a parent\n"
@@ -55,6 +57,7 @@ struct Options {
   std::optional<std::uint64_t> generate, truncate, flip;
   // 0: pick one.
   std::optional<std::uint32_t> duplicateNode, folderCycle;
+  bool unlike = false;
   std::optional<std::uint8_t> encode;
   std::optional<StoreFormat> format;
   std::optional<std::uint64_t> orphanMessage, dropMessageNode, misplaceBlock, miscountPage;
@@ -138,6 +141,8 @@ Options Parse(const std::vector<std::string>& args) {
       o.flipFrom = Number(a, value());
     else if (a == "--duplicate-node")
       o.duplicateNode = NidOrAuto(a, value());
+    else if (a == "--unlike")
+      o.unlike = true;
     else if (a == "--folder-cycle")
       o.folderCycle = NidOrAuto(a, value());
     else if (a == "--orphan-message")
@@ -244,7 +249,8 @@ int RunPstgen(const std::vector<std::string>& args, std::ostream& out, std::ostr
       written = *o.out;
     }
     if (o.duplicateNode) {
-      const std::uint32_t nid = WriteDuplicateNodeCopy(written, *o.out, *o.duplicateNode);
+      const std::uint32_t nid =
+          WriteDuplicateNodeCopy(written, *o.out, *o.duplicateNode, !o.unlike);
       written = *o.out;
       out << "Listed node " << HexId(nid) << " twice in the node index of " << *o.out << "\n";
     }

@@ -164,7 +164,7 @@ std::string HexNid(std::uint64_t nid) {
 
 }  // namespace
 
-std::uint32_t DuplicateNode(std::string& pst, std::uint32_t nid) {
+std::uint32_t DuplicateNode(std::string& pst, std::uint32_t nid, bool alike) {
   const auto entries = NodeEntries(pst);
   const EntryAt<NbtEntry>* target = nullptr;
   for (const auto& e : entries) {
@@ -192,7 +192,10 @@ std::uint32_t DuplicateNode(std::string& pst, std::uint32_t nid) {
       throw Failure("Node " + HexNid(target->entry.nid) + " is alone in its node index page.");
     at = target->index - 1;
   }
-  f.StoreNbtEntry(page + at * size, target->entry);
+  NbtEntry copy = target->entry;
+  if (!alike)
+    copy.nidParent = kNidNoSuchFolder;
+  f.StoreNbtEntry(page + at * size, copy);
   Reseal(pst, f, target->page);
   return static_cast<std::uint32_t>(target->entry.nid);
 }
@@ -367,10 +370,10 @@ void ResealHeader(std::string& pst) {
 }
 
 std::uint32_t WriteDuplicateNodeCopy(const std::string& source, const std::string& target,
-                                     std::uint32_t nid) {
+                                     std::uint32_t nid, bool alike) {
   const std::vector<char> data = ReadAll(source);
   std::string pst(data.begin(), data.end());
-  nid = DuplicateNode(pst, nid);
+  nid = DuplicateNode(pst, nid, alike);
   WriteAll(target, pst.data(), pst.size());
   return nid;
 }

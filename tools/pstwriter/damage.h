@@ -23,10 +23,11 @@ void WriteFlippedCopy(const std::string& source, const std::string& target, std:
 
 // The PST file's bytes with node `nid` listed twice in its node index: the copy of its entry
 // goes right after it in its leaf page, or, when the page is full, over the entry after it (over
-// the one before it when it is the page's last). nid 0 picks the first folder after the root
+// the one before it when it is the page's last). The copy is alike, or, with `alike` false, gives
+// the node another parent (kNidNoSuchFolder). nid 0 picks the first folder after the root
 // folder. Returns the NID listed twice. Throws Failure when the file's node index cannot be
 // walked or does not list the node.
-std::uint32_t DuplicateNode(std::string& pst, std::uint32_t nid = 0);
+std::uint32_t DuplicateNode(std::string& pst, std::uint32_t nid = 0, bool alike = true);
 
 // The PST file's bytes with folder `folder` made the subfolder of its own first subfolder (its
 // parent in the node index becomes that subfolder), so that the two form a loop. folder 0 picks
@@ -70,7 +71,7 @@ void ResealHeader(std::string& pst);
 
 // The same on files: source copied to target with the damage. Throw Failure.
 std::uint32_t WriteDuplicateNodeCopy(const std::string& source, const std::string& target,
-                                     std::uint32_t nid = 0);
+                                     std::uint32_t nid = 0, bool alike = true);
 FolderCycle WriteFolderCycleCopy(const std::string& source, const std::string& target,
                                  std::uint32_t folder = 0);
 void WriteEncodedCopy(const std::string& source, const std::string& target, std::uint8_t method);

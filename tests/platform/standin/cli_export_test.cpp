@@ -146,9 +146,9 @@ TEST_F(CliExportTest, DamagedPstIsReportedWithItsName) {
   EXPECT_TRUE(Cards().empty());
 }
 
-// Damage that keeps every check sum valid: a node listed twice in the node index, folders that
-// form a loop. Each ends the run with a clear message and an exit status, never a signal (the
-// loop used to recurse until the stack overflowed).
+// Damage that keeps every check sum valid: a node listed twice in the node index with two
+// parents, folders that form a loop. Each ends the run with a clear message and an exit status,
+// never a signal (the loop used to recurse until the stack overflowed).
 TEST_F(CliExportTest, NodeListedTwiceOrFolderLoopEndsWithAStatusNotASignal) {
   struct Case {
     const char* name;
@@ -158,7 +158,7 @@ TEST_F(CliExportTest, NodeListedTwiceOrFolderLoopEndsWithAStatusNotASignal) {
   const Case cases[] = {
       {"DuplicateNode",
        [](const std::string& from, const std::string& to) {
-         pstwriter::WriteDuplicateNodeCopy(from, to);
+         pstwriter::WriteDuplicateNodeCopy(from, to, 0, false);
        },
        "the node index lists node 0x8002 twice"},
       {"FolderCycle",

@@ -192,10 +192,18 @@ const Damage kDamages[] = {
     {"FlippedTail",
      [](const std::string& b) { return Flip(b, 300, 5, Used(b) / 2).substr(0, Used(b)); }, false},
     // Check sums stay valid: only the structure is wrong.
+    // Alike, the entries are used once; with two parents the file is refused.
     {"NodeListedTwice",
      [](const std::string& b) {
        std::string copy = b;
        pstwriter::DuplicateNode(copy);
+       return copy;
+     },
+     false},
+    {"NodeListedTwiceWithTwoParents",
+     [](const std::string& b) {
+       std::string copy = b;
+       pstwriter::DuplicateNode(copy, 0, false);
        return copy;
      },
      true},

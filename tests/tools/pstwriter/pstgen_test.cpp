@@ -314,6 +314,11 @@ TEST(Pstgen, NodeListedTwiceKeepsEveryCheckSum) {
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.out, "Listed node 0x8002 twice in the node index of " + bad + "\n");
   EXPECT_EQ(ChangedPages(ReadBytes(good), ReadBytes(bad)).size(), 1u);
+  // Entries alike are used once; with --unlike the second gives the node another parent.
+  EXPECT_EQ(pst::messaging::Store::Open(InMemory(bad))->db()->DamageNotes().size(), 1u);
+  run = Pstgen({"--from", good, "--out", bad, "--duplicate-node", "auto", "--unlike"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(ChangedPages(ReadBytes(good), ReadBytes(bad)).size(), 1u);
   try {
     pst::messaging::Store::Open(InMemory(bad));
     ADD_FAILURE() << "opened";
