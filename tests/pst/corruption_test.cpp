@@ -469,6 +469,12 @@ struct LostNodesCase {
   bool keptAreMarked;
 };
 
+// The note of a page of which all entries but one hold ("N of its N+1" stands for the counts).
+std::string SomeEntriesHold(std::uint64_t page) {
+  return "the node index page at offset " + std::to_string(page) +
+         " fails its check sum; N of its N+1 entries hold and are used";
+}
+
 const LostNodesCase kLostNodes[] = {
     // An entry of a type MS-PST does not define, under the page's failing sum.
     {"AnEntryOfAnUnknownType",
@@ -477,11 +483,7 @@ const LostNodesCase kLostNodes[] = {
        SetNid(b, leaf.entries[1], (lost & ~kNidTypeMask) | 0x09);
        return std::vector<Nid>{lost};
      },
-     [](std::uint64_t page) {
-       return "the node index page at offset " + std::to_string(page) + " fails its check sum; " +
-              "N of its N+1 entries hold and are used";
-     },
-     true, true},
+     SomeEntriesHold, true, true},
     // An entry whose key is above the next one's: only it is lost, not those after it.
     {"AnEntryOutOfOrder",
      [](std::string& b, const LastLeaf& leaf, std::uint64_t) {
@@ -489,11 +491,7 @@ const LostNodesCase kLostNodes[] = {
        SetNid(b, leaf.entries[1], NidAt(b, leaf.entries[2]) + 0x20);
        return std::vector<Nid>{lost};
      },
-     [](std::uint64_t page) {
-       return "the node index page at offset " + std::to_string(page) + " fails its check sum; " +
-              "N of its N+1 entries hold and are used";
-     },
-     true, true},
+     SomeEntriesHold, true, true},
     {"AZeroedLeaf",
      [](std::string& b, const LastLeaf& leaf, std::uint64_t) {
        std::vector<Nid> lost;
