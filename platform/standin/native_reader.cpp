@@ -172,6 +172,14 @@ class NativeItem : public store::Item {
       damage_.push_back("node " + Hex(nid) + " is listed by the node index page at offset " +
                         std::to_string(*page) + ", which fails its check sum");
     }
+    if (inIndex && data != 0 && !store_->FindNode(nid)) {
+      // Found again by its folder's contents table (Store::FindLostMessage).
+      damage_.push_back("message " + Hex(nid) +
+                        " is missing from the node index; its properties were found in block " +
+                        Hex(data) + ", which no node uses, by its row of its folder's contents " +
+                        "table, and its attachments and the values kept apart from them are not " +
+                        "known");
+    }
   }
 
   uint32_t Identifier() const override { return nid_; }
@@ -267,10 +275,11 @@ class NativeItem : public store::Item {
  private:
   // The messages the folder's contents table lists that are not among `messages` (the node
   // index's children), and the rows its row index does not name, each with why it cannot be
-  // read. `table`: the folder's contents table, as read for this; null when it cannot be read
-  // or was read through damage.
+  // read. A message a damaged page of the node index lost that is found again by its row
+  // (Store::FindLostMessage) is added to `messages` instead. `table`: the folder's contents
+  // table, as read for this; null when it cannot be read or was read through damage.
   std::vector<Unreadable> UnreadableMessages(
-      const std::vector<const ndb::Node*>& messages,
+      std::vector<const ndb::Node*>& messages,
       std::shared_ptr<const ltp::TableContext>& table) const {
     std::vector<Unreadable> out;
     // Sorted numbers rather than a hash set: a folder may hold a million messages.
@@ -295,7 +304,9 @@ class NativeItem : public store::Item {
       }
       return out;
     }
-    for (const std::uint32_t row : table->rowIds()) {
+    RowsOfTable rows(*table);
+    for (std::size_t i = 0; i < table->rowIds().size(); ++i) {
+      const std::uint32_t row = table->rowIds()[i];
       if (std::binary_search(children.begin(), children.end(), row) ||
           !reported.insert(row).second) {
         continue;
@@ -303,6 +314,12 @@ class NativeItem : public store::Item {
       std::string failure;
       if (OutsideFolders(*store_, row))
         continue;  // the file reports it among the messages outside folders
+      if (!store_->FindNode(row) && store_->db()->LostPageOf(row)) {
+        if (const ndb::Node* found = FoundAgain(row, [&] { return rows.Row(i); })) {
+          messages.push_back(found);
+          continue;
+        }
+      }
       if (const ndb::Node* n = store_->FindNode(row)) {
         failure = "message " + Hex(row) + ", listed in the contents table of " + folder +
                   ", belongs to " + Hex(n->parent) + " in the node index";
@@ -321,6 +338,39 @@ class NativeItem : public store::Item {
                                        std::to_string(table->rowIds().size()) + " of them."});
     }
     return out;
+  }
+
+  // The cells of a table's rows, each column read once, when first asked.
+  class RowsOfTable {
+   public:
+    explicit RowsOfTable(const ltp::TableContext& table) : table_(table) {}
+    Store::Row Row(std::size_t index) {
+      if (!columns_) {
+        columns_.emplace();
+        for (const std::uint32_t tag : table_.ColumnTags())
+          columns_->emplace_back(tag, table_.ColumnValues(tag));
+      }
+      Store::Row row;
+      for (const auto& [tag, values] : *columns_) {
+        if (values.at(index))
+          row.emplace_back(tag, *values[index]);
+      }
+      return row;
+    }
+
+   private:
+    const ltp::TableContext& table_;
+    std::optional<std::vector<std::pair<std::uint32_t, std::vector<std::optional<std::string>>>>>
+        columns_;
+  };
+
+  // A message of this folder the node index lost, found again by its row; null when it is not.
+  const ndb::Node* FoundAgain(Nid message, const std::function<Store::Row()>& row) const {
+    try {
+      return store_->FindLostMessage(message, nid_, row());
+    } catch (const Error&) {
+      return nullptr;  // the table's cells cannot be read: the message is reported as lost
+    }
   }
 
   // Why a node the node index lacks may be missing: the page that would list it is damaged.
@@ -406,8 +456,9 @@ class NativeItem : public store::Item {
   // contents table, which names its messages.
   bool HoldsItemsOfItsOwn(Nid folder) const {
     const Nid contents = (folder & ~format::kNidTypeMask) | format::kNidTypeContentsTable;
+    // The node index's children alone: a loop among them is found when the folder is walked.
     return store_->FindNode(contents) || !store_->Messages(folder).empty() ||
-           !store_->SubFolders(folder).empty();
+           !store_->db()->Children(folder, format::kNidTypeNormalFolder).empty();
   }
 
   // The values of the hierarchy table's row a folder is known by: its name, class and whether

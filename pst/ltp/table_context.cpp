@@ -101,6 +101,13 @@ bool TableContext::HasColumn(std::uint32_t tag) const {
                      [&](const TColDesc& c) { return c.tag == tag; });
 }
 
+std::vector<std::uint32_t> TableContext::ColumnTags() const {
+  std::vector<std::uint32_t> tags;
+  for (const TColDesc& c : columns_)
+    tags.push_back(c.tag);
+  return tags;
+}
+
 std::vector<std::optional<std::string>> TableContext::ColumnValues(std::uint32_t tag) const {
   std::vector<std::optional<std::string>> values(rowIds_.size());
   const auto column = std::find_if(columns_.begin(), columns_.end(),

@@ -35,6 +35,8 @@ class TableContext {
   std::vector<std::optional<std::string>> ColumnValues(std::uint32_t tag) const;
   // True when the table has a column of this property tag.
   bool HasColumn(std::uint32_t tag) const;
+  // The property tags of the table's columns, in the order the table describes them.
+  std::vector<std::uint32_t> ColumnTags() const;
 
  private:
   // The row matrix's rows, in row order, each rowSize_ bytes.

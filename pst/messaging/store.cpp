@@ -1,6 +1,9 @@
 #include "pst/messaging/store.h"
 
+#include <algorithm>
 #include <unordered_set>
+
+#include "text/utf.h"
 
 namespace tarnvex::pst::messaging {
 
@@ -92,6 +95,103 @@ std::vector<ndb::Subnode> Store::Attachments(const ltp::PropertyContext& message
       out.push_back(s);
   }
   return out;
+}
+
+namespace {
+
+constexpr std::uint16_t kTagMessageClass = 0x001A;
+// The row's own columns, which no message holds.
+constexpr std::uint32_t kTagLtpRowId = 0x67F20003;
+constexpr std::uint32_t kTagLtpRowVer = 0x67F30003;
+
+// The message class a property context holds, as text; empty when it holds none.
+std::string ClassOf(const ltp::PropertyContext& pc) {
+  for (const std::uint16_t type : {ltp::kTypeUnicode, ltp::kTypeString8}) {
+    if (const auto* r = pc.Find(kTagMessageClass, type))
+      return pc.ValueText(*r);
+  }
+  return {};
+}
+
+// The message class a row's cell holds, as text.
+std::string ClassOf(const Store::Row& row) {
+  for (const auto& [tag, bytes] : row) {
+    if (tag >> 16 != kTagMessageClass)
+      continue;
+    if ((tag & 0xFFFF) == ltp::kTypeUnicode)
+      return text::Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    if ((tag & 0xFFFF) == ltp::kTypeString8)
+      return bytes.substr(0, bytes.find('\0'));
+  }
+  return {};
+}
+
+// How many values of the row the properties hold alike; -1 when one of them differs.
+int Agreements(const ltp::PropertyContext& pc, const Store::Row& row) {
+  int agreements = 0;
+  for (const auto& [tag, bytes] : row) {
+    if (tag == kTagLtpRowId || tag == kTagLtpRowVer)
+      continue;
+    const auto* r =
+        pc.Find(static_cast<std::uint16_t>(tag >> 16), static_cast<std::uint16_t>(tag & 0xFFFF));
+    if (!r)
+      continue;
+    if (pc.ValueBytes(*r) != bytes)
+      return -1;
+    ++agreements;
+  }
+  return agreements;
+}
+
+}  // namespace
+
+const std::vector<std::pair<ndb::Bid, std::string>>& Store::UnusedMessageBlocks() const {
+  if (unusedMessageBlocks_)
+    return *unusedMessageBlocks_;
+  std::vector<ndb::Bid> used;
+  used.reserve(db_->NodeCount());
+  for (const ndb::Node& n : db_->Nodes())
+    used.push_back(BidKey(n.data));
+  std::sort(used.begin(), used.end());
+  unusedMessageBlocks_.emplace();
+  for (const ndb::Block& block : db_->Blocks()) {
+    if (std::binary_search(used.begin(), used.end(), block.bid))
+      continue;
+    try {
+      const ltp::PropertyContext pc(db_, 0, block.bid, 0);
+      if (std::string cls = ClassOf(pc); !cls.empty())
+        unusedMessageBlocks_->emplace_back(block.bid, std::move(cls));
+    } catch (const Error&) {
+      // No message's properties: a block of a data tree, a subnode's, or damaged.
+    }
+  }
+  return *unusedMessageBlocks_;
+}
+
+const ndb::Node* Store::FindLostMessage(Nid nid, Nid folder, const Row& row) const {
+  const std::string cls = ClassOf(row);
+  if (cls.empty())
+    return nullptr;
+  std::lock_guard<std::mutex> lock(lostMutex_);
+  // A data tree of several blocks and its first block may both read as the message: the tree,
+  // an internal block, is the message's.
+  std::vector<ndb::Bid> internal, data;
+  for (const auto& [bid, candidateClass] : UnusedMessageBlocks()) {
+    if (candidateClass != cls || std::find(taken_.begin(), taken_.end(), bid) != taken_.end())
+      continue;
+    try {
+      const ltp::PropertyContext pc(db_, nid, bid, 0);
+      if (Agreements(pc, row) >= kLostMessageAgreements)
+        (IsInternal(bid) ? internal : data).push_back(bid);
+    } catch (const Error&) {
+    }
+  }
+  const std::vector<ndb::Bid>& found = internal.empty() ? data : internal;
+  if (found.size() != 1)
+    return nullptr;
+  taken_.push_back(found[0]);
+  found_.push_back({nid, folder, found[0], 0});
+  return &found_.back();
 }
 
 }  // namespace tarnvex::pst::messaging

@@ -7,8 +7,13 @@
 // (ContentsTable), and its hierarchy table (HierarchyTable), so that their rows can be compared
 // with the node index; attachment tables are not.
 
+#include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pst/byte_source.h"
@@ -58,11 +63,28 @@ class Store {
   // A message's attachments: its subnodes of NID type attachment.
   static std::vector<ndb::Subnode> Attachments(const ltp::PropertyContext& message);
 
+  // A row of a table: each cell's property tag (id and type) and bytes.
+  using Row = std::vector<std::pair<std::uint32_t, std::string>>;
+  // A message the node index lost with a damaged page (ndb::NodeDatabase::LostPageOf), found
+  // again by its row of its folder's contents table: of the blocks no node uses as its data, the
+  // one whose properties hold the row's message class and agree with every other value of the row
+  // they hold, at least kLostMessageAgreements in all. Its subnodes (attachments, values kept
+  // apart) are not known: the node has none. Null when no block, or more than one, agrees, or
+  // when the row has no class. The node lives as long as the store. Safe to call from any thread.
+  const ndb::Node* FindLostMessage(Nid nid, Nid folder, const Row& row) const;
+  static constexpr int kLostMessageAgreements = 3;
+
  private:
   std::shared_ptr<const ltp::TableContext> TableOf(Nid folder, std::uint32_t nidType) const;
+  // The blocks no node uses as its data that hold a message's properties, with their classes.
+  const std::vector<std::pair<ndb::Bid, std::string>>& UnusedMessageBlocks() const;
 
   std::shared_ptr<const ndb::NodeDatabase> db_;
   NameMap names_;
+  mutable std::mutex lostMutex_;
+  mutable std::optional<std::vector<std::pair<ndb::Bid, std::string>>> unusedMessageBlocks_;
+  mutable std::vector<ndb::Bid> taken_;  // unused blocks a lost message was found in
+  mutable std::deque<ndb::Node> found_;
 };
 
 }  // namespace tarnvex::pst::messaging

@@ -76,9 +76,13 @@ class NodeDatabase {
   // parent itself (the root folder is its own parent) is left out.
   std::vector<const Node*> Children(Nid parent, std::uint32_t nidType) const;
   std::size_t NodeCount() const { return nodes_.size(); }
+  // Every node, by NID.
+  const std::vector<Node>& Nodes() const { return nodes_; }
 
   // The block index's entry of a block, or null.
   const Block* FindBlock(Bid bid) const;
+  // Every entry of the block index, by BID.
+  const std::vector<Block>& Blocks() const { return blocks_; }
   // One block's data, checked against its trailer and check sum and decoded.
   std::string ReadBlock(Bid bid) const;
   // The data blocks of a data tree (a data block, an XBLOCK or an XXBLOCK) in order; none for
