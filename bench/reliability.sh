@@ -216,7 +216,8 @@ awk -F'\t' -v OFS='\t' '
   echo "header, 300 zeroed 512-byte pages (RELIABILITY_ZEROS), and the damage kinds of"
   echo "\`tarnvex-pstgen\` that keep every check sum valid (a message whose parent folder does not"
   echo "exist, a message missing from the node index, a block past the end of the file, a node"
-  echo "index page that counts one entry more or fewer, a node listed twice, a folder loop)."
+  echo "index page that counts one entry more or fewer, a node listed twice by entries alike and"
+  echo "by entries that give it two parents, a folder loop)."
   echo "Each run: \`tarnvex-export --pst\` built with ASan and UBSan, $timeout s time-out,"
   echo "$jobs side by side. \"skipped\": a damage kind that found nothing to damage."
   echo
@@ -234,7 +235,9 @@ awk -F'\t' -v OFS='\t' '
   echo
   echo "\"cards\": the cards tarnvex-export wrote over all variants of the kind; \"from damaged"
   echo "data\": those of them reported among the run's failures as written from damaged data (a"
-  echo "check sum failed under them and the reader read through); \"readpst\": the cards"
+  echo "check sum failed under them and the reader read through, a part of the contact could not be"
+  echo "read and was left out, or the message was found again by its folder's contents table);"
+  echo "\"readpst\": the cards"
   echo "\`readpst -tc -cv\` (Debian's pst-utils) wrote from the same files, which it does not tell"
   echo "apart. Labels measured before readpst ran beside the export have no such table."
   for f in bench/reliability/*-kinds.tsv; do
