@@ -91,14 +91,16 @@ std::string WhatIsWrong(std::string failure) {
 
 // Runs `read`, which takes a part of the contact from the file. Where the file fails it, that
 // part is left out of the card and the damage told (pst/ndb/damage.h), so that the card is
-// reported as written from damaged data, not lost whole for one unreadable field. `leftOut`
-// says so: "its PidTagBody cannot be read and is left out".
+// reported as written from damaged data, not lost whole for one unreadable field: "its `part`
+// cannot be read`leftOut`", say "its PidTagBody cannot be read and is left out". The words are
+// put together only then: every property of every contact is read through here.
 template <typename Read>
-void LeftOutWhenUnreadable(const std::string& leftOut, Read&& read) {
+void LeftOutWhenUnreadable(std::string_view part, std::string_view leftOut, Read&& read) {
   try {
     read();
   } catch (const Failure& failure) {
-    store::DamageScope::Tell(leftOut + " (" + WhatIsWrong(failure.what()) + ")");
+    store::DamageScope::Tell("its " + std::string(part) + " cannot be read" + std::string(leftOut) +
+                             " (" + WhatIsWrong(failure.what()) + ")");
   }
 }
 
@@ -244,9 +246,7 @@ Contact ReadContact(const store::Item& message) {
     if (row->field == ContactField::kFileAs)
       take(*row, e);
     else
-      LeftOutWhenUnreadable(
-          "its " + std::string(row->canonicalName) + " cannot be read and is left out",
-          [&] { take(*row, e); });
+      LeftOutWhenUnreadable(row->canonicalName, " and is left out", [&] { take(*row, e); });
   });
 
   for (size_t i = 0; i < emails.size(); ++i)
@@ -256,7 +256,7 @@ Contact ReadContact(const store::Item& message) {
   c.birthday = birthdayLocal ? birthdayLocal : birthdayUtc;
   c.anniversary = anniversaryLocal ? anniversaryLocal : anniversaryUtc;
 
-  LeftOutWhenUnreadable("its attachments cannot be read, and a picture among them is left out",
+  LeftOutWhenUnreadable("attachments", ", and a picture among them is left out",
                         [&] { c.photo = ContactPicture(message, hasPicture); });
   return c;
 }
