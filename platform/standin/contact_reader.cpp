@@ -263,7 +263,7 @@ Contact ReadContact(const store::Item& message) {
 
 namespace {
 
-// The contact picture: the attachment flagged PidTagAttachmentContactPhoto.
+// The contact picture: the first attachment flagged PidTagAttachmentContactPhoto that holds data.
 std::string ContactPicture(const store::Item& message, bool hasPicture) {
   const int attachments = message.AttachmentCount();
   for (int i = 0; i < attachments; ++i) {
@@ -280,8 +280,10 @@ std::string ContactPicture(const store::Item& message, bool hasPicture) {
     });
     if (!isPhoto && hasPicture && name == "ContactPicture.jpg")
       isPhoto = true;
-    if (isPhoto && att->IsDataAttachment())
-      return att->AttachmentData();
+    if (isPhoto && att->IsDataAttachment()) {
+      if (std::string photo = att->AttachmentData(); !photo.empty())
+        return photo;
+    }
   }
   return {};
 }
