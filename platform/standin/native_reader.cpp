@@ -221,14 +221,20 @@ class NativeItem : public store::Item {
   }
   std::unique_ptr<store::Item> SubFolder(int index) const override;
 
+  // The folders made from their parents' tables above an item, and those folders themselves:
+  // made again below them, they would form a loop the node index cannot see.
+  using MadeFolders = std::shared_ptr<const std::vector<Nid>>;
+
   // A folder the node index lacks, whose messages and subfolders it still lists: what is known
   // of it comes from the row of its parent's hierarchy table. Its code page is its parent's.
+  // `made`: it and the folders made so above it.
   static std::unique_ptr<NativeItem> WithoutNode(
       std::shared_ptr<const Store> store, Nid nid,
-      std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage) {
+      std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage, MadeFolders made) {
     auto item = std::make_unique<NativeItem>(std::move(store), nid, 0, 0, true, std::move(decoding),
                                              codePage);
     item->codePage_ = codePage;
+    item->made_ = std::move(made);
     return item;
   }
 
@@ -523,6 +529,7 @@ class NativeItem : public store::Item {
   mutable std::optional<std::vector<ListedSubfolder>> unreadableFolders_;
   mutable std::optional<std::vector<ndb::Subnode>> attachments_;
   mutable std::vector<std::string> damage_;
+  MadeFolders made_;
 };
 
 // A folder's messages as nodes of the node index, each made an item when it is taken, then the
@@ -674,13 +681,14 @@ class RowEntry : public store::Entry {
 class FolderFromTable : public store::Item {
  public:
   FolderFromTable(ListedFolder listed, std::shared_ptr<const Store> store,
-                  std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage)
+                  std::shared_ptr<const store::TextDecoding> decoding, uint32_t codePage,
+                  NativeItem::MadeFolders made)
       : listed_(std::move(listed)),
         store_(store),
         decoding_(decoding),
         codePage_(codePage),
         folder_(NativeItem::WithoutNode(std::move(store), listed_.nid, std::move(decoding),
-                                        codePage)) {}
+                                        codePage, std::move(made))) {}
 
   uint32_t Identifier() const override { return listed_.nid; }
   bool IsFolder() const override { return true; }
@@ -734,19 +742,31 @@ std::unique_ptr<store::Item> NativeItem::SubFolder(int index) const {
     const ListedSubfolder& sub = listed[static_cast<size_t>(index) - f.size()];
     if (!sub.made)
       throw Failure(sub.failure);
-    store_->db()->RecordDamage("folder " + Hex(sub.made->nid) +
+    const Nid folder = sub.made->nid;
+    if (made_ && std::find(made_->begin(), made_->end(), folder) != made_->end()) {
+      throw Failure("A folder cannot be read from the Outlook data file \"" + store_->name() +
+                    "\": folder " + Hex(folder) + ", listed in the hierarchy table of folder " +
+                    Hex(nid_) + ", has no entry in the node index and lies above it; the folders " +
+                    "form a loop, and its items are not exported again.");
+    }
+    store_->db()->RecordDamage("folder " + Hex(folder) +
                                " has no entry in the node index; its name and class are read "
                                "from the hierarchy table of folder " +
                                Hex(sub.made->parent) + ", its items from the node index");
-    return std::make_unique<FolderFromTable>(*sub.made, store_, decoding_, CodePage());
+    auto made = std::make_shared<std::vector<Nid>>(made_ ? *made_ : std::vector<Nid>{});
+    made->push_back(folder);
+    return std::make_unique<FolderFromTable>(*sub.made, store_, decoding_, CodePage(),
+                                             std::move(made));
   }
   if (index < 0 || static_cast<size_t>(index) >= f.size()) {
     Fail(*store_, Defect::kMissing,
          "folder " + Hex(nid_) + " has no subfolder " + std::to_string(index + 1),
          Location::OfNode(nid_));
   }
-  return std::make_unique<NativeItem>(store_, f[index]->nid, f[index]->data, f[index]->sub, true,
-                                      decoding_, CodePage());
+  auto item = std::make_unique<NativeItem>(store_, f[index]->nid, f[index]->data, f[index]->sub,
+                                           true, decoding_, CodePage());
+  item->made_ = made_;
+  return item;
 }
 
 std::unique_ptr<store::Item::Children> NativeItem::NormalMessagesOneByOne() const {

@@ -28,6 +28,7 @@
 #include "tests/platform/standin/pst_fixtures.h"
 #include "tests/platform/standin/sample_contact.h"
 #include "tests/support/posix_pst_outlook.h"
+#include "text/crc.h"
 #include "tools/pstwriter/damage.h"
 #include "tools/pstwriter/generator.h"
 
@@ -830,6 +831,55 @@ TEST(FolderWithoutNodeTest, WithNothingOfItsOwnLeftItIsReported) {
             std::string::npos)
       << e.errors;
   EXPECT_NE(e.summary.find("1 card written"), std::string::npos) << e.summary << e.errors;
+}
+
+// The node's entry in the node index given another data block, its page resealed.
+void SetNodeData(std::string& bytes, pst::format::Nid nid, std::uint64_t data) {
+  for (const std::uint64_t leaf : NodeIndexLeaves(bytes)) {
+    const auto tail = pst::format::Load<pst::format::BtPageTail>(bytes.data() + leaf +
+                                                                 pst::format::kBtPageEntryBytes);
+    for (std::size_t i = 0; i < tail.cEnt; ++i) {
+      const std::uint64_t at = leaf + i * tail.cbEnt;
+      auto entry = pst::format::Load<pst::format::NbtEntry>(bytes.data() + at);
+      if (entry.nid != nid)
+        continue;
+      entry.bidData = data;
+      std::memcpy(bytes.data() + at, &entry, sizeof entry);
+      auto trailer = pst::format::Load<pst::format::PageTrailer>(bytes.data() + leaf +
+                                                                 pst::format::kPageDataSize);
+      trailer.dwCRC = text::Crc32(bytes.data() + leaf, pst::format::kPageDataSize);
+      std::memcpy(bytes.data() + leaf + pst::format::kPageDataSize, &trailer, sizeof trailer);
+      return;
+    }
+  }
+  throw std::runtime_error("the node index does not list node " + pst::Hex(nid));
+}
+
+// Folders made from their parents' tables that would lie below themselves form a loop the node
+// index cannot see: the folder is not made again, and its items are exported once.
+TEST(FolderWithoutNodeTest, AFolderMadeBelowItselfIsReportedNotMadeAgain) {
+  Sandbox tmp;
+  std::string bytes = ReadFile(SourcePst());
+  const auto store =
+      pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
+  const pst::format::Nid contacts = FindInMessage(bytes, "Contact 0").folder;
+  const pst::format::Nid nested = store->SubFolders(contacts).at(0)->nid;
+  const pst::format::Nid above = store->FindNode(contacts)->parent;
+  auto hierarchyOf = [](pst::format::Nid folder) {
+    return (folder & ~pst::format::kNidTypeMask) | pst::format::kNidTypeHierarchyTable;
+  };
+  // "Nested" is given the hierarchy table of the folder above Contacts, which lists Contacts.
+  SetNodeData(bytes, hierarchyOf(nested), store->FindNode(hierarchyOf(above))->data);
+  pstwriter::DropNode(bytes, contacts);
+  const Export e = ExportDamaged(tmp, bytes);
+
+  EXPECT_NE(e.summary.find("60 cards written"), std::string::npos) << e.summary << e.errors;
+  EXPECT_NE(e.errors.find("folder " + pst::Hex(contacts) + ", listed in the hierarchy table of " +
+                          "folder " + pst::Hex(nested) +
+                          ", has no entry in the node index and lies above it; the folders form "
+                          "a loop, and its items are not exported again."),
+            std::string::npos)
+      << e.errors;
 }
 
 // --- A part of a contact that cannot be read -------------------------------------------------
