@@ -60,9 +60,8 @@ class NodeDatabase {
   // Reads the header and both indexes. Throws UnsupportedFormat for a file this reader does not
   // read (ndb/header.h), CorruptionError for a damaged header or index root, or a node index
   // that lists one NID twice with different entries (Defect::kDuplicateNode; entries alike in
-  // every field are used once, noted). An index page below the root that cannot
-  // be used is left out and noted (DamageNotes); of the node index, the keys it spans are kept
-  // (LostPageOf).
+  // every field are used once, noted). An index page below the root that cannot be used is left
+  // out and noted (DamageNotes); of the node index, the keys it spans are kept (LostPageOf).
   static std::shared_ptr<const NodeDatabase> Open(std::shared_ptr<const ByteSource> source);
 
   const std::string& name() const { return source_->Name(); }
@@ -97,8 +96,9 @@ class NodeDatabase {
   // block's whose check sum fails but whose structure holds, one note per page or block, in the
   // order met; those after the first `from`. Safe to call while other threads read.
   std::vector<std::string> DamageNotes(std::size_t from = 0) const;
-  // Records a note of damage a reader above the indexes found (a folder the node index lacks,
-  // made from its parent's table), once, among DamageNotes. No DamageScope is told.
+  // Records a note of damage found outside a page or block (a node listed twice alike; a folder
+  // the node index lacks, made from its parent's table), once, among DamageNotes. No DamageScope
+  // is told.
   void RecordDamage(const std::string& note) const;
   // The offset of the node index page listing the node when that page fails its check sum (its
   // entries are used, but what they say of the node may be wrong); empty for a node of a sound
