@@ -340,6 +340,14 @@ struct MessageBlock {
   pst::format::Nid folder = 0;
 };
 
+// The UTF-16 form of ASCII text, as the file holds it.
+std::string Utf16(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii)
+    out += std::string{c, '\0'};
+  return out;
+}
+
 // Where the UTF-16 form of `text` lies in the data block of the message that holds it, and which
 // message and folder that is.
 MessageBlock FindInMessage(const std::string& bytes, const std::string& text) {
@@ -347,9 +355,7 @@ MessageBlock FindInMessage(const std::string& bytes, const std::string& text) {
       pst::messaging::Store::Open(std::make_shared<pst::MemoryByteSource>("source.pst", bytes));
   std::vector<const pst::ndb::Node*> messages;
   CollectMessages(*store, pst::format::kNidRootFolder, messages);
-  std::string utf16;
-  for (char c : text)
-    utf16 += std::string{c, '\0'};
+  const std::string utf16 = Utf16(text);
   for (const auto* message : messages) {
     const auto* block = store->db()->FindBlock(message->data);
     const std::size_t at = bytes.find(utf16, block->ib);
@@ -899,13 +905,6 @@ std::string MisplaceBlockHolding(const std::string& bytes, const std::string& ne
       return copy;
   }
   throw std::runtime_error("no block holds the needle");
-}
-
-std::string Utf16(const std::string& ascii) {
-  std::string out;
-  for (char c : ascii)
-    out += std::string{c, '\0'};
-  return out;
 }
 
 struct UnreadablePart {
