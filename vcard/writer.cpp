@@ -358,12 +358,32 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
-// Writes one card into a string. Values are cleaned and escaped into buffers the writer keeps, so
-// a card costs no allocation per property beyond the card's own text.
+// The buffers values are cleaned, escaped and encoded in, kept by each thread from card to card.
+struct CardScratch {
+  std::string clean, value, params, encoded;
+
+  // What a card with a large picture or note grew them to is not kept for the cards after it.
+  void Trim() {
+    constexpr size_t kKept = 64 * 1024;
+    for (std::string* buffer : {&clean, &value, &params, &encoded}) {
+      if (buffer->capacity() > kKept)
+        std::string().swap(*buffer);
+    }
+  }
+};
+
+// Writes one card into a string. Values are cleaned and escaped into buffers kept from card to
+// card, so a card costs no allocation per property beyond the card's own text.
 class CardWriter {
  public:
-  CardWriter(const CardForm& form, uint32_t codePage, std::string& out)
-      : form_(form), codePage_(codePage), out_(out) {}
+  CardWriter(const CardForm& form, uint32_t codePage, std::string& out, CardScratch& scratch)
+      : form_(form),
+        codePage_(codePage),
+        out_(out),
+        clean_(scratch.clean),
+        value_(scratch.value),
+        params_(scratch.params),
+        encoded_(scratch.encoded) {}
 
   VCardVersion version() const { return form_.version; }
   bool v21() const { return form_.version == VCardVersion::k21; }
@@ -529,10 +549,10 @@ class CardWriter {
   const CardForm& form_;
   uint32_t codePage_;
   std::string& out_;
-  std::string clean_;
-  std::string value_;
-  std::string params_;
-  std::string encoded_;
+  std::string& clean_;
+  std::string& value_;
+  std::string& params_;
+  std::string& encoded_;
 };
 
 // Parameters of one property in each version: 2.1 bare type names (section 2.1.2), 3.0 TYPE with
@@ -939,7 +959,8 @@ std::string WriteVCard(const Contact& c, const CardForm& form) {
   std::string out;
   out.reserve(1024 + c.notes.size() * 3 / 2 +
               (c.photo.size() + c.businessCardPicture.size()) * 7 / 5);
-  CardWriter w(form, c.codePage, out);
+  thread_local CardScratch scratch;
+  CardWriter w(form, c.codePage, out, scratch);
   w.Raw("BEGIN:VCARD\r\n");
   // RFC 6350 section 6.7.9: VERSION directly after BEGIN.
   w.Raw(w.v21() ? "VERSION:2.1\r\n" : w.v30() ? "VERSION:3.0\r\n" : "VERSION:4.0\r\n");
@@ -969,6 +990,7 @@ std::string WriteVCard(const Contact& c, const CardForm& form) {
   if (c.lastModified)
     w.Line("REV", {}, TimestampText(*c.lastModified, w.version()));
   w.Raw("END:VCARD\r\n");
+  scratch.Trim();
   return out;
 }
 

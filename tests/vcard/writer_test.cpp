@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "text/utf.h"
@@ -377,6 +378,32 @@ TEST(CardTest, OutlookCharsetWritesTheContactsCodePage) {
   c.codePage = 1252;
   EXPECT_EQ(WriteVCard(c, CardForm{VCardVersion::k30, Charset::kOutlook, &latin1}),
             WriteVCard(c, VCardVersion::k30));
+}
+
+// The writer keeps its buffers from card to card: what one card left in them never shows in the
+// next, in any version or charset.
+TEST(CardTest, ACardIsTheSameWrittenAfterAnyOther) {
+  const Latin1Encoder latin1;
+  Contact big;
+  big.surname = "M\xC3\xBCller";
+  big.company = std::string(100000, 'c') + ";,\\";
+  big.notes = std::string(200000, 'n') + "\r\nK\xC3\xB6ln\r\n";
+  big.photo = std::string(150000, '\xFF');
+  big.emails[0] = "big@example.com";
+  big.codePage = 1252;
+  Contact small;
+  small.givenName = "Ann";
+  small.notes = "two\nlines";
+  small.emails[0] = "ann@example.com";
+  small.codePage = 1252;
+  for (const VCardVersion version : {VCardVersion::k21, VCardVersion::k30, VCardVersion::k40}) {
+    for (const CardForm form : {CardForm{version}, CardForm{version, Charset::kOutlook, &latin1}}) {
+      std::string alone;
+      std::thread([&] { alone = WriteVCard(small, form); }).join();  // a thread's first card
+      WriteVCard(big, form);
+      EXPECT_EQ(WriteVCard(small, form), alone) << static_cast<int>(version);
+    }
+  }
 }
 
 TEST(CharsetNameTest, WindowsNamesForTheAnsiCodePages) {
