@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 
 namespace tarnvex {
 namespace {
@@ -12,6 +13,15 @@ constexpr std::size_t kChunk = 1 << 20;
 
 std::uint64_t Mix(std::uint64_t folder, std::string_view name) {
   return std::hash<std::string_view>{}(name) ^ (folder * 0x9E3779B97F4A7C15ull);
+}
+
+// A slot holds a name's place, (chunk << 32 | offset) + 1, in its low 48 bits, and the top 16
+// bits of its hash above them, so that a probe passes over most other names without reading them.
+constexpr int kTagShift = 48;
+constexpr std::uint64_t kPlaceMask = (std::uint64_t{1} << kTagShift) - 1;
+
+std::uint64_t TagOf(std::uint64_t hash) {
+  return hash >> kTagShift << kTagShift;
 }
 
 std::uint32_t LoadU32(const char* p) {
@@ -39,10 +49,13 @@ PathKeySet::Split PathKeySet::SplitKey(std::string_view key) const {
 }
 
 const char* PathKeySet::Entry(std::uint64_t slot) const {
-  return chunks_[(slot - 1) >> 32].data() + ((slot - 1) & 0xFFFFFFFF);
+  const std::uint64_t place = (slot & kPlaceMask) - 1;
+  return chunks_[place >> 32].data() + (place & 0xFFFFFFFF);
 }
 
 bool PathKeySet::Matches(std::uint64_t slot, const Split& key) const {
+  if ((slot & ~kPlaceMask) != TagOf(key.hash))
+    return false;
   const char* entry = Entry(slot);
   return LoadU32(entry) == key.folder && LoadU32(entry + 4) == key.name.size() &&
          std::string_view(entry + kHeader, key.name.size()) == key.name;
@@ -81,8 +94,10 @@ bool PathKeySet::Insert(std::string_view key) {
     chunks_.emplace_back();
     chunks_.back().reserve(std::max(kChunk, bytes));
   }
+  if (chunks_.size() > (kPlaceMask >> 32))
+    throw std::length_error("too many path keys");
   std::string& chunk = chunks_.back();
-  slots_[at] = ((std::uint64_t{chunks_.size() - 1} << 32) | chunk.size()) + 1;
+  slots_[at] = TagOf(split.hash) | (((std::uint64_t{chunks_.size() - 1} << 32) | chunk.size()) + 1);
   const std::uint32_t header[2] = {split.folder, static_cast<std::uint32_t>(split.name.size())};
   chunk.append(reinterpret_cast<const char*>(header), kHeader);
   chunk.append(split.name);

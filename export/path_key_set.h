@@ -41,7 +41,8 @@ class PathKeySet {
   // Each name as its folder's index (4 bytes), its length (4 bytes) and its bytes, in chunks
   // that are never moved (one growing buffer would need twice its size while it moves).
   std::vector<std::string> chunks_;
-  // (chunk << 32 | offset) + 1 of a name; 0 marks an empty slot. The size is a power of two.
+  // A name's hash tag and (chunk << 32 | offset) + 1; 0 marks an empty slot. The size is a power
+  // of two.
   std::vector<std::uint64_t> slots_;
   std::size_t size_ = 0;
 };
