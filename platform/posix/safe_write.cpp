@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -151,9 +152,8 @@ int OwnFileDescriptorFolder() {
   return folder;
 }
 
-// Gives the open file `fd` the name `path` (linkat through /proc, which needs no privilege where
-// AT_EMPTY_PATH would); errno as linkat(2) sets it.
-bool LinkOpenFile(int fd, const std::string& path) {
+// Gives the open file `fd` the name `path` through /proc; errno as linkat(2) sets it.
+bool LinkThroughProc(int fd, const std::string& path) {
   char number[16];
   std::snprintf(number, sizeof number, "%d", fd);
   const int folder = OwnFileDescriptorFolder();
@@ -161,6 +161,24 @@ bool LinkOpenFile(int fd, const std::string& path) {
     return ::linkat(folder, number, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
   const std::string self = std::string("/proc/self/fd/") + number;
   return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Gives the open file `fd` the name `path`; errno as linkat(2) sets it. linkat's AT_EMPTY_PATH
+// names the file itself, which saves looking its number up in /proc, but it needs privilege
+// before Linux 6.10 (and fails with ENOENT without it): once /proc has named a file that
+// AT_EMPTY_PATH could not, /proc names the rest.
+bool LinkOpenFile(int fd, const std::string& path) {
+  static std::atomic<bool> emptyPathRefused{false};
+  if (emptyPathRefused.load(std::memory_order_relaxed))
+    return LinkThroughProc(fd, path);
+  if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+    return true;
+  if (errno != ENOENT && errno != EPERM)
+    return false;
+  if (!LinkThroughProc(fd, path))
+    return false;
+  emptyPathRefused.store(true, std::memory_order_relaxed);
+  return true;
 }
 
 // The data goes into an unnamed file of the folder (O_TMPFILE), which is given its name only
