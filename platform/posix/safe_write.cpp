@@ -164,9 +164,9 @@ bool LinkThroughProc(int fd, const std::string& path) {
 }
 
 // Gives the open file `fd` the name `path`; errno as linkat(2) sets it. linkat's AT_EMPTY_PATH
-// names the file itself, which saves looking its number up in /proc, but it needs privilege
-// before Linux 6.10 (and fails with ENOENT without it): once /proc has named a file that
-// AT_EMPTY_PATH could not, /proc names the rest.
+// names the file itself, which saves looking its number up in /proc, but the kernel may refuse
+// it to a process without CAP_DAC_READ_SEARCH (with ENOENT, as for a missing folder): once /proc
+// has named a file that AT_EMPTY_PATH could not, /proc names the rest.
 bool LinkOpenFile(int fd, const std::string& path) {
   static std::atomic<bool> emptyPathRefused{false};
   if (emptyPathRefused.load(std::memory_order_relaxed))
