@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -253,9 +254,13 @@ class SpentReadings {
     freeing_.reserve(kBatch);
   }
 
-  void Put(std::shared_ptr<ItemReading> reading) {
+  // Called from a destructor: where the list has no room to grow, the reading is freed here.
+  void Put(std::shared_ptr<ItemReading> reading) noexcept {
     std::lock_guard<std::mutex> lock(mutex_);
-    spent_.push_back(std::move(reading));
+    try {
+      spent_.push_back(std::move(reading));
+    } catch (const std::bad_alloc&) {
+    }
   }
 
   // On the reading thread: frees the readings put since the last call, once there are a few.
@@ -264,7 +269,7 @@ class SpentReadings {
       std::lock_guard<std::mutex> lock(mutex_);
       if (spent_.size() < kBatch / 2)
         return;
-      spent_.swap(freeing_);  // the two lists trade places, and neither is ever reallocated
+      spent_.swap(freeing_);  // the two lists trade places and keep their room
     }
     freeing_.clear();
   }
