@@ -84,8 +84,10 @@ class NativeEntry : public store::Entry {
   const std::string& Name() const override { return named_ ? named_->name : kNoName; }
 
   std::string Text() const override {
-    if (r_.type == ltp::kTypeString8)
-      return Decode8(Bytes());
+    if (r_.type == ltp::kTypeString8) {
+      std::string held;
+      return Decode8(Translated([&] { return pc_->ValueView(r_, held); }));
+    }
     return Translated([&] { return pc_->ValueText(r_); });
   }
   std::string Bytes() const override {

@@ -84,8 +84,18 @@ std::string PropertyContext::ValueBytes(const Record& r) const {
   return db().ReadData(s->data);
 }
 
+std::string_view PropertyContext::ValueView(const Record& r, std::string& held) const {
+  if (!IsInline(r.type) && (IsHeapFixed(r.type) || NidTypeOf(r.hnid) == kNidTypeHid)) {
+    const auto bytes = heap_.Allocation(r.hnid);
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+  }
+  held = ValueBytes(r);
+  return held;
+}
+
 std::string PropertyContext::ValueText(const Record& r) const {
-  const std::string raw = ValueBytes(r);
+  std::string held;
+  const std::string_view raw = ValueView(r, held);
   if (r.type == kTypeUnicode)
     return text::Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
   std::string out;

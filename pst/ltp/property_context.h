@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mapi/mapi.h"
@@ -51,6 +52,9 @@ class PropertyContext {
   // The value's bytes as stored: four-byte values from the record, others from the heap or the
   // subnode the record names.
   std::string ValueBytes(const Record& record) const;
+  // The same bytes where they lie: a value in the heap is not copied, and the view is valid while
+  // the context lives; any other value is read into `held`, which the view then shows.
+  std::string_view ValueView(const Record& record, std::string& held) const;
   // A PT_UNICODE value as UTF-8, a PT_STRING8 value read as Latin-1; a NUL ends the text.
   std::string ValueText(const Record& record) const;
 
