@@ -2,38 +2,6 @@
 
 namespace tarnvex::text {
 
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  if (lead < 0x80)
-    return 1;
-  std::size_t length = 0;
-  char32_t minimum = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (length > text.size() - at)
-    return 0;
-  char32_t code = lead & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto c = static_cast<unsigned char>(text[at + k]);
-    if ((c & 0xC0) != 0x80)
-      return 0;
-    code = (code << 6) | (c & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-    return 0;
-  return length;
-}
-
 char32_t NextCodePoint(std::string_view text, std::size_t& at) {
   const std::size_t length = Utf8SequenceLength(text, at);
   if (length == 0) {
@@ -120,6 +88,11 @@ std::string Utf16UnitsToUtf8(std::size_t count, Unit unit) {
       break;
     if (u < 0x80) {
       *p++ = static_cast<char>(u);
+      continue;
+    }
+    if (u < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (u >> 6));
+      *p++ = static_cast<char>(0x80 | (u & 0x3F));
       continue;
     }
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count) {
