@@ -1,6 +1,7 @@
 #include "vcard/writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <initializer_list>
 #include <string_view>
@@ -13,10 +14,18 @@ namespace detail {
 void CleanTextInto(std::string& out, std::string_view input) {
   out.reserve(out.size() + input.size());
   for (size_t i = 0; i < input.size();) {
-    // Printable ASCII, the common case, in runs.
+    // Printable ASCII and well-formed sequences beyond it, the common case, in runs.
     size_t j = i;
-    while (j < input.size() && input[j] >= 0x20 && input[j] < 0x7F)
-      ++j;
+    while (j < input.size()) {
+      const auto c = static_cast<unsigned char>(input[j]);
+      if (c >= 0x20 && c < 0x7F) {
+        ++j;
+      } else if (const size_t n = c >= 0x80 ? text::Utf8SequenceLength(input, j) : 0; n != 0) {
+        j += n;
+      } else {
+        break;
+      }
+    }
     out.append(input, i, j - i);
     i = j;
     if (i == input.size())
@@ -27,23 +36,11 @@ void CleanTextInto(std::string& out, std::string_view input) {
       i += (i + 1 < input.size() && input[i + 1] == '\n') ? 2 : 1;
       continue;
     }
-    if (c == '\n' || c == '\t') {
+    if (c == '\n' || c == '\t')
       out += c;
-      ++i;
-      continue;
-    }
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      ++i;
-      continue;
-    }
-    const size_t n = text::Utf8SequenceLength(input, i);
-    if (n == 0) {
+    else if (static_cast<unsigned char>(c) >= 0x80)
       text::AppendUtf8(out, text::kReplacementCharacter);
-      ++i;
-    } else {
-      out.append(input, i, n);
-      i += n;
-    }
+    ++i;  // other control characters are dropped
   }
 }
 
@@ -153,31 +150,72 @@ std::string Fold(const std::string& line) {
 // right after each encoded line break and nowhere else. RFC 2045's 76 columns are not kept: a
 // break inside a line is what makes readers that unfold 2.1 lines the way RFC 2425 does (or not
 // at all) show "=" in the text, and Outlook's own cards never break a line of the value.
+// How quoted-printable writes each byte, and the most bytes that takes: as it is (1), as "=XX"
+// (3), a space or tab as it is except in two places (3), a line break as "=0D=0A" and a soft break
+// (9).
+enum class QpForm : uint8_t { kAsIs, kEncoded, kBlank, kLineBreak };
+struct QpByte {
+  QpForm form;
+  uint8_t most;
+  char hex[2];
+};
+constexpr auto kQpBytes = [] {
+  std::array<QpByte, 256> bytes{};
+  for (int c = 0; c < 256; ++c) {
+    const char hex[2] = {kHex[c >> 4], kHex[c & 0xF]};
+    if (c > 32 && c < 127 && c != '=')
+      bytes[c] = {QpForm::kAsIs, 1, {hex[0], hex[1]}};
+    else
+      bytes[c] = {QpForm::kEncoded, 3, {hex[0], hex[1]}};
+  }
+  bytes[' '].form = bytes['\t'].form = QpForm::kBlank;
+  bytes['\n'] = {QpForm::kLineBreak, 9, {'0', 'A'}};
+  return bytes;
+}();
+
 void QuotedPrintableInto(std::string& out, std::string_view value) {
-  out.reserve(out.size() + value.size() + value.size() / 8 + 8);
+  // Notes in other scripts encode nearly every byte, so the bytes are put in place rather than
+  // appended one by one, into room for the most they can take.
+  size_t most = 2;  // the final CRLF
+  for (const char c : value)
+    most += kQpBytes[static_cast<unsigned char>(c)].most;
+  const size_t start = out.size();
+  out.resize(start + most);
+  char* p = out.data() + start;
+  const auto encode = [&](const QpByte& b) {
+    p[0] = '=';
+    p[1] = b.hex[0];
+    p[2] = b.hex[1];
+    p += 3;
+  };
   bool lineStart = false;  // right after a soft line break
   for (size_t i = 0; i < value.size(); ++i) {
-    const auto c = static_cast<unsigned char>(value[i]);
-    if (c == '\n') {
-      out += "=0D=0A";
-      if (i + 1 < value.size()) {
-        out += "=\r\n";
-        lineStart = true;
-      }
-      continue;
-    }
-    const bool blank = c == ' ' || c == '\t';
-    const bool plain =
-        (c > 32 && c < 127 && c != '=') || (blank && !lineStart && i + 1 < value.size());
-    if (plain) {
-      out += static_cast<char>(c);
-    } else {
-      const char e[3] = {'=', kHex[c >> 4], kHex[c & 0xF]};
-      out.append(e, 3);
+    const char c = value[i];
+    const QpByte& b = kQpBytes[static_cast<unsigned char>(c)];
+    switch (b.form) {
+      case QpForm::kAsIs:
+        *p++ = c;
+        break;
+      case QpForm::kEncoded:
+        encode(b);
+        break;
+      case QpForm::kBlank:
+        // Encoded where a reader would lose it: first on a physical line after a soft break, or
+        // last in the value.
+        if (lineStart || i + 1 == value.size())
+          encode(b);
+        else
+          *p++ = c;
+        break;
+      case QpForm::kLineBreak:
+        p = std::copy_n("=0D=0A=\r\n", i + 1 == value.size() ? 6 : 9, p);
+        lineStart = i + 1 < value.size();
+        continue;
     }
     lineStart = false;
   }
-  out += "\r\n";
+  p = std::copy_n("\r\n", 2, p);
+  out.resize(static_cast<size_t>(p - out.data()));
 }
 
 std::string QuotedPrintable(std::string_view value) {
@@ -188,24 +226,28 @@ std::string QuotedPrintable(std::string_view value) {
 
 void Base64Into(std::string& out, std::string_view bytes) {
   static const char kTable[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  out.reserve(out.size() + (bytes.size() + 2) / 3 * 4);
+  const size_t start = out.size();
+  out.resize(start + (bytes.size() + 2) / 3 * 4);
+  char* p = out.data() + start;
+  const auto byte = [&](size_t i) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i]));
+  };
   size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
-    const uint32_t v = (static_cast<unsigned char>(bytes[i]) << 16) |
-                       (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                       static_cast<unsigned char>(bytes[i + 2]);
-    const char quad[4] = {kTable[(v >> 18) & 63], kTable[(v >> 12) & 63], kTable[(v >> 6) & 63],
-                          kTable[v & 63]};
-    out.append(quad, 4);
+    const uint32_t v = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
+    p[0] = kTable[(v >> 18) & 63];
+    p[1] = kTable[(v >> 12) & 63];
+    p[2] = kTable[(v >> 6) & 63];
+    p[3] = kTable[v & 63];
+    p += 4;
   }
   if (i < bytes.size()) {
-    uint32_t v = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size())
-      v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    out += kTable[(v >> 18) & 63];
-    out += kTable[(v >> 12) & 63];
-    out += i + 1 < bytes.size() ? kTable[(v >> 6) & 63] : '=';
-    out += '=';
+    const bool two = i + 1 < bytes.size();
+    const uint32_t v = byte(i) << 16 | (two ? byte(i + 1) << 8 : 0);
+    p[0] = kTable[(v >> 18) & 63];
+    p[1] = kTable[(v >> 12) & 63];
+    p[2] = two ? kTable[(v >> 6) & 63] : '=';
+    p[3] = '=';
   }
 }
 

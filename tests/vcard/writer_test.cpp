@@ -251,6 +251,28 @@ TEST(CleanTextTest, KeepsValidTextAndReplacesTheRest) {
   EXPECT_EQ(CleanText(std::string("\x1B[0m", 4)), "[0m");
 }
 
+// Where valid text and what is not meet inside one run of text.
+TEST(CleanTextTest, BreaksRunsWhereTheTextIsNotValid) {
+  const std::string kFffd = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"caf\xC3\xA9 \xE6\xBC\xA2\xF0\x9F\x98\x80!", "caf\xC3\xA9 \xE6\xBC\xA2\xF0\x9F\x98\x80!"},
+      {"a\xC3\xA9\xFF"
+       "b\xC3\xA9",
+       "a\xC3\xA9" + kFffd + "b\xC3\xA9"},
+      {"\xC3\xA9\x80\xC3\xA9", "\xC3\xA9" + kFffd + "\xC3\xA9"},  // a stray continuation byte
+      {"end \xE6\xBC", "end " + kFffd + kFffd},                   // a sequence cut short
+      {"\xED\xA0\x80x", kFffd + kFffd + kFffd + "x"},             // a surrogate
+      {"a\x7F\xC3\xA9\x01"
+       "b",
+       "a\xC3\xA9"
+       "b"},  // DEL and controls dropped
+      {"\xC3\xA9\r", "\xC3\xA9\n"},
+      {"\xC3\xA9\t\xC3\xA9\n", "\xC3\xA9\t\xC3\xA9\n"},
+  };
+  for (const auto& [raw, clean] : cases)
+    EXPECT_EQ(CleanText(raw), clean) << raw;
+}
+
 // Whole small cards in 3.0 and 4.0, to the byte (2.1: tests/vcard/vcard_test.cpp, Card21Test).
 Contact SmallContact() {
   Contact c;
