@@ -1,6 +1,7 @@
 #include "text/case.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <iterator>
 
@@ -21,6 +22,18 @@ constexpr LowerCaseRun kRuns[] = {
 #include "text/lowercase_table.inc"
 };
 
+// ToLower's answers below U+0800 (Latin, Greek, Cyrillic, Armenian, Hebrew, Arabic: the letters
+// of most names beyond ASCII), as deltas looked up without a search.
+constexpr char32_t kDirectEnd = 0x800;
+constexpr auto kDirectDeltas = [] {
+  std::array<std::int32_t, kDirectEnd> deltas{};
+  for (const LowerCaseRun& r : kRuns) {
+    for (char32_t c = r.first; c <= r.last && c < kDirectEnd; c += r.stride)
+      deltas[c] = r.delta;
+  }
+  return deltas;
+}();
+
 char AsciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
 }
@@ -30,6 +43,10 @@ char AsciiLower(char c) {
 char32_t ToLower(char32_t code) {
   if (code < 0x80)
     return static_cast<char32_t>(AsciiLower(static_cast<char>(code)));
+  if (code < kDirectEnd)
+    return static_cast<char32_t>(static_cast<std::int32_t>(code) + kDirectDeltas[code]);
+  if (code > std::rbegin(kRuns)->last)  // emoji and the other planes' symbols
+    return code;
   const auto run = std::upper_bound(std::begin(kRuns), std::end(kRuns), code,
                                     [](char32_t c, const LowerCaseRun& r) { return c < r.first; });
   if (run == std::begin(kRuns))
@@ -62,7 +79,12 @@ std::string LowerCaseKey(std::string_view text) {
       ++at;
       continue;
     }
-    AppendUtf8(key, ToLower(NextCodePoint(text, at)));
+    const std::size_t start = at;
+    const char32_t code = NextCodePoint(text, at);
+    if (const char32_t lower = ToLower(code); lower != code)
+      AppendUtf8(key, lower);
+    else
+      key.append(text, start, length);
   }
   return key;
 }
