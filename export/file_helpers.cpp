@@ -92,7 +92,9 @@ std::string FittedFileName(std::string_view stem, std::string_view tail, const F
   const std::size_t tailLength = files.NameLength(tail);
   const std::size_t budget =
       files.MaxNameLength() > tailLength ? files.MaxNameLength() - tailLength : 0;
-  std::size_t used = 0, end = 0;
+  // Nearly every stem fits whole; only one that does not is measured character by character.
+  std::size_t end = files.NameLength(stem) <= budget ? stem.size() : 0;
+  std::size_t used = 0;
   while (end < stem.size()) {
     const std::size_t length = std::max<std::size_t>(1, text::Utf8SequenceLength(stem, end));
     const std::size_t units = files.NameLength(stem.substr(end, length));

@@ -33,9 +33,11 @@ std::uint32_t LoadU32(const char* p) {
 }  // namespace
 
 PathKeySet::Split PathKeySet::SplitKey(std::string_view key) const {
-  const std::size_t slash = key.find_last_of("/\\");
-  const std::string_view folder =
-      slash == std::string_view::npos ? std::string_view() : key.substr(0, slash + 1);
+  // find_last_of("/\\") would look each character up in the set with a call of its own.
+  std::size_t folderSize = key.size();
+  while (folderSize > 0 && key[folderSize - 1] != '/' && key[folderSize - 1] != '\\')
+    --folderSize;
+  const std::string_view folder = key.substr(0, folderSize);
   const std::string_view name = key.substr(folder.size());
   // Nearly every key of a run is in the last folder kept; the search runs from there.
   std::uint32_t index = kNoFolder;
