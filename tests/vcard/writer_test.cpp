@@ -82,6 +82,16 @@ TEST(DateTextTest, ExtendedFormIn30BasicFormElsewhere) {
   EXPECT_EQ(DateText(Date{1601, 1, 1}, VCardVersion::k30), "1601-01-01");
 }
 
+// Every field in its full width, zeros before it, as printf's "%04d" and "%02d" write them.
+TEST(DateTextTest, FieldsKeepTheirWidth) {
+  const std::pair<Date, const char*> cases[] = {
+      {{1, 1, 1}, "0001-01-01"},      {{33, 10, 9}, "0033-10-09"},    {{999, 12, 31}, "0999-12-31"},
+      {{9999, 12, 31}, "9999-12-31"}, {{12345, 6, 7}, "12345-06-07"}, {{-5, 1, 1}, "-005-01-01"},
+  };
+  for (const auto& [date, text] : cases)
+    EXPECT_EQ(DateText(date, VCardVersion::k30), text) << text;
+}
+
 TEST(TimestampTextTest, UtcFromSecondsSince1970) {
   const std::pair<int64_t, const char*> cases[] = {
       {0, "19700101T000000Z"},
