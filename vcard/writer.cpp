@@ -146,10 +146,6 @@ std::string Fold(const std::string& line) {
   return out;
 }
 
-// vCard 2.1 section 2.1.3 with RFC 2045 section 6.7, in the form Outlook writes: a soft line break
-// right after each encoded line break and nowhere else. RFC 2045's 76 columns are not kept: a
-// break inside a line is what makes readers that unfold 2.1 lines the way RFC 2425 does (or not
-// at all) show "=" in the text, and Outlook's own cards never break a line of the value.
 // How quoted-printable writes each byte, and the most bytes that takes: as it is (1), as "=XX"
 // (3), a space or tab as it is except in two places (3), a line break as "=0D=0A" and a soft break
 // (9).
@@ -173,6 +169,10 @@ constexpr auto kQpBytes = [] {
   return bytes;
 }();
 
+// vCard 2.1 section 2.1.3 with RFC 2045 section 6.7, in the form Outlook writes: a soft line break
+// right after each encoded line break and nowhere else. RFC 2045's 76 columns are not kept: a
+// break inside a line is what makes readers that unfold 2.1 lines the way RFC 2425 does (or not
+// at all) show "=" in the text, and Outlook's own cards never break a line of the value.
 void QuotedPrintableInto(std::string& out, std::string_view value) {
   // Notes in other scripts encode nearly every byte, so the bytes are put in place rather than
   // appended one by one, into room for the most they can take.
