@@ -401,8 +401,10 @@ class NativeItem : public store::Item {
     const PropertyContext& pc = *Props();
     if (const auto* r = pc.Find(tag, ltp::kTypeUnicode))
       return Read([&] { return pc.ValueText(*r); });
-    if (const auto* r = pc.Find(tag, ltp::kTypeString8))
-      return decoding_->Decode(Read([&] { return pc.ValueBytes(*r); }), CodePage());
+    if (const auto* r = pc.Find(tag, ltp::kTypeString8)) {
+      std::string held;
+      return decoding_->Decode(Read([&] { return pc.ValueView(*r, held); }), CodePage());
+    }
     return {};
   }
 
